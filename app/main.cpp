@@ -1,0 +1,2 @@
+// Program entry (in progress).
+int main() { return 0; }

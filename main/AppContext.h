@@ -1,0 +1,22 @@
+#pragma once
+// The services of one run, owned by the program entry and the main window and handed by
+// reference to the pages, the small windows and the learning core.
+namespace lq {
+
+struct ProgramEnv;
+struct LearnState;
+struct CommonSettings;
+class Database;
+class IniFile;
+class Clock;
+
+struct AppContext {
+    ProgramEnv* env = nullptr;
+    LearnState* state = nullptr;
+    CommonSettings* settings = nullptr;
+    Database* db = nullptr;
+    IniFile* ini = nullptr;
+    Clock* clock = nullptr;
+};
+
+}  // namespace lq

@@ -1,0 +1,94 @@
+#pragma once
+// The lesson database: one SQLite connection shared by the user-interface thread and the sound
+// thread (serialized mode), the schema, the statement convention and the row store.
+//
+// Statements keep their texts; values are formatted in with sqlite3_mprintf (%q for every text
+// value) into a growing buffer. Each call returns its own result code and message; failures are
+// logged as "SQL error: %s" with qWarning and the caller goes on with whatever the row store holds.
+#include <sqlite3.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace lq {
+
+// sqlite3_mprintf into a std::string ("%q" doubles apostrophes, "%Q" adds quotes or NULL, "%lld" ...).
+std::string Sql(const char* format, ...);
+
+// Stored-text escapes: an apostrophe inside sentence texts is stored as "#*#".
+std::string EscapeApostrophes(std::string_view text);    // "'" -> "#*#"
+std::string UnescapeApostrophes(std::string_view text);  // "#*#" -> "'"
+
+// One value per known column name of the four tables, plus the aggregates.
+struct CurrentRow {
+    std::string sfname;
+    int isigns = 1;
+    int CountResult = 0;  // "count(*)"
+    int ididnt = -1;
+    int isound = -1;
+    int isndbg = 0, isndfn = 0, irange = 0, irng_2 = 0, iaansw = 0, igansw = 0;
+    std::string dtansw, dtansn;
+    int iplace = 0;
+    int isntbf = -1, isntaf = -1;
+    std::string strbef, stract, straft, strtrn, strind;
+    int ipicnm = 0, ipic_1 = 0, ipic_2 = 0, ipic_3 = 0, ipic_4 = 0, ipic_5 = 0;
+    float glrang = 0.0f;
+    std::string dtdate;
+    int isentn = 0;
+    float glansn = 0.0f;
+    int istate = 0, icount = 0, ianswr = 0;
+    std::string twordd;
+    float GlrangSum = 0.0f;
+    int IntAggregate = 0;      // "max(igansw)", "sum(irng_2)"
+    float FloatAggregate = 0;  // "max(glrang)", "min(glrang)"
+};
+
+// The row callback: each non-NULL column of a row goes into the field of its name.
+void StoreCurrentRow(CurrentRow& row, int columnCount, char** values, char** names);
+
+struct SqlResult {
+    int code = SQLITE_OK;
+    std::string message;
+    bool ok() const { return code == SQLITE_OK; }
+};
+
+using RowCallback = std::function<void(int columnCount, char** values, char** names)>;
+
+class Database {
+public:
+    Database() = default;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    ~Database();
+
+    // Opens (creating when missing) in serialized mode with a 5 s busy timeout, checks that the
+    // file really is a database, and ensures the schema. On failure returns false with the
+    // engine's text in `error` and leaves no connection.
+    bool Open(const std::string& path, std::string* error = nullptr);
+    void Close();
+    bool IsOpen() const { return db_ != nullptr; }
+    sqlite3* Handle() const { return db_; }
+    const std::string& Path() const { return path_; }
+
+    // A statement without rows (or whose rows are not wanted).
+    SqlResult Exec(const std::string& sql) const;
+    // A query whose rows go through StoreCurrentRow into `row`.
+    SqlResult Query(const std::string& sql, CurrentRow& row) const;
+    // A query with a row callback of the caller's.
+    SqlResult Query(const std::string& sql, const RowCallback& onRow) const;
+
+    long long LastInsertRowId() const;
+
+    // The eleven schema statements as "CREATE ... IF NOT EXISTS", in one transaction.
+    SqlResult EnsureSchema() const;
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string path_;
+};
+
+// The schema statements exactly as the database stores them in sqlite_master.
+const char* const* SchemaStatements(int* count);
+
+}  // namespace lq

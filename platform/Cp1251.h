@@ -1,0 +1,29 @@
+#pragma once
+// Code page 1251 is the program's text encoding: every text in the core and in the
+// database is a std::string of cp1251 bytes. QString appears only at widget edges,
+// and these functions are the one place where the two meet.
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace lq {
+
+// cp1251 bytes -> Unicode. Every byte maps to a character (0x98, undefined in cp1251, maps to U+FFFD).
+QString FromCp1251(std::string_view bytes);
+
+// Unicode -> cp1251 bytes; a character cp1251 cannot hold becomes `replacement`.
+std::string ToCp1251(const QString& text, char replacement = '?');
+
+// Lower-casing by the code page (A-Z, the Cyrillic capitals, and the other cp1251 letter pairs).
+unsigned char Cp1251ToLower(unsigned char c);
+std::string Cp1251Lower(std::string_view text);
+
+// True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// The contents of a text file as cp1251: a file that is valid UTF-8 and holds at least one
+// non-ASCII character (or starts with a UTF-8 byte order mark) is converted; anything else is
+// taken as cp1251 already. The byte order mark is dropped.
+std::string TextFileToCp1251(std::string_view fileBytes);
+
+}  // namespace lq
