@@ -7,6 +7,7 @@ struct ProgramEnv;
 struct LearnState;
 struct CommonSettings;
 class Database;
+struct CurrentRow;
 class IniFile;
 class Clock;
 
@@ -15,6 +16,7 @@ struct AppContext {
     LearnState* state = nullptr;
     CommonSettings* settings = nullptr;
     Database* db = nullptr;
+    CurrentRow* row = nullptr;  // the user-interface thread's row store
     IniFile* ini = nullptr;
     Clock* clock = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "platform/Cp1251.h"
 
+#include <QList>
+
 #include <array>
 
 namespace lq {

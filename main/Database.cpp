@@ -1,0 +1,297 @@
+#include "main/Database.h"
+
+#include <QtGlobal>
+
+#include <cstdarg>
+#include <cstring>
+
+#include "main/AppState.h"
+#include "platform/CNumbers.h"
+#include "platform/Prompter.h"
+
+namespace lq {
+
+std::string Sql(const char* format, ...) {
+    va_list ap;
+    va_start(ap, format);
+    char* text = sqlite3_vmprintf(format, ap);
+    va_end(ap);
+    if (!text) return std::string();
+    std::string out(text);
+    sqlite3_free(text);
+    return out;
+}
+
+namespace {
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text.compare(i, from.size(), from) == 0) {
+            out.append(to);
+            i += from.size();
+        } else {
+            out.push_back(text[i++]);
+        }
+    }
+    return out;
+}
+
+enum class Kind { Int, IntAggregate, FloatAggregate, Glrang, Float, Text, EscapedText };
+
+struct ColumnField {
+    const char* name;
+    Kind kind;
+    int CurrentRow::*intField;
+    float CurrentRow::*floatField;
+    std::string CurrentRow::*textField;
+};
+
+constexpr ColumnField I(const char* n, int CurrentRow::*f) { return {n, Kind::Int, f, nullptr, nullptr}; }
+constexpr ColumnField T(const char* n, std::string CurrentRow::*f) { return {n, Kind::Text, nullptr, nullptr, f}; }
+constexpr ColumnField E(const char* n, std::string CurrentRow::*f) { return {n, Kind::EscapedText, nullptr, nullptr, f}; }
+
+const ColumnField kColumns[] = {
+    T("sfname", &CurrentRow::sfname),
+    I("isigns", &CurrentRow::isigns),
+    I("count(*)", &CurrentRow::CountResult),
+    I("ididnt", &CurrentRow::ididnt),
+    I("isound", &CurrentRow::isound),
+    I("isndbg", &CurrentRow::isndbg),
+    I("isndfn", &CurrentRow::isndfn),
+    I("irange", &CurrentRow::irange),
+    I("irng_2", &CurrentRow::irng_2),
+    I("iaansw", &CurrentRow::iaansw),
+    I("igansw", &CurrentRow::igansw),
+    T("dtansw", &CurrentRow::dtansw),
+    T("dtansn", &CurrentRow::dtansn),
+    I("iplace", &CurrentRow::iplace),
+    I("isntbf", &CurrentRow::isntbf),
+    I("isntaf", &CurrentRow::isntaf),
+    E("strbef", &CurrentRow::strbef),
+    E("stract", &CurrentRow::stract),
+    E("straft", &CurrentRow::straft),
+    E("strtrn", &CurrentRow::strtrn),
+    T("strind", &CurrentRow::strind),
+    I("ipicnm", &CurrentRow::ipicnm),
+    I("ipic_1", &CurrentRow::ipic_1),
+    I("ipic_2", &CurrentRow::ipic_2),
+    I("ipic_3", &CurrentRow::ipic_3),
+    I("ipic_4", &CurrentRow::ipic_4),
+    I("ipic_5", &CurrentRow::ipic_5),
+    {"glrang", Kind::Glrang, nullptr, &CurrentRow::glrang, nullptr},
+    T("dtdate", &CurrentRow::dtdate),
+    I("isentn", &CurrentRow::isentn),
+    {"glansn", Kind::Float, nullptr, &CurrentRow::glansn, nullptr},
+    I("istate", &CurrentRow::istate),
+    I("icount", &CurrentRow::icount),
+    I("ianswr", &CurrentRow::ianswr),
+    T("twordd", &CurrentRow::twordd),
+    {"max(igansw)", Kind::IntAggregate, nullptr, nullptr, nullptr},
+    {"sum(irng_2)", Kind::IntAggregate, nullptr, nullptr, nullptr},
+    {"max(glrang)", Kind::FloatAggregate, nullptr, nullptr, nullptr},
+    {"min(glrang)", Kind::FloatAggregate, nullptr, nullptr, nullptr},
+};
+
+int ExecCallback(void* context, int n, char** values, char** names) {
+    (*static_cast<const RowCallback*>(context))(n, values, names);
+    return 0;
+}
+
+const char* const kSchema[] = {
+    "CREATE TABLE answcn (ididnt integer primary key autoincrement, glrang text, isentn integer, dtdate datetime, "
+    "glansn text);",
+    "CREATE INDEX dtdata on answcn (dtdate);",
+    "CREATE TABLE items2 (ididnt integer primary key autoincrement, isound integer, isndbg integer, isndfn integer, "
+    "isigns integer, irange integer, irng_2 integer, iaansw integer, igansw integer, dtansw datetime, dtansn "
+    "datetime, iplace integer, isntbf integer, isntaf integer, strbef text, stract text, straft text, strtrn text, "
+    "strind text, ipicnm integer, ipic_1 integer, ipic_2 integer, ipic_3 integer, ipic_4 integer, ipic_5 integer);",
+    "CREATE INDEX igansw on items2 (igansw);",
+    "CREATE INDEX iplace on items2 (iplace, ididnt);",
+    "CREATE INDEX iranges on items2 (irng_2, igansw);",
+    "CREATE TABLE sounds (ididnt integer primary key autoincrement, isigns integer, icodes integer, sfname text);",
+    "CREATE TABLE wrdstt (ididnt integer primary key autoincrement, icount integer, ianswr interger, istate "
+    "integer, twordd text);",
+    "CREATE INDEX ianswr ON wrdstt (ianswr);",
+    "CREATE INDEX icount ON wrdstt (icount);",
+    "CREATE INDEX twordd on wrdstt (twordd);",
+};
+
+// "CREATE TABLE x" -> "CREATE TABLE IF NOT EXISTS x" (likewise for indexes).
+std::string IfNotExists(std::string_view statement) {
+    for (std::string_view head : {std::string_view("CREATE TABLE "), std::string_view("CREATE INDEX ")}) {
+        if (statement.substr(0, head.size()) == head)
+            return std::string(head) + "IF NOT EXISTS " + std::string(statement.substr(head.size()));
+    }
+    return std::string(statement);
+}
+
+}  // namespace
+
+std::string EscapeApostrophes(std::string_view text) { return ReplaceAll(text, "'", "#*#"); }
+std::string UnescapeApostrophes(std::string_view text) { return ReplaceAll(text, "#*#", "'"); }
+
+void StoreCurrentRow(CurrentRow& row, int columnCount, char** values, char** names) {
+    for (int i = 0; i < columnCount; ++i) {
+        const char* value = values[i];
+        if (!value || !names[i]) continue;
+        for (const ColumnField& c : kColumns) {
+            if (std::strcmp(c.name, names[i]) != 0) continue;
+            switch (c.kind) {
+                case Kind::Int: row.*c.intField = CAtoi(value); break;
+                case Kind::IntAggregate: row.IntAggregate = CAtoi(value); break;
+                case Kind::FloatAggregate: row.FloatAggregate = static_cast<float>(CAtof(value)); break;
+                case Kind::Glrang:
+                    row.glrang = static_cast<float>(CAtof(value));
+                    row.GlrangSum += row.glrang;
+                    break;
+                case Kind::Float: row.*c.floatField = static_cast<float>(CAtof(value)); break;
+                case Kind::Text: row.*c.textField = value; break;
+                case Kind::EscapedText: row.*c.textField = UnescapeApostrophes(value); break;
+            }
+            break;
+        }
+    }
+}
+
+const char* const* SchemaStatements(int* count) {
+    if (count) *count = static_cast<int>(std::size(kSchema));
+    return kSchema;
+}
+
+Database::~Database() { Close(); }
+
+bool Database::Open(const std::string& path, std::string* error) {
+    Close();
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                                   nullptr);
+    auto fail = [&](const std::string& message) {
+        if (error) *error = message;
+        qWarning("Can't open database: %s", message.c_str());
+        sqlite3_close(db);
+        return false;
+    };
+    if (rc != SQLITE_OK) return fail(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    sqlite3_busy_timeout(db, 5000);
+    // A file that is not a database opens without complaint and fails at the first statement.
+    char* msg = nullptr;
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &msg) != SQLITE_OK) {
+        const std::string m = msg ? msg : sqlite3_errmsg(db);
+        sqlite3_free(msg);
+        return fail(m);
+    }
+    db_ = db;
+    path_ = path;
+    const SqlResult schema = EnsureSchema();
+    if (!schema.ok()) {
+        db_ = nullptr;
+        path_.clear();
+        return fail(schema.message);
+    }
+    return true;
+}
+
+void Database::Close() {
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+    path_.clear();
+}
+
+SqlResult Database::Exec(const std::string& sql) const { return Query(sql, RowCallback()); }
+
+SqlResult Database::Query(const std::string& sql, CurrentRow& row) const {
+    return Query(sql, [&row](int n, char** v, char** c) { StoreCurrentRow(row, n, v, c); });
+}
+
+SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) const {
+    SqlResult r;
+    if (!db_) {
+        r.code = SQLITE_MISUSE;
+        r.message = "no database connection";
+        qWarning("SQL error: %s", r.message.c_str());
+        return r;
+    }
+    char* msg = nullptr;
+    r.code = sqlite3_exec(db_, sql.c_str(), onRow ? ExecCallback : nullptr,
+                          onRow ? const_cast<RowCallback*>(&onRow) : nullptr, &msg);
+    if (r.code != SQLITE_OK) {
+        r.message = msg ? msg : sqlite3_errstr(r.code);
+        qWarning("SQL error: %s", r.message.c_str());
+    }
+    sqlite3_free(msg);
+    return r;
+}
+
+long long Database::LastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
+SqlResult Database::EnsureSchema() const {
+    std::string script = "BEGIN;";
+    for (const char* statement : kSchema) script += IfNotExists(statement);
+    script += "COMMIT;";
+    SqlResult r = Exec(script);
+    if (!r.ok()) Exec("ROLLBACK;");
+    return r;
+}
+
+}  // namespace lq
+
+// ---- Opening and upkeep --------------------------------------------------------------
+
+namespace lq {
+namespace {
+
+void ReportOpenFailure(const std::string& message) {
+    AppPrompter().Show(QString::fromUtf8("Can't open database: ") + QString::fromUtf8(message.c_str()),
+                       QStringLiteral("Ooops...."), MsgIcon::Error);
+}
+
+std::string DefaultPath(const std::string& programDir) {
+    return programDir.empty() ? std::string(kDefaultDatabaseName) : programDir + "/" + kDefaultDatabaseName;
+}
+
+}  // namespace
+
+bool OpenAtStartup(Database& db, const std::string& path, const std::string& programDir) {
+    std::string error;
+    if (db.Open(path, &error)) return true;
+    ReportOpenFailure(error);
+    const std::string fallback = DefaultPath(programDir);
+    if (fallback != path && db.Open(fallback, &error)) return true;
+    if (fallback != path) ReportOpenFailure(error);
+    return false;
+}
+
+bool OpenDatabaseAndTotals(Database& db, const std::string& programDir, LearnState& state, CurrentRow& row) {
+    if (!db.IsOpen()) {
+        std::string error;
+        if (!db.Open(DefaultPath(programDir), &error)) return false;
+    }
+    row.CountResult = 0;
+    db.Query("SELECT count(*) FROM items2;", row);
+    state.ItemCount = row.CountResult;
+    db.Query("SELECT glrang FROM answcn ORDER BY dtdate DESC LIMIT 0,1;", row);
+    state.Score = row.glrang;
+    return true;
+}
+
+int PruneAnswerHistory(const Database& db, CurrentRow& row) {
+    row.CountResult = 0;
+    db.Query("SELECT count(*) FROM answcn;", row);
+    int count = row.CountResult;
+    if (count > 16640) {
+        db.Query("SELECT * FROM answcn ORDER BY dtdate DESC LIMIT 16384,1;", row);
+        db.Exec(Sql("DELETE FROM answcn WHERE dtdate<'%q';", row.dtdate.c_str()));
+        db.Exec("VACUUM;");
+        row.CountResult = 0;
+        db.Query("SELECT count(*) FROM answcn;", row);
+        count = row.CountResult;
+    }
+    return count;
+}
+
+}  // namespace lq
