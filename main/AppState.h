@@ -1,5 +1,6 @@
 #pragma once
 // The program-wide state that the learning core, the pages and the sound thread share.
+#include <array>
 #include <atomic>
 #include <string>
 
@@ -24,6 +25,10 @@ struct LearnState {
     double LastNextTime = 0;  // the same as a date-time value
     int AnswerHistoryCount = 0;
     int WordStatCount = 0;
+    int RunAnswerCount = 0;      // learning steps since start-up (AnswerCountLbl)
+    float DaysToTarget = -1.0f;  // forecast of the days until the score reaches 80; -1 = no trend
+    // Debug mode's scheduling lines: [0..2] the last three, oldest first; [3] the line shown.
+    std::array<std::string, 4> DebugLines;
 };
 
 }  // namespace lq
