@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Generates a lesson module from a sentence list, with Debian's espeak-ng, sox and lame and a
+# small Qt tool (scripts/make-module-tool.cpp) for the binary index and pictures files.
+#
+#   scripts/make-module.sh LIST OUTDIR BASE   writes OUTDIR/BASE.{txt,txr,mp3,pos,ims}
+#   scripts/make-module.sh                    regenerates the demo module Data/demo01.* and the
+#                                             test module tests/modules/fixtures/unit07.*
+#
+# LIST is UTF-8 text. Lines starting with "#" are comments; "@pictures NAME[:WxH] ..." names the
+# pictures of the .ims in order (drawings of make-module-tool); every other line is a sentence:
+#   English text <TAB> Russian translation ("||" for a line break) <TAB> picture numbers "0,2"
+#
+# The sound: one second of silence, then each spoken sentence followed by one second of silence,
+# at 44100 Hz mono (no dither, so the files come out the same every time), encoded as constant-bitrate mono MP3 without a tag frame. Every piece is cut
+# to a multiple of 4 samples, so the index positions (samples of 1/11025 s) are exact.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/.." && pwd)"
+
+if [ $# -eq 0 ]; then
+  "$0" "$here/make-module-demo01.tsv" "$root/Data" demo01
+  "$0" "$here/make-module-unit07.tsv" "$root/tests/modules/fixtures" unit07
+  exit 0
+fi
+if [ $# -ne 3 ]; then
+  echo "usage: $0 [LIST OUTDIR BASE]" >&2
+  exit 2
+fi
+
+list="$1" outdir="$2" base="$3"
+for tool in espeak-ng sox soxi lame iconv g++ pkg-config; do
+  command -v "$tool" >/dev/null || { echo "make-module: $tool is missing (apt-get install espeak-ng sox lame g++ pkg-config qt6-base-dev)" >&2; exit 1; }
+done
+mkdir -p "$outdir"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -m 700 "$work/run"
+export XDG_RUNTIME_DIR="$work/run"   # the tool runs Qt offscreen
+
+# The tool for the .pos and .ims files.
+g++ -std=c++17 -O1 -fPIC -o "$work/tool" "$here/make-module-tool.cpp" \
+  $(pkg-config --cflags Qt6Gui) $(pkg-config --libs Qt6Gui)
+
+rate=44100
+gap=$rate                 # one second; a multiple of 4 samples
+voice="${LQ_VOICE:-en-us}"
+speed="${LQ_SPEED:-140}"
+bitrate="${LQ_BITRATE:-48}"
+
+sox -D -n -r $rate -c 1 -b 16 "$work/gap.wav" trim 0 ${gap}s
+
+pictures=()
+english=()
+russian=()
+: > "$work/records"
+parts=("$work/gap.wav")
+offset=$gap               # in samples at 44100 Hz
+i=0
+while IFS= read -r line || [ -n "$line" ]; do
+  line="${line%$'\r'}"
+  [ -z "$line" ] && continue
+  case "$line" in
+    "#"*) continue ;;
+    "@pictures "*) read -r -a pictures <<< "${line#@pictures }"; continue ;;
+  esac
+  # Fields split on single tabs; the sentence keeps its blanks as written.
+  en="$(printf '%s\n' "$line" | cut -f1)"
+  ru="$(printf '%s\n' "$line" | cut -s -f2)"
+  pics="$(printf '%s\n' "$line" | cut -s -f3 | tr -d ' ')"
+  english+=("$en")
+  russian+=("$ru")
+
+  espeak-ng -v "$voice" -s "$speed" -w "$work/r$i.wav" "$en"
+  sox -D "$work/r$i.wav" -r $rate -c 1 -b 16 "$work/s$i.wav"
+  n=$(soxi -s "$work/s$i.wav")
+  len=$(( (n + 3) / 4 * 4 ))
+  sox -D "$work/s$i.wav" "$work/p$i.wav" pad 0 $((len - n))s
+  parts+=("$work/p$i.wav" "$work/gap.wav")
+
+  # The picture record: count, then five numbers (-1 where there is none).
+  nums=()
+  if [ -n "${pics:-}" ]; then IFS=',' read -r -a nums <<< "$pics"; fi
+  rec="1 $((offset / 4)) $(((offset + len) / 4)) ${#nums[@]}"
+  for k in 0 1 2 3 4; do rec="$rec ${nums[$k]:--1}"; done
+  echo "$rec" >> "$work/records"
+
+  offset=$((offset + len + gap))
+  i=$((i + 1))
+done < "$list"
+
+[ $i -gt 0 ] || { echo "make-module: no sentences in $list" >&2; exit 1; }
+
+sox -D "${parts[@]}" "$work/all.wav"
+lame --quiet -t -m m -b "$bitrate" --cbr --resample 44.1 "$work/all.wav" "$outdir/$base.mp3"
+printf '%s\r\n' "${english[@]}" | iconv -f UTF-8 -t CP1251 > "$outdir/$base.txt"
+printf '%s\r\n' "${russian[@]}" | iconv -f UTF-8 -t CP1251 > "$outdir/$base.txr"
+"$work/tool" pos "$outdir/$base.pos" < "$work/records"
+if [ ${#pictures[@]} -gt 0 ]; then
+  "$work/tool" ims "$outdir/$base.ims" "${pictures[@]}"
+fi
+echo "make-module: $outdir/$base.* ($i sentences, ${#pictures[@]} pictures)"
