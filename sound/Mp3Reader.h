@@ -1,0 +1,96 @@
+#pragma once
+// The MP3 file reader: reads a module's whole MP3 file, finds where its chain of MPEG audio
+// frames starts (three frames in a row at their computed lengths), records every frame's byte
+// offset, measures how long one frame lasts, and decodes a range of frames to signed 16-bit PCM
+// with libmpg123 in feed mode.
+//
+// Positions are samples of 1/11025 s whatever the file's own rate; frame k covers
+// [k * FrameDuration, (k + 1) * FrameDuration). Each range is decoded by a decoder of its own,
+// primed with the frames just before the range, so its samples equal those of a decode of the
+// whole file. Not shared between threads: each build uses its own reader.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lq {
+
+// The fields of one frame header (the first four bytes of a frame, big-endian).
+struct Mp3FrameHeader {
+    int Version = 0;      // 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5, -1 reserved
+    int Layer = 0;        // 1, 2, 3; -1 reserved
+    int BitrateKbps = 0;  // 1 when the version or the layer is reserved
+    int SampleRate = 0;   // Hz; 1 for a reserved version
+    int Channels = 0;     // 1 or 2
+    int Padding = 0;      // 0 or 1
+    // Frame length in bytes without the padding byte (single precision, as the chain rule uses it).
+    float Length() const;
+};
+
+// True when the four bytes at `p` (which must be inside the data) form a header the reader takes:
+// sync bits, bitrate index neither 0 nor 15, sample-rate index not 3. Fills `out` then.
+bool ParseMp3FrameHeader(const uint8_t* p, Mp3FrameHeader& out);
+
+class TMyPlayer0802 {
+public:
+    // The frames handed to one decode are at most this many bytes (less the last frame's length).
+    static constexpr int64_t kInputWindowLimit = 786431;
+    // Fewer frames than this, or a measured duration of 0, and Open fails.
+    static constexpr int kMinFrames = 11;
+
+    TMyPlayer0802();
+    ~TMyPlayer0802();
+    TMyPlayer0802(const TMyPlayer0802&) = delete;
+    TMyPlayer0802& operator=(const TMyPlayer0802&) = delete;
+
+    std::string Mp3FileName;
+
+    // Reads Mp3FileName, builds the frame table and measures FrameDuration. False when the file
+    // cannot be read, holds no run of three frames, fewer than 11 frames, or measures 0.
+    bool Open();
+    bool Open(const std::string& path) {
+        Mp3FileName = path;
+        return Open();
+    }
+
+    // which 0: StartFrame, else EndFrame = trunc(position * (1/11025) / FrameDuration).
+    void SetRange(int which, int position);
+
+    struct Decoded {
+        bool ok = false;       // false: nothing was decoded (no file held, or the decoder failed at once)
+        size_t bytes = 0;      // S, decoded bytes written to the output
+        int channels = 0;      // K
+        int rate = 0;          // R
+    };
+    // Clamps the range (EndFrame >= 20, EndFrame <= FrameCount - 1, StartFrame <= EndFrame - 10,
+    // StartFrame >= 0), gathers its frames up to the input window and decodes them into `out`,
+    // never writing more than `capacity` bytes: the sound ends at the last frame that fits.
+    Decoded DecodeRange(uint8_t* out, size_t capacity);
+
+    bool Close();  // always true
+
+    bool IsOpen() const { return data_ != nullptr; }
+    const std::vector<uint32_t>& FrameTable() const { return frames_; }
+    int FrameCount() const { return static_cast<int>(frames_.size()); }
+    float FrameDuration() const { return frameDuration_; }
+    int StartFrame = 0;
+    int EndFrame = 0;  // exclusive
+    // The fields of the last frame header parsed.
+    const Mp3FrameHeader& LastHeader() const { return last_; }
+
+private:
+    bool HeaderAt(int64_t pos, Mp3FrameHeader& h);
+    bool FindNextHeader(int64_t pos, float length, int firstOffset, int64_t& found);
+    int64_t FindRunOfThree();
+    void BuildFrameTable(int64_t start);
+    bool MeasureFrameDuration();
+
+    std::unique_ptr<uint8_t[]> data_;
+    int64_t size_ = 0;
+    std::vector<uint32_t> frames_;
+    float frameDuration_ = 0.1f;
+    Mp3FrameHeader last_;
+};
+
+}  // namespace lq
