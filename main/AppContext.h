@@ -10,6 +10,7 @@ class Database;
 struct CurrentRow;
 class IniFile;
 class Clock;
+class Random;
 
 struct AppContext {
     ProgramEnv* env = nullptr;
@@ -19,6 +20,7 @@ struct AppContext {
     CurrentRow* row = nullptr;  // the user-interface thread's row store
     IniFile* ini = nullptr;
     Clock* clock = nullptr;
+    Random* rng = nullptr;  // the one random source, seeded at start-up
 };
 
 }  // namespace lq
