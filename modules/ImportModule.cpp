@@ -1,0 +1,215 @@
+#include "modules/ImportModule.h"
+
+#include <sys/stat.h>
+
+#include <QString>
+#include <vector>
+
+#include "main/AppState.h"
+#include "main/Progress.h"
+#include "modules/ModuleFiles.h"
+#include "platform/DateTime.h"
+#include "platform/FileNames.h"
+#include "platform/Prompter.h"
+
+namespace lq {
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The module file `name` in `dataDir` (exact name first, then ignoring case); "" when missing.
+std::string FindModuleFile(const std::string& dataDir, const std::string& name) {
+    const std::string path = ResolveCi(dataDir, name);
+    return IsRegularFile(path) ? path : std::string();
+}
+
+int Refuse(Prompter& prompter, int code, const QString& text, MsgIcon icon) {
+    prompter.Show(text, QString::fromLatin1(kImportCaption), icon);
+    return code;
+}
+
+QString MissingFilesText(const std::string& sound, const std::string& index) {
+    const std::string folder = std::string(kModuleFolder) + "/";
+    return QStringLiteral("There is no needed files: ") + QString::fromLocal8Bit(folder + sound) +
+           QStringLiteral(" or ") + QString::fromLocal8Bit(folder + index) + QStringLiteral(" !");
+}
+
+// The file names a malformed name would have had, for the message only.
+std::string WithExtension(const std::string& name, const char* ext) {
+    return name.size() > 3 ? name.substr(0, name.size() - 3) + ext : name + "." + ext;
+}
+
+// One transaction on the connection: rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(const Database& db) : db_(db) {}
+    ~Transaction() {
+        if (open_) db_.Exec("ROLLBACK;");
+    }
+    SqlResult Begin() {
+        SqlResult r = db_.Exec("BEGIN IMMEDIATE;");
+        open_ = r.ok();
+        return r;
+    }
+    SqlResult Commit() {
+        SqlResult r = db_.Exec("COMMIT;");
+        if (r.ok()) open_ = false;
+        return r;
+    }
+
+private:
+    const Database& db_;
+    bool open_ = false;
+};
+
+const std::string& LineOrEmpty(const std::vector<std::string>& lines, long long i) {
+    static const std::string empty;
+    return (i >= 0 && i < static_cast<long long>(lines.size())) ? lines[static_cast<size_t>(i)] : empty;
+}
+
+}  // namespace
+
+std::optional<bool> IsModuleAdded(const Database& db, std::string_view key, std::string* error) {
+    const std::string wanted = AsciiLowerText(key);
+    bool found = false;
+    const SqlResult r = db.Query("SELECT sfname FROM sounds;", [&](int n, char** values, char**) {
+        if (n > 0 && values[0] && ModuleKeyOfStoredName(values[0]) == wanted) found = true;
+    });
+    if (!r.ok()) {
+        if (error) *error = r.message;
+        return std::nullopt;
+    }
+    return found;
+}
+
+ModuleImporter::ModuleImporter(const Database& db, std::string programDir)
+    : db_(db), programDir_(std::move(programDir)) {}
+
+int ModuleImporter::Import(const std::string& textName, int& itemCount) {
+    Prompter& prompter = prompter_ ? *prompter_ : AppPrompter();
+    Progress& progress = progress_ ? *progress_ : AppProgress();
+    SystemClock systemClock;
+    Clock& clock = clock_ ? *clock_ : systemClock;
+
+    const std::optional<ModuleNames> names = ModuleNames::FromTextName(textName);
+    if (!names) {
+        return Refuse(prompter, kImportFilesMissing,
+                      MissingFilesText(WithExtension(textName, "mp3"), WithExtension(textName, "pos")),
+                      MsgIcon::Warning);
+    }
+
+    // Decided before any file is looked at.
+    std::string error;
+    const std::optional<bool> added = IsModuleAdded(db_, names->key, &error);
+    if (!added) {
+        return Refuse(prompter, kImportFailed, QStringLiteral("SQL error: ") + QString::fromUtf8(error.c_str()),
+                      MsgIcon::Error);
+    }
+    if (*added) {
+        return Refuse(prompter, kImportAlreadyAdded, QStringLiteral("These items are already added!"),
+                      MsgIcon::None);
+    }
+
+    const std::string dataDir = JoinPath(programDir_, kModuleFolder);
+    const std::string soundPath = FindModuleFile(dataDir, names->sound);
+    const std::string indexPath = FindModuleFile(dataDir, names->index);
+    if (soundPath.empty() || indexPath.empty()) {
+        return Refuse(prompter, kImportFilesMissing, MissingFilesText(names->sound, names->index), MsgIcon::Warning);
+    }
+
+    // A missing sentence file has no lines, so nothing is usable.
+    std::vector<std::string> lines, translations;
+    if (const std::string path = FindModuleFile(dataDir, names->text); !path.empty()) {
+        if (auto bytes = ReadFileBytes(path)) lines = SplitModuleLines(*bytes);
+    }
+    if (const std::string path = FindModuleFile(dataDir, names->translation); !path.empty()) {
+        if (auto bytes = ReadFileBytes(path)) translations = SplitModuleLines(*bytes);
+    }
+    const std::optional<std::string> posBytes = ReadFileBytes(indexPath, kPosFileSize);
+    std::vector<PosRecord> records = posBytes ? ParsePosFile(*posBytes) : std::vector<PosRecord>();
+    const long long lineCount = static_cast<long long>(lines.size());
+    if (static_cast<long long>(records.size()) > lineCount) records.resize(static_cast<size_t>(lineCount));
+
+    int usable = 0;
+    for (const PosRecord& r : records) usable += r.flag != 0 ? 1 : 0;
+    if (usable == 0) {
+        return Refuse(prompter, kImportNoData, QStringLiteral("There is no data in these files!"), MsgIcon::None);
+    }
+
+    auto fail = [&](const SqlResult& r) {
+        progress.HideProgress();
+        return Refuse(prompter, kImportFailed, QStringLiteral("SQL error: ") + QString::fromUtf8(r.message.c_str()),
+                      MsgIcon::Error);
+    };
+
+    Transaction txn(db_);
+    if (SqlResult r = txn.Begin(); !r.ok()) return fail(r);
+
+    if (SqlResult r = db_.Exec(Sql("INSERT INTO sounds (isigns, icodes, sfname) values(%i, %i, '%q');", 1, 0,
+                                   names->sound.c_str()));
+        !r.ok()) {
+        return fail(r);
+    }
+    const long long soundId = db_.LastInsertRowId();
+    if (SqlResult r = db_.Exec(Sql("UPDATE sounds set icodes=%lld WHERE ididnt=%lld;", soundId + 10000, soundId));
+        !r.ok()) {
+        return fail(r);
+    }
+
+    CurrentRow row;
+    row.iplace = 1000;
+    if (SqlResult r = db_.Query("SELECT * FROM items2 ORDER BY iplace ASC LIMIT 0,1;", row); !r.ok()) return fail(r);
+    const long long base = row.iplace;
+
+    const int maximum = lineCount > INT32_MAX ? INT32_MAX : static_cast<int>(lineCount);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const PosRecord& rec = records[i];
+        const long long li = static_cast<long long>(i);
+        if (rec.flag != 0) {
+            const std::string now = DateText(clock.Now());
+            const long long place = base - 10 * (lineCount + 1) + 5 * li;
+            const std::string before = StoredSentenceText(LineOrEmpty(lines, li - 1));
+            const std::string actual = StoredSentenceText(lines[i]);
+            const std::string after = StoredSentenceText(LineOrEmpty(lines, li + 1));
+            const std::string translation = StoredSentenceText(LineOrEmpty(translations, li));
+            const std::string sql = Sql(
+                "INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, dtansn, "
+                "iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, ipic_1, ipic_2, ipic_3, "
+                "ipic_4, ipic_5 )values (%lld, %i, %i, %i, %i, %i, %i, %i, '%q', '%q', %lld, %i, %i, '%q', '%q', "
+                "'%q', '%q', '%q', %i, %i, %i, %i, %i, %i);",
+                soundId, rec.start, rec.end, 1, 0, 0, 0, 0, now.c_str(), now.c_str(), place, -1, -1, before.c_str(),
+                actual.c_str(), after.c_str(), translation.c_str(), "0", rec.pictureCount, rec.pictures[0],
+                rec.pictures[1], rec.pictures[2], rec.pictures[3], rec.pictures[4]);
+            if (SqlResult r = db_.Exec(sql); !r.ok()) return fail(r);
+        }
+        progress.ShowProgress(kImportProgressText, static_cast<int>(i), maximum);
+    }
+
+    if (SqlResult r = txn.Commit(); !r.ok()) return fail(r);
+    itemCount += usable;
+    progress.HideProgress();
+    return kImportDone;
+}
+
+int ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state) {
+    ModuleImporter importer(db, programDir);
+    return importer.Import(textName, state.ItemCount);
+}
+
+int RunImportRoad(const std::string& programDir, const std::string& argument) {
+    Database db;
+    LearnState state;
+    CurrentRow row;
+    if (!OpenDatabaseAndTotals(db, programDir, state, row)) {
+        AppPrompter().Show(QStringLiteral("Can't open database: ") +
+                               QString::fromLocal8Bit(JoinPath(programDir, kDefaultDatabaseName)),
+                           QString::fromLatin1(kImportCaption), MsgIcon::Error);
+        return kImportFailed;
+    }
+    return ImportModule(db, programDir, argument, state);
+}
+
+}  // namespace lq

@@ -1,0 +1,65 @@
+#pragma once
+// Import of one lesson module (Data/<name>.txt, .txr, .mp3, .pos) into the database: one row of
+// `sounds` and one row of `items2` per usable sentence, all in one transaction.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "main/Database.h"
+
+namespace lq {
+
+class Clock;
+class Progress;
+class Prompter;
+struct LearnState;
+
+// ImportModule's result; also the exit code of "-additems".
+enum ImportResult : int {
+    kImportDone = 0,          // imported
+    kImportAlreadyAdded = 1,  // a module of that name is in the database
+    kImportFilesMissing = 2,  // the sound or the index file is missing (or the name is no module's)
+    kImportNoData = 3,        // no usable sentence
+    kImportFailed = 4,        // a database error; everything was rolled back
+};
+
+inline constexpr const char* kImportCaption = "Ooops....";
+inline constexpr const char* kImportProgressText = "Adding module";
+
+// True when a stored module's name, less its extension, equals `key` ignoring ASCII case
+// ("UNIT07" matches "unit07.mp3"; "unit1" does not match "unit10.mp3"). nullopt with the
+// engine's text in `error` when the query fails.
+std::optional<bool> IsModuleAdded(const Database& db, std::string_view key, std::string* error = nullptr);
+
+class ModuleImporter {
+public:
+    // Module files are looked for in programDir/Data, by exact name first, then ignoring case.
+    ModuleImporter(const Database& db, std::string programDir);
+
+    // Where messages, progress and "now" go (defaults: AppPrompter(), AppProgress(), the system clock).
+    void SetPrompter(Prompter* prompter) { prompter_ = prompter; }
+    void SetProgress(Progress* progress) { progress_ = progress; }
+    void SetClock(Clock* clock) { clock_ = clock; }
+
+    // Imports the module whose sentence file is `textName` ("unit07.txt", no folder). Shows
+    // the refusal's message box and returns its code; on success adds the new sentences to
+    // `itemCount` (after the commit) and returns kImportDone.
+    int Import(const std::string& textName, int& itemCount);
+
+private:
+    const Database& db_;
+    std::string programDir_;
+    Prompter* prompter_ = nullptr;
+    Progress* progress_ = nullptr;
+    Clock* clock_ = nullptr;
+};
+
+// The import with the process-wide prompter and progress: adds to state.ItemCount.
+int ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state);
+
+// The "-additems" road: opens QV_01.db in `programDir` (creating it with its schema when it
+// does not exist), imports the module `argument` and returns the result code. Messages go
+// through AppPrompter() (standard error without a display), progress through AppProgress().
+int RunImportRoad(const std::string& programDir, const std::string& argument);
+
+}  // namespace lq
