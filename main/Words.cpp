@@ -1,0 +1,209 @@
+#include "main/Words.h"
+
+#include <sqlite3.h>
+
+#include <QtGlobal>
+
+#include <array>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "main/Database.h"
+#include "main/Progress.h"
+#include "platform/Cp1251.h"
+
+namespace lq {
+namespace {
+
+struct ByteSet {
+    std::array<bool, 256> in{};
+    constexpr ByteSet(std::string_view members) {
+        for (char c : members) in[static_cast<unsigned char>(c)] = true;
+    }
+    constexpr bool operator()(char c) const { return in[static_cast<unsigned char>(c)]; }
+};
+
+// The digits belong to both sets. The leading set lacks "!", ")", ";", "]", the right double
+// quotation mark (0x94) and the right guillemet (0xBB); the right single quotation mark (0x92)
+// is in neither, so it is left for the inner-mark pass.
+constexpr ByteSet kLeading("\"#$&'(,-.0123456789:?[`\x93\x96\xAB");
+constexpr ByteSet kTrailing("!\"#$&'(),-.0123456789:;?[]`\x93\x94\x96\xAB\xBB");
+
+constexpr std::string_view kStopWords[] = {
+    "am",     "an",      "and",    "\xE0nd",  "at",     "ain*t",  "aren*t", "couldn*t", "d*you",  "didn*t",
+    "i*m",    "i*ll",    "i*d",    "i*ve",    "rd",     "th",     "the",    "to",       "wasn*t", "y*see",
+};
+
+bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+// A prepared statement that finalises itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) {
+        if (db && sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
+            qWarning("SQL error: %s", sqlite3_errmsg(db));
+            stmt_ = nullptr;
+        }
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    explicit operator bool() const { return stmt_ != nullptr; }
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+void BindText(sqlite3_stmt* s, int index, const std::string& text) {
+    sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+// Rolls the transaction back unless it was committed.
+class TransactionGuard {
+public:
+    explicit TransactionGuard(const Database& db) : db_(db) {}
+    ~TransactionGuard() {
+        if (open_) db_.Exec("ROLLBACK;");
+    }
+    bool Begin() { return open_ = db_.Exec("BEGIN EXCLUSIVE TRANSACTION;").ok(); }
+    bool Commit() {
+        if (!db_.Exec("END TRANSACTION;").ok()) return false;
+        open_ = false;
+        return true;
+    }
+
+private:
+    const Database& db_;
+    bool open_ = false;
+};
+
+// Occurrence counts in the order in which the words were first met.
+struct WordCounter {
+    std::unordered_map<std::string, int> index;
+    std::vector<std::pair<std::string, int>> counts;
+    void Add(const std::string& word) {
+        auto [it, inserted] = index.try_emplace(word, static_cast<int>(counts.size()));
+        if (inserted) counts.emplace_back(word, 0);
+        ++counts[static_cast<size_t>(it->second)].second;
+    }
+};
+
+// The words of one sentence, split at blanks from the right; consecutive blanks give empty
+// words, which are skipped with everything shorter than two bytes and the stop words.
+void CountSentence(std::string_view text, WordCounter& counter) {
+    while (!text.empty()) {
+        const size_t blank = text.rfind(' ');
+        std::string_view word = blank == std::string_view::npos ? text : text.substr(blank + 1);
+        text = blank == std::string_view::npos ? std::string_view() : text.substr(0, blank);
+        const std::string stored = StoredWordForm(word);
+        if (stored.size() < 2 || IsStopWord(stored)) continue;
+        counter.Add(stored);
+    }
+}
+
+}  // namespace
+
+std::string NormalizeWord(std::string_view word) {
+    std::string w(word);
+    const size_t n = w.size();
+    for (size_t i = 0; i < n && kLeading(w[i]); ++i) w[i] = ' ';
+    for (size_t i = n; i > 0 && kTrailing(w[i - 1]); --i) w[i - 1] = ' ';
+    for (char& c : w)
+        if (c == '\'' || c == '\x92' || c == '-') c = '*';
+    size_t b = 0, e = w.size();
+    while (b < e && IsBlankOrControl(w[b])) ++b;
+    while (e > b && IsBlankOrControl(w[e - 1])) --e;
+    return w.substr(b, e - b);
+}
+
+std::string StoredWordForm(std::string_view word) { return Cp1251Lower(NormalizeWord(word)); }
+
+bool IsStopWord(std::string_view word) {
+    for (std::string_view s : kStopWords)
+        if (s == word) return true;
+    return false;
+}
+
+bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word, int& istate, int& icount) {
+    row.ididnt = -1;
+    db.Query(Sql("SELECT * FROM wrdstt WHERE twordd='%q';", word.c_str()), row);
+    if (row.ididnt <= 0) return false;
+    istate = row.istate;
+    icount = row.icount;
+    return true;
+}
+
+int CountWordStats(const Database& db, CurrentRow& row) {
+    row.CountResult = 0;
+    db.Query("SELECT count(*) FROM wrdstt;", row);
+    return row.CountResult;
+}
+
+int RebuildWordStatistics(const Database& db, int itemCount) {
+    return RebuildWordStatistics(db, itemCount, AppProgress());
+}
+
+int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress) {
+    if (!db.IsOpen()) return -1;
+    struct HideOnExit {
+        Progress& p;
+        ~HideOnExit() { p.HideProgress(); }
+    } hideOnExit{progress};
+    {
+        TransactionGuard tx(db);
+        if (!tx.Begin()) return -1;
+        // Missing indexes make the drops fail, which is harmless.
+        db.Exec("DROP INDEX icount;");
+        db.Exec("DROP INDEX ianswr;");
+        if (!db.Exec("UPDATE wrdstt SET icount=0;").ok()) return -1;
+
+        WordCounter counter;
+        {
+            Statement read(db.Handle(), "SELECT stract FROM items2 ORDER BY ididnt;");
+            if (!read) return -1;
+            int i = 0;
+            int rc;
+            while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0));
+                if (text) {
+                    const std::string sentence =
+                        UnescapeApostrophes(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(read.get(), 0))));
+                    CountSentence(sentence, counter);
+                }
+                progress.ShowProgress("Words statistic", i, itemCount);
+                ++i;
+            }
+            if (rc != SQLITE_DONE) {
+                qWarning("SQL error: %s", sqlite3_errmsg(db.Handle()));
+                return -1;
+            }
+        }
+
+        Statement update(db.Handle(), "UPDATE wrdstt SET icount=?1 WHERE twordd=?2;");
+        Statement insert(db.Handle(), "INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(?1, 0, 0, ?2);");
+        if (!update || !insert) return -1;
+        for (const auto& [word, count] : counter.counts) {
+            sqlite3_reset(update.get());
+            sqlite3_bind_int(update.get(), 1, count);
+            BindText(update.get(), 2, word);
+            if (sqlite3_step(update.get()) != SQLITE_DONE) return -1;
+            if (sqlite3_changes(db.Handle()) > 0) continue;
+            sqlite3_reset(insert.get());
+            sqlite3_bind_int(insert.get(), 1, count);
+            BindText(insert.get(), 2, word);
+            if (sqlite3_step(insert.get()) != SQLITE_DONE) return -1;
+        }
+
+        if (!db.Exec("DELETE FROM wrdstt WHERE icount=0;").ok()) return -1;
+        if (!db.Exec("CREATE INDEX icount ON wrdstt (icount);").ok()) return -1;
+        if (!db.Exec("CREATE INDEX ianswr ON wrdstt (ianswr);").ok()) return -1;
+        if (!tx.Commit()) return -1;
+    }
+    db.Exec("VACUUM;");
+    CurrentRow row;
+    return CountWordStats(db, row);
+}
+
+}  // namespace lq

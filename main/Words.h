@@ -1,0 +1,40 @@
+#pragma once
+// Words: the one normaliser for every word that is counted, compared or typed, the lookup of a
+// word's statistics row, and the recount of the statistics over all sentences (table wrdstt).
+#include <string>
+#include <string_view>
+
+namespace lq {
+
+class Database;
+struct CurrentRow;
+class Progress;
+
+// Strips punctuation and digits from both ends of a cp1251 word and turns the apostrophes and
+// hyphens left inside it into '*' ("don't" -> "don*t", "(see)" -> "see", "123" -> "").
+std::string NormalizeWord(std::string_view word);
+
+// lower-case(NormalizeWord(word)) by the code page: the form in which words are stored.
+std::string StoredWordForm(std::string_view word);
+
+// True for the twenty words the statistics never count ("the", "i*m", "rd", ...); `word` is in
+// its stored form.
+bool IsStopWord(std::string_view word);
+
+// Finds `word` (already in its stored form) in wrdstt. On a find, `istate` and `icount` get the
+// row's values and the result is true; otherwise both are left alone. Overwrites `row`.
+bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word, int& istate, int& icount);
+
+// "SELECT count(*) FROM wrdstt;" (0 when it fails).
+int CountWordStats(const Database& db, CurrentRow& row);
+
+// Recounts icount for every word of every sentence (stract), drops the words no sentence holds
+// any more and compacts the file. The counting runs in one exclusive transaction: when anything
+// in it fails (or the progress report throws) the old statistics stay as they were.
+// Progress is shown per sentence ("Words statistic", with `itemCount` as the maximum) on
+// `progress`, or on AppProgress(). Returns the new number of rows of wrdstt, or -1 when the
+// rebuild failed and was rolled back.
+int RebuildWordStatistics(const Database& db, int itemCount);
+int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress);
+
+}  // namespace lq
