@@ -37,9 +37,13 @@ QString MissingFilesText(const std::string& sound, const std::string& index) {
            QStringLiteral(" or ") + QString::fromLocal8Bit(folder + index) + QStringLiteral(" !");
 }
 
-// The file names a malformed name would have had, for the message only.
+// For the message about a name that is no module's: the name with its extension (if any)
+// replaced by `ext`.
 std::string WithExtension(const std::string& name, const char* ext) {
-    return name.size() > 3 ? name.substr(0, name.size() - 3) + ext : name + "." + ext;
+    const size_t dot = name.rfind('.');
+    const size_t slash = name.find_last_of("/\\");
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? name.substr(0, dot) : name) + "." + ext;
 }
 
 // One transaction on the connection: rolled back unless committed.

@@ -49,7 +49,9 @@ voice="${LQ_VOICE:-en-us}"
 speed="${LQ_SPEED:-140}"
 bitrate="${LQ_BITRATE:-48}"
 
-sox -D -n -r $rate -c 1 -b 16 "$work/gap.wav" trim 0 ${gap}s
+# (Rate and channels before -n describe the silence itself, so nothing is resampled.)
+sox -D -r $rate -c 1 -n -b 16 "$work/gap.wav" trim 0 ${gap}s
+[ "$(soxi -s "$work/gap.wav")" -eq $gap ] || { echo "make-module: the gap is not $gap samples" >&2; exit 1; }
 
 pictures=()
 english=()
@@ -93,6 +95,8 @@ done < "$list"
 [ $i -gt 0 ] || { echo "make-module: no sentences in $list" >&2; exit 1; }
 
 sox -D "${parts[@]}" "$work/all.wav"
+total=$(soxi -s "$work/all.wav")
+[ "$total" -eq $offset ] || { echo "make-module: the sound has $total samples, the index counts $offset" >&2; exit 1; }
 lame --quiet -t -m m -b "$bitrate" --cbr --resample 44.1 "$work/all.wav" "$outdir/$base.mp3"
 printf '%s\r\n' "${english[@]}" | iconv -f UTF-8 -t CP1251 > "$outdir/$base.txt"
 printf '%s\r\n' "${russian[@]}" | iconv -f UTF-8 -t CP1251 > "$outdir/$base.txr"

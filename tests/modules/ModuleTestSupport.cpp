@@ -1,0 +1,66 @@
+#include "tests/modules/ModuleTestSupport.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/Cp1251.h"
+
+namespace lq::test {
+
+std::string Cp(const char* utf8) { return ToCp1251(QString::fromUtf8(utf8)); }
+
+std::string FixtureDir() { return SourceDir() + "/tests/modules/fixtures"; }
+std::string DemoDir() { return SourceDir() + "/Data"; }
+
+std::string MakePos(int32_t n, const std::vector<PosEntry>& entries, bool pictures) {
+    std::string b(pictures ? 6004 + 12 * entries.size() : 4 + 12 * entries.size(), '\0');
+    auto put = [&b](size_t at, uint32_t v, int bytes) {
+        for (int k = 0; k < bytes; ++k) b[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+    };
+    put(0, static_cast<uint32_t>(n), 4);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        put(4 + 12 * i, static_cast<uint32_t>(entries[i].flag), 4);
+        put(8 + 12 * i, static_cast<uint32_t>(entries[i].start), 4);
+        put(12 + 12 * i, static_cast<uint32_t>(entries[i].end), 4);
+        if (pictures) {
+            for (int k = 0; k < 6; ++k)
+                put(6004 + 12 * i + 2 * k, static_cast<uint16_t>(entries[i].pictures[k]), 2);
+        }
+    }
+    return b;
+}
+
+ProgramFolder::ProgramFolder() {
+    std::filesystem::create_directories(dir_.Path() + "/Data");
+    std::string error;
+    if (!db_.Open(dir_.Path() + "/QV_01.db", &error)) throw std::runtime_error("cannot open the database: " + error);
+}
+
+void ProgramFolder::AddFixtureModule(const std::string& base, const std::string& skipExtension) const {
+    for (const char* ext : {"txt", "txr", "mp3", "pos", "ims"}) {
+        if (skipExtension == ext) continue;
+        std::filesystem::copy_file(FixtureDir() + "/unit07." + ext, DataFile(base + "." + ext),
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
+void ProgramFolder::Remove(const std::string& dataName) const { std::filesystem::remove(DataFile(dataName)); }
+
+long long ProgramFolder::Count(const char* table) const {
+    long long n = -1;
+    db_.Query(std::string("SELECT count(*) FROM ") + table + ";",
+              [&n](int, char** v, char**) { n = v[0] ? std::stoll(v[0]) : -1; });
+    return n;
+}
+
+std::vector<std::vector<std::string>> ProgramFolder::Rows(const char* table) const {
+    std::vector<std::vector<std::string>> rows;
+    db_.Query(std::string("SELECT * FROM ") + table + " ORDER BY ididnt;", [&rows](int n, char** v, char**) {
+        std::vector<std::string> row;
+        for (int i = 0; i < n; ++i) row.emplace_back(v[i] ? v[i] : "<NULL>");
+        rows.push_back(std::move(row));
+    });
+    return rows;
+}
+
+}  // namespace lq::test
