@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -62,6 +63,8 @@ bool NextLine(const std::string& text, size_t pos, Line& line) {
     if (pos >= text.size()) return false;
     const size_t nl = text.find('\n', pos);
     line.begin = pos;
+    // A UTF-8 byte order mark before the first line is no part of it (and stays in the file).
+    if (pos == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) line.begin = std::min<size_t>(3, nl);
     line.end = nl == std::string::npos ? text.size() : nl;
     line.next = nl == std::string::npos ? text.size() : nl + 1;
     return true;
