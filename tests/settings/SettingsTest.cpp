@@ -87,7 +87,9 @@ TEST_F(SettingsFile, ScheduleExponentStaysFinite) {
             CommonSettings st;
             ReadCommonSettings(ini, st, items, left, top);
             EXPECT_TRUE(std::isfinite(st.ScheduleExponent)) << v << " " << items;
-            if (items > 1) EXPECT_GT(st.ScheduleExponent, 0.0f);
+            if (items > 1) {
+                EXPECT_GT(st.ScheduleExponent, 0.0f);
+            }
         }
     }
     IniFile ini = Load("[Common]\nInputAfter=12\n");
