@@ -91,10 +91,12 @@ bool ParseDecimal(std::string_view t, double& out) {
 std::string FormatFixed(double value, int decimals) {
     if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-    char buf[400];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    if (r.ec != std::errc()) return "0";
-    return std::string(buf, r.ptr);
+    if (decimals < 0) decimals = 0;
+    // Room for the sign, the 309 digits of the largest double, the point and the decimals.
+    std::string buf(static_cast<size_t>(decimals) + 320, '\0');
+    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, decimals);
+    buf.resize(r.ec == std::errc() ? static_cast<size_t>(r.ptr - buf.data()) : 0);
+    return buf;
 }
 
 int TruncToInt(double v) {

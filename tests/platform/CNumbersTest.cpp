@@ -118,6 +118,15 @@ TEST(FormatFixed, MatchesPrintfInTheCLocale) {
     }
 }
 
+TEST(FormatFixed, LongResultsAreWrittenWhole) {
+    char expected[1024];
+    std::snprintf(expected, sizeof expected, "%.100f", -1.7976931348623157e308);
+    EXPECT_EQ(FormatFixed(-1.7976931348623157e308, 100), expected);
+    std::snprintf(expected, sizeof expected, "%.300f", 1e-300);
+    EXPECT_EQ(FormatFixed(1e-300, 300), expected);
+    EXPECT_EQ(FormatFixed(2.5, -3), "2") << "no decimals below zero";
+}
+
 TEST(FormatFixed, NonFiniteValues) {
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::quiet_NaN(), 5), "nan");
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 5), "inf");
