@@ -178,11 +178,16 @@ TEST(WaitForAny, RequestAndAnswerHandshakeLosesNothing) {
 
 TEST(WaitForAny, ManyThreadsSettingAndWaiting) {
     Event a(Mode::AutoReset), b(Mode::AutoReset), stop(Mode::ManualReset);
-    std::atomic<int> taken{0};
+    std::atomic<int> taken{0}, timedOut{0};
     std::vector<std::thread> waiters;
     for (int i = 0; i < 3; ++i)
         waiters.emplace_back([&] {
-            while (WaitForAny({&a, &b, &stop}, 5000) < 2) ++taken;
+            for (;;) {
+                const int which = WaitForAny({&a, &b, &stop}, 5000);
+                if (which < 0) ++timedOut;
+                if (which < 0 || which == 2) return;
+                ++taken;
+            }
         });
     std::vector<std::thread> setters;
     for (int i = 0; i < 3; ++i)
@@ -192,6 +197,7 @@ TEST(WaitForAny, ManyThreadsSettingAndWaiting) {
     for (auto& t : setters) t.join();
     stop.Set();
     for (auto& t : waiters) t.join();
+    EXPECT_EQ(timedOut, 0) << "the stop reached every waiter";
     EXPECT_GE(taken, 1);
     EXPECT_LE(taken, 1500) << "never more wake-ups than signals";
 }
