@@ -85,10 +85,14 @@ private:
     int64_t FindRunOfThree();
     void BuildFrameTable(int64_t start);
     bool MeasureFrameDuration();
+    int64_t FrameEnd(int frame) const;
+    int PrerollStart(int first) const;
+    Decoded DecodeFrames(int first, int end, uint8_t* out, size_t capacity) const;
 
     std::unique_ptr<uint8_t[]> data_;
     int64_t size_ = 0;
     std::vector<uint32_t> frames_;
+    int64_t chainEnd_ = 0;  // where the frame after the table's last one starts
     float frameDuration_ = 0.1f;
     Mp3FrameHeader last_;
 };

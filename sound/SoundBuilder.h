@@ -54,8 +54,9 @@ struct Range {
 Range WidenRange(int b, int e, float addTimeSnd);
 // Fade length in sample values for rate R, K channels, add seconds of extra time and N values.
 int FadeLength(int rate, int channels, float addTimeSnd, int valueCount);
-// Scales the N values to a peak of 30000 and fades both ends, in place.
-void ScaleAndFade(int16_t* values, int valueCount, int rate, int channels, float addTimeSnd);
+// Scales the N signed 16-bit values (machine byte order) at `samples` to a peak of 30000 and
+// fades both ends, in place.
+void ScaleAndFade(uint8_t* samples, int valueCount, int rate, int channels, float addTimeSnd);
 }  // namespace wave
 
 class SoundBuilder final : public ItemWaveBuilder {

@@ -1,0 +1,326 @@
+#include "sound/Mp3Reader.h"
+
+#include <fcntl.h>
+#include <mpg123.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+#include "platform/CNumbers.h"
+
+namespace lq {
+namespace {
+
+// kbit/s by bitrate index 1..14 (index 0 unused): MPEG-1 layers I, II, III, then the
+// low-sampling-frequency rows of MPEG-2 and 2.5 (layer I, layers II and III).
+constexpr int kBitrateV1[3][15] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+};
+constexpr int kBitrateLsf[2][15] = {
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+};
+constexpr int kSampleRate[3][3] = {
+    {44100, 48000, 32000},  // MPEG-1
+    {22050, 24000, 16000},  // MPEG-2
+    {11025, 12000, 8000},   // MPEG-2.5
+};
+
+// Reads a whole file: open, fstat, read in a loop (EINTR, short reads). Nothing on failure.
+bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& data, int64_t& size) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<uint64_t>(st.st_size) > std::numeric_limits<uint32_t>::max()) {
+        ::close(fd);
+        return false;
+    }
+    const int64_t want = st.st_size;
+    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(want) + 1);
+    int64_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::read(fd, buffer.get() + got, static_cast<size_t>(want - got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // error, or the file shrank
+        got += n;
+    }
+    ::close(fd);
+    if (got < want && got == 0) return false;
+    data = std::move(buffer);
+    size = got;
+    return true;
+}
+
+// One libmpg123 decoder in feed mode: no gapless trimming, the Info/LAME frame decoded as an
+// ordinary frame, no read-ahead, output signed 16-bit in the stream's own rate and channels.
+class Decoder {
+public:
+    Decoder() {
+        static std::once_flag once;
+        std::call_once(once, [] { mpg123_init(); });
+        int err = MPG123_OK;
+        mh_ = mpg123_new(nullptr, &err);
+        if (!mh_) return;
+        bool ok = mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_READAHEAD,
+                               0) == MPG123_OK &&
+                  mpg123_param(mh_, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) == MPG123_OK &&
+                  mpg123_format_none(mh_) == MPG123_OK;
+        const long* rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (size_t i = 0; ok && i < count; ++i)
+            ok = mpg123_format(mh_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16) == MPG123_OK;
+        if (!ok || mpg123_open_feed(mh_) != MPG123_OK) {
+            mpg123_delete(mh_);
+            mh_ = nullptr;
+        }
+    }
+    ~Decoder() {
+        if (mh_) mpg123_delete(mh_);
+    }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+    mpg123_handle* get() const { return mh_; }
+
+private:
+    mpg123_handle* mh_ = nullptr;
+};
+
+}  // namespace
+
+float Mp3FrameHeader::Length() const {
+    float length = 144.0f * static_cast<float>(BitrateKbps) / static_cast<float>(SampleRate) * 1000.0f;
+    if (Version == 2 || Version == 3) length = length * 0.5f;
+    return length;
+}
+
+bool ParseMp3FrameHeader(const uint8_t* p, Mp3FrameHeader& out) {
+    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
+    const int bitrateIndex = (p[2] >> 4) & 0x0F;
+    const int rateIndex = (p[2] >> 2) & 0x03;
+    if (bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
+
+    static constexpr int kVersion[4] = {3, -1, 2, 1};
+    static constexpr int kLayer[4] = {-1, 3, 2, 1};
+    Mp3FrameHeader h;
+    h.Version = kVersion[(p[1] >> 3) & 0x03];
+    h.Layer = kLayer[(p[1] >> 1) & 0x03];
+    if (h.Version == -1 || h.Layer == -1) {
+        h.BitrateKbps = 1;
+    } else if (h.Version == 1) {
+        h.BitrateKbps = kBitrateV1[h.Layer - 1][bitrateIndex];
+    } else {
+        h.BitrateKbps = kBitrateLsf[h.Layer == 1 ? 0 : 1][bitrateIndex];
+    }
+    h.SampleRate = h.Version == -1 ? 1 : kSampleRate[h.Version - 1][rateIndex];
+    h.Padding = (p[2] >> 1) & 0x01;
+    h.Channels = ((p[3] >> 6) & 0x03) == 3 ? 1 : 2;
+    out = h;
+    return true;
+}
+
+TMyPlayer0802::TMyPlayer0802() = default;
+TMyPlayer0802::~TMyPlayer0802() = default;
+
+bool TMyPlayer0802::HeaderAt(int64_t pos, Mp3FrameHeader& h) {
+    if (pos < 0 || pos + 4 > size_) return false;
+    if (!ParseMp3FrameHeader(data_.get() + pos, h)) return false;
+    last_ = h;
+    return true;
+}
+
+// The next header at trunc(pos + length) + firstOffset, ... while below pos + length + 4.
+bool TMyPlayer0802::FindNextHeader(int64_t pos, float length, int firstOffset, int64_t& found) {
+    const double from = static_cast<double>(pos) + static_cast<double>(length);
+    const double limit = from + 4.0;
+    if (!(from < static_cast<double>(size_))) return false;
+    Mp3FrameHeader h;
+    for (int64_t q = static_cast<int64_t>(from) + firstOffset; static_cast<double>(q) < limit; ++q) {
+        if (HeaderAt(q, h)) {
+            found = q;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The first position from which three frames follow one another at their computed lengths.
+int64_t TMyPlayer0802::FindRunOfThree() {
+    const int64_t n = size_;
+    int64_t pos = 0;
+    do {
+        Mp3FrameHeader first;
+        while (pos < n - 4 && !HeaderAt(pos, first)) ++pos;
+        if (pos < n - 4) {
+            int64_t second = 0, third = 0;
+            if (FindNextHeader(pos, first.Length(), 0, second) &&
+                FindNextHeader(second, last_.Length(), 0, third))
+                return pos;
+        }
+        ++pos;
+    } while (pos < n - 4000);
+    return -1;
+}
+
+// Every frame that is followed by a valid header where its length says, up to the first break.
+void TMyPlayer0802::BuildFrameTable(int64_t start) {
+    frames_.clear();
+    chainEnd_ = start;
+    int64_t pos = start;
+    for (;;) {
+        Mp3FrameHeader h;
+        if (!HeaderAt(pos, h)) break;
+        const float length = h.Length();
+        int64_t next = 0;
+        if (!FindNextHeader(pos, length, h.Padding, next)) break;
+        frames_.push_back(static_cast<uint32_t>(pos));
+        chainEnd_ = next;
+        pos = next;
+        if (!(static_cast<double>(pos) < static_cast<double>(size_) - static_cast<double>(length))) break;
+    }
+}
+
+int64_t TMyPlayer0802::FrameEnd(int frame) const {
+    return frame + 1 < FrameCount() ? static_cast<int64_t>(frames_[frame + 1]) : chainEnd_;
+}
+
+// Where a fresh decoder must start so that frame `first` and the ones after it come out as in a
+// decode of the whole file. Layer III frames take part of their data from earlier frames (the bit
+// reservoir: at most 511 bytes back for MPEG-1, 255 for the other versions), and the first output
+// of a frame overlaps the output of the frame before; at the low sampling frequencies a frame is a
+// single granule, so the frame before that still shapes the synthesis filter's state. Those frames
+// must be decoded from complete data, so the decoder starts early enough to hold their reservoir,
+// and one frame earlier still.
+int TMyPlayer0802::PrerollStart(int first) const {
+    if (first <= 0) return 0;
+    Mp3FrameHeader h;
+    if (!ParseMp3FrameHeader(data_.get() + frames_[first], h)) return std::max(0, first - 3);
+    if (h.Layer != 3) return first - 1;  // no reservoir: only the synthesis filter's state
+    int p = first - (h.Version == 1 ? 1 : 2);
+    const int64_t reach = h.Version == 1 ? 511 : 255;
+    const int64_t overhead = 4 + 2 + (h.Version == 1 ? 32 : 17);  // header, CRC, side information
+    int64_t need = reach;
+    while (p > 0 && need > 0) {
+        --p;
+        need -= std::max<int64_t>(1, FrameEnd(p) - frames_[p] - overhead);
+    }
+    return std::max(p - 1, 0);
+}
+
+TMyPlayer0802::Decoded TMyPlayer0802::DecodeFrames(int first, int end, uint8_t* out, size_t capacity) const {
+    Decoded result;
+    if (first < 0 || end > FrameCount() || first >= end) return result;
+    Decoder decoder;
+    mpg123_handle* mh = decoder.get();
+    if (!mh) return result;
+
+    // Frames before the range prime the decoder; one frame after it lets the decoder finish
+    // the range's last frame as it would in the middle of the file. Both outputs are dropped.
+    const int from = PrerollStart(first);
+    const int64_t begin = frames_[from];
+    const int64_t stop = end < FrameCount() ? FrameEnd(end) : FrameEnd(end - 1);
+    if (mpg123_feed(mh, data_.get() + begin, static_cast<size_t>(stop - begin)) != MPG123_OK) return result;
+
+    bool gotData = false;
+    for (;;) {
+        off_t num = 0;
+        unsigned char* audio = nullptr;
+        size_t bytes = 0;
+        const int rc = mpg123_decode_frame(mh, &num, &audio, &bytes);
+        if (rc == MPG123_NEW_FORMAT) {
+            if (gotData) break;  // a change of format ends the range, so the header stays true
+            long rate = 0;
+            int channels = 0, encoding = 0;
+            if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || encoding != MPG123_ENC_SIGNED_16)
+                break;
+            result.rate = static_cast<int>(rate);
+            result.channels = channels;
+            continue;
+        }
+        if (rc != MPG123_OK) break;  // MPG123_NEED_MORE: all fed; an error ends the range early
+        const int64_t frame = static_cast<int64_t>(from) + static_cast<int64_t>(num);
+        if (frame >= end) break;
+        if (frame < first || bytes == 0) continue;
+        if (bytes > capacity - result.bytes) break;  // the sound ends at the last frame that fits
+        if (out) std::memcpy(out + result.bytes, audio, bytes);
+        result.bytes += bytes;
+        gotData = true;
+    }
+    result.ok = gotData && result.channels > 0 && result.rate > 0;
+    if (!result.ok) result.bytes = 0;
+    return result;
+}
+
+// Decodes ten frames (20..29, or the last ten there are) and takes the seconds of one frame.
+bool TMyPlayer0802::MeasureFrameDuration() {
+    const int end = std::min(30, FrameCount() - 1);
+    const int first = std::max(0, std::min(20, end - 10));
+    const Decoded d = DecodeFrames(first, end, nullptr, std::numeric_limits<size_t>::max());
+    frameDuration_ = 0.0f;
+    if (!d.ok) return false;
+    float seconds = static_cast<float>(d.bytes / 10);
+    seconds = seconds * 0.5f;
+    seconds = seconds / static_cast<float>(d.channels);
+    seconds = seconds / static_cast<float>(d.rate);
+    frameDuration_ = seconds;
+    return frameDuration_ > 0.0f;
+}
+
+bool TMyPlayer0802::Open() {
+    Close();
+    if (!ReadWholeFile(Mp3FileName, data_, size_)) return false;
+    const int64_t start = FindRunOfThree();
+    if (start >= 0) BuildFrameTable(start);
+    if (start < 0 || FrameCount() < kMinFrames || !MeasureFrameDuration()) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void TMyPlayer0802::SetRange(int which, int position) {
+    const float seconds = static_cast<float>(position) * (1.0f / 11025.0f);
+    const float frame = frameDuration_ > 0.0f ? seconds / frameDuration_ : 0.0f;
+    const int index = TruncToInt(frame);
+    if (which == 0) StartFrame = index;
+    else EndFrame = index;
+}
+
+TMyPlayer0802::Decoded TMyPlayer0802::DecodeRange(uint8_t* out, size_t capacity) {
+    if (!data_ || Mp3FileName.size() < 3 || FrameCount() < kMinFrames) return {};
+    EndFrame = std::max(EndFrame, 20);
+    EndFrame = std::min(EndFrame, FrameCount() - 1);
+    if (StartFrame > EndFrame - 10) StartFrame = EndFrame - 10;
+    StartFrame = std::max(StartFrame, 0);
+
+    // Gather frames while they stay below the input window.
+    int j = StartFrame;
+    int64_t gathered = 0;
+    int64_t length = 0;
+    do {
+        length = FrameEnd(j) - frames_[j];
+        gathered += length;
+        ++j;
+    } while (j < EndFrame && gathered < kInputWindowLimit - length);
+    return DecodeFrames(StartFrame, j, out, capacity);
+}
+
+bool TMyPlayer0802::Close() {
+    data_.reset();
+    size_ = 0;
+    frames_.clear();
+    frames_.shrink_to_fit();
+    chainEnd_ = 0;
+    return true;
+}
+
+}  // namespace lq

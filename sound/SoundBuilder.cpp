@@ -1,0 +1,198 @@
+#include "sound/SoundBuilder.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <utility>
+
+#include "main/Database.h"
+#include "platform/CNumbers.h"
+#include "platform/FileNames.h"
+#include "sound/Mp3Reader.h"
+
+namespace lq {
+namespace {
+
+enum class Kind { Int, Text, TextUnescaped };
+struct Column {
+    const char* name;
+    Kind kind;
+    int SoundRow::*intField;
+    std::string SoundRow::*textField;
+};
+
+// In the order the names are compared; the first match decides.
+const Column kColumns[] = {
+    {"isigns", Kind::Int, &SoundRow::isigns, nullptr},
+    {"sfname", Kind::Text, nullptr, &SoundRow::sfname},
+    {"count(*)", Kind::Int, &SoundRow::CountResult, nullptr},
+    {"ididnt", Kind::Int, &SoundRow::ididnt, nullptr},
+    {"isound", Kind::Int, &SoundRow::isound, nullptr},
+    {"isndbg", Kind::Int, &SoundRow::isndbg, nullptr},
+    {"isndfn", Kind::Int, &SoundRow::isndfn, nullptr},
+    {"irange", Kind::Int, &SoundRow::irange, nullptr},
+    {"irng_2", Kind::Int, &SoundRow::irng_2, nullptr},
+    {"iaansw", Kind::Int, &SoundRow::iaansw, nullptr},
+    {"igansw", Kind::Int, &SoundRow::igansw, nullptr},
+    {"max(igansw)", Kind::Int, &SoundRow::IntAggregate, nullptr},
+    {"sum(irng_2)", Kind::Int, &SoundRow::IntAggregate, nullptr},
+    {"dtansw", Kind::Text, nullptr, &SoundRow::dtansw},
+    {"dtansn", Kind::Text, nullptr, &SoundRow::dtansn},
+    {"iplace", Kind::Int, &SoundRow::iplace, nullptr},
+    {"isntbf", Kind::Int, &SoundRow::isntbf, nullptr},
+    {"isntaf", Kind::Int, &SoundRow::isntaf, nullptr},
+    {"strbef", Kind::TextUnescaped, nullptr, &SoundRow::strbef},
+    {"stract", Kind::TextUnescaped, nullptr, &SoundRow::stract},
+    {"straft", Kind::TextUnescaped, nullptr, &SoundRow::straft},
+    {"strtrn", Kind::TextUnescaped, nullptr, &SoundRow::strtrn},
+    {"strind", Kind::Text, nullptr, &SoundRow::strind},
+    {"ianswr", Kind::Int, &SoundRow::ianswr, nullptr},
+};
+
+// Runs a statement into a fresh row store; false when it failed (logged).
+bool QueryRow(sqlite3* db, const std::string& sql, SoundRow& row) {
+    if (!db) return false;
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), LoadSoundRowCallback, &row, &error);
+    if (rc != SQLITE_OK) {
+        qWarning("SQL error: %s", error ? error : sqlite3_errstr(rc));
+        sqlite3_free(error);
+        return false;
+    }
+    return true;
+}
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+int16_t Load(const uint8_t* p) {
+    int16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+void Store(uint8_t* p, int16_t v) { std::memcpy(p, &v, sizeof v); }
+
+}  // namespace
+
+int LoadSoundRowCallback(void* context, int columnCount, char** values, char** names) {
+    auto* row = static_cast<SoundRow*>(context);
+    for (int i = 0; i < columnCount; ++i) {
+        if (!values[i] || !names[i]) continue;
+        for (const Column& c : kColumns) {
+            if (std::strcmp(names[i], c.name) != 0) continue;
+            if (c.kind == Kind::Int) row->*c.intField = CAtoi(values[i]);
+            else if (c.kind == Kind::Text) row->*c.textField = values[i];
+            else row->*c.textField = UnescapeApostrophes(values[i]);
+            break;
+        }
+    }
+    return 0;
+}
+
+namespace wave {
+
+Range WidenRange(int b, int e, float addTimeSnd) {
+    const float extra = 11025.0f * addTimeSnd;
+    Range r;
+    r.start = std::max(0, TruncToInt(static_cast<float>(b) - extra));
+    r.end = std::max(0, TruncToInt(extra + static_cast<float>(e)));
+    const int64_t span = static_cast<int64_t>(r.end) - r.start;
+    r.durationMs = span > 0 ? static_cast<float>(span) * (1.0f / 11025.0f) * 1000.0f : 0.0f;
+    return r;
+}
+
+int FadeLength(int rate, int channels, float addTimeSnd, int valueCount) {
+    const float f = addTimeSnd <= 1.0f ? addTimeSnd : 1.0f;
+    float x = static_cast<float>(rate) * (1.0f / 11025.0f);
+    x = x * static_cast<float>(channels);
+    x = x * f;
+    x = x * 11025.0f;
+    int fade = TruncToInt(x);
+    const int limit = valueCount / 2 - 10;
+    if (fade > limit) fade = limit;
+    return fade;
+}
+
+void ScaleAndFade(uint8_t* samples, int valueCount, int rate, int channels, float addTimeSnd) {
+    if (valueCount <= 0) return;
+    int lo = Load(samples);
+    int hi = lo;
+    for (int i = 1; i < valueCount; ++i) {
+        const int x = Load(samples + 2 * i);
+        if (x < lo) lo = x;
+        if (x > hi) hi = x;
+    }
+    float peak = static_cast<float>(hi);
+    if (static_cast<float>(-lo) > peak) peak = static_cast<float>(-lo);
+    if (peak < 1.0f) peak = 1.0f;
+
+    const int fade = FadeLength(rate, channels, addTimeSnd, valueCount);
+    const float fadeF = static_cast<float>(fade);
+    const double gain = 30000.0 / static_cast<double>(peak);
+    for (int i = 0; i < valueCount; ++i) {
+        uint8_t* p = samples + 2 * i;
+        const float v = static_cast<float>(gain * Load(p));  // |v| <= 30000
+        float out = v;
+        if (i < fade) {
+            const float q = static_cast<float>(i) / fadeF;
+            out = q * v;
+        } else if (i >= valueCount - fade) {
+            const float q = static_cast<float>(valueCount - i) / fadeF;
+            out = q * v;
+        }
+        Store(p, static_cast<int16_t>(static_cast<int>(out)));
+    }
+}
+
+}  // namespace wave
+
+SoundBuilder::SoundBuilder(sqlite3* db, const std::atomic<float>& addTimeSnd, std::string programDir)
+    : db_(db), addTimeSnd_(addTimeSnd), programDir_(std::move(programDir)) {}
+
+int SoundBuilder::BuildItemWave(SoundBuffer& dest, int itemId) {
+    std::lock_guard<std::mutex> lock(buildMutex_);
+    const float add = addTimeSnd_.load();
+    uint8_t* out = dest.Data();
+    const auto empty = [&] {
+        WriteEmptyWaveImage(out);
+        dest.DurationMs = 0.0f;
+        return 5;
+    };
+
+    SoundRow item;
+    if (!QueryRow(db_, Sql("SELECT * FROM items2 WHERE ididnt=%i", itemId), item) || item.ididnt == -1) return empty();
+    SoundRow module;
+    if (!QueryRow(db_, Sql("SELECT * FROM sounds WHERE ididnt=%i", item.isound), module) || module.ididnt == -1)
+        return empty();
+
+    int b = item.isndbg;
+    int e = item.isndfn;
+    if (AsciiLower("Data\\" + module.sfname).find("hp_02_28_2") != std::string::npos) {
+        b /= 4;
+        e /= 4;
+    }
+    const std::string path = ResolveCi(JoinPath(programDir_, "Data"), module.sfname);
+    TMyPlayer0802 reader;
+    if (module.sfname.empty() || path.empty() || !reader.Open(path)) return empty();
+
+    const wave::Range range = wave::WidenRange(b, e, add);
+    reader.SetRange(0, range.start);
+    reader.SetRange(1, range.end);
+    const TMyPlayer0802::Decoded decoded = reader.DecodeRange(out, SoundBuffer::Capacity());
+    reader.Close();
+    if (!decoded.ok || decoded.bytes < kWaveHeaderBytes) return empty();
+
+    // The header goes over the first 44 decoded bytes: the image is exactly the decoded bytes.
+    WriteWaveHeader(out, static_cast<uint32_t>(decoded.bytes), decoded.channels, decoded.rate);
+    dest.DurationMs = range.durationMs;
+    const int values = static_cast<int>((decoded.bytes - kWaveHeaderBytes) / 2);
+    wave::ScaleAndFade(out + kWaveHeaderBytes, values, decoded.rate, decoded.channels, add);
+    return 5;
+}
+
+}  // namespace lq

@@ -1,0 +1,345 @@
+// The MP3 reader: header fields, the chain of frames, the measured frame duration, the range
+// rules, and the decoded samples against libmpg123's decode of the whole file.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <random>
+
+#include "sound/Mp3Reader.h"
+#include "tests/sound/SoundTestSupport.h"
+#include "tests/support/TempDir.h"
+
+namespace lq {
+namespace {
+
+using test::SoundFixture;
+
+struct HeaderCase {
+    uint8_t bytes[4];
+    bool valid;
+    int version, layer, kbps, rate, channels, padding;
+    float length;
+};
+
+TEST(Mp3Header, FieldsAndLength) {
+    const HeaderCase cases[] = {
+        {{0xFF, 0xFB, 0x90, 0x64}, true, 1, 3, 128, 44100, 2, 0, 417.959198f},  // MPEG-1 L3 joint stereo
+        {{0xFF, 0xFB, 0x92, 0xC4}, true, 1, 3, 128, 44100, 1, 1, 417.959198f},  // padded, mono
+        {{0xFF, 0xFB, 0x58, 0xC4}, true, 1, 3, 64, 32000, 1, 0, 288.0f},
+        {{0xFF, 0xFD, 0x94, 0x00}, true, 1, 2, 160, 48000, 2, 0, 480.0f},       // MPEG-1 Layer II
+        {{0xFF, 0xF3, 0x40, 0xC4}, true, 2, 3, 32, 22050, 1, 0, 104.489799f},   // MPEG-2 L3
+        {{0xFF, 0xF3, 0x80, 0x00}, true, 2, 3, 64, 22050, 2, 0, 208.979599f},
+        {{0xFF, 0xE3, 0x40, 0xC0}, true, 3, 3, 32, 11025, 1, 0, 208.979599f},   // MPEG-2.5 L3
+        {{0xFF, 0xE3, 0x18, 0xC0}, true, 3, 3, 8, 8000, 1, 0, 72.0f},
+        {{0xFF, 0xEB, 0x90, 0x00}, true, -1, 3, 1, 1, 2, 0, 144000.0f},         // reserved version
+        {{0xFF, 0xF9, 0x90, 0x00}, true, 1, -1, 1, 44100, 2, 0, 3.26530600f},   // reserved layer
+        {{0xFF, 0xFB, 0x00, 0x64}, false},                                       // free bitrate
+        {{0xFF, 0xFB, 0xF0, 0x64}, false},                                       // bitrate index 15
+        {{0xFF, 0xFB, 0x9C, 0x64}, false},                                       // rate index 3
+        {{0xFF, 0x7B, 0x90, 0x64}, false},                                       // sync broken
+        {{0xFE, 0xFB, 0x90, 0x64}, false},
+    };
+    for (const HeaderCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << int(c.bytes[0]) << ' ' << int(c.bytes[1]) << ' '
+                                        << int(c.bytes[2]) << ' ' << int(c.bytes[3]));
+        Mp3FrameHeader h;
+        ASSERT_EQ(ParseMp3FrameHeader(c.bytes, h), c.valid);
+        if (!c.valid) continue;
+        EXPECT_EQ(h.Version, c.version);
+        EXPECT_EQ(h.Layer, c.layer);
+        EXPECT_EQ(h.BitrateKbps, c.kbps);
+        EXPECT_EQ(h.SampleRate, c.rate);
+        EXPECT_EQ(h.Channels, c.channels);
+        EXPECT_EQ(h.Padding, c.padding);
+        EXPECT_FLOAT_EQ(h.Length(), c.length);
+    }
+}
+
+struct FileCase {
+    const char* name;
+    int samplesPerFrame;
+    bool cut;  // the file ends inside a frame, which libmpg123 does not count
+};
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+const FileCase kFiles[] = {
+    {"mpeg1_stereo_44k.mp3", 1152, false}, {"mpeg1_mono_32k.mp3", 1152, false}, {"mpeg2_mono_22k.mp3", 576, false},
+    {"mpeg2_stereo_22k.mp3", 576, false},  {"mpeg25_mono_11k.mp3", 576, false}, {"id3v2_mono_11k.mp3", 576, false},
+    {"vbr_mono_44k.mp3", 1152, false},     {"short_13_frames.mp3", 576, false}, {"cut_mono_22k.mp3", 576, true},
+};
+
+// Compares decoded PCM with the whole-file decode: the largest difference and how many values differ.
+struct Difference {
+    int largest = 0;
+    size_t values = 0;
+};
+Difference Compare(const uint8_t* a, const std::vector<uint8_t>& b) {
+    Difference d;
+    for (size_t i = 0; i + 1 < b.size(); i += 2) {
+        int16_t x, y;
+        std::memcpy(&x, a + i, 2);
+        std::memcpy(&y, b.data() + i, 2);
+        if (x == y) continue;
+        ++d.values;
+        d.largest = std::max(d.largest, std::abs(x - y));
+    }
+    return d;
+}
+
+class Mp3File : public testing::TestWithParam<FileCase> {};
+
+// The table holds libmpg123's frame offsets, all but the last frame; the duration is
+// samples-per-frame / rate in single precision.
+TEST_P(Mp3File, FrameTableAndDuration) {
+    const std::string path = SoundFixture(GetParam().name);
+    const test::FullDecode full = test::DecodeWholeFile(path);
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(path));
+    ASSERT_EQ(static_cast<size_t>(reader.FrameCount()), full.offsets.size() - (GetParam().cut ? 0 : 1));
+    for (int i = 0; i < reader.FrameCount(); ++i)
+        ASSERT_EQ(reader.FrameTable()[i], full.offsets[i]) << "frame " << i;
+    EXPECT_EQ(reader.FrameDuration(),
+              static_cast<float>(GetParam().samplesPerFrame) / static_cast<float>(full.rate));
+}
+
+// Every range of ten frames, and one long range, give the samples of the whole-file decode from
+// their first frame on: no click or spike where a range starts. libmpg123 itself leaves a trace of
+// where it started in a rare value (one in tens of thousands, never more than 1 apart).
+TEST_P(Mp3File, RangesMatchWholeFileDecode) {
+    const std::string path = SoundFixture(GetParam().name);
+    const test::FullDecode full = test::DecodeWholeFile(path);
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(path));
+    std::vector<uint8_t> out(1 << 20);
+    const int count = reader.FrameCount();
+    size_t values = 0, differing = 0;
+    const auto check = [&](int start, int end) {
+        reader.StartFrame = start;
+        reader.EndFrame = end;
+        const auto d = reader.DecodeRange(out.data(), out.size());
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.channels, full.channels);
+        EXPECT_EQ(d.rate, full.rate);
+        const std::vector<uint8_t> expected = test::Concat(full, reader.StartFrame, reader.EndFrame);
+        ASSERT_EQ(d.bytes, expected.size()) << "start " << start;
+        const Difference diff = Compare(out.data(), expected);
+        EXPECT_LE(diff.largest, 1) << "range " << reader.StartFrame << ".." << reader.EndFrame;
+        values += expected.size() / 2;
+        differing += diff.values;
+    };
+    for (int start = 0; start + 10 <= count - 1; ++start) check(start, std::max(start + 10, 20));
+    check(3, count - 1);
+    EXPECT_LE(differing * 10000, values) << differing << " of " << values << " values differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, Mp3File, testing::ValuesIn(kFiles),
+                         [](const testing::TestParamInfo<FileCase>& info) {
+                             std::string n = info.param.name;
+                             return n.substr(0, n.find('.'));
+                         });
+
+TEST(Mp3Reader, BytesBeforeTheFirstFrameAreSkipped) {
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(SoundFixture("id3v2_mono_11k.mp3")));
+    const auto bytes = test::ReadBytes(SoundFixture("id3v2_mono_11k.mp3"));
+    ASSERT_EQ(std::memcmp(bytes.data(), "ID3", 3), 0);
+    EXPECT_GT(reader.FrameTable()[0], 10u);
+}
+
+TEST(Mp3Reader, PaddedFramesAreOneByteLonger) {
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(SoundFixture("mpeg1_stereo_44k.mp3")));
+    const auto bytes = test::ReadBytes(SoundFixture("mpeg1_stereo_44k.mp3"));
+    int padded = 0;
+    for (int i = 0; i + 1 < reader.FrameCount(); ++i) {
+        const uint32_t at = reader.FrameTable()[i];
+        const uint32_t length = reader.FrameTable()[i + 1] - at;
+        Mp3FrameHeader h;
+        ASSERT_TRUE(ParseMp3FrameHeader(bytes.data() + at, h));
+        EXPECT_EQ(length, 417u + static_cast<uint32_t>(h.Padding)) << "frame " << i;
+        padded += h.Padding;
+    }
+    EXPECT_GT(padded, 0);
+}
+
+// Frame index = trunc(position * (1/11025) / FrameDuration), in single precision.
+TEST(Mp3Reader, SetRangeRows) {
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(SoundFixture("mpeg2_mono_22k.mp3")));  // 576/22050 s: 288 positions a frame
+    const struct {
+        int position;
+        int frame;
+    } rows[] = {
+        {0, 0}, {287, 0}, {289, 1}, {2879, 9}, {2881, 10}, {-500, -1}, {11025, 38}, {11025 * 60, 2296},
+        {INT_MAX, 7456540},
+    };
+    for (const auto& r : rows) {
+        reader.SetRange(0, r.position);
+        reader.SetRange(1, r.position);
+        EXPECT_EQ(reader.StartFrame, r.frame) << r.position;
+        EXPECT_EQ(reader.EndFrame, r.frame) << r.position;
+    }
+}
+
+TEST(Mp3Reader, RangeClamps) {
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(SoundFixture("mpeg2_mono_22k.mp3")));
+    const int count = reader.FrameCount();
+    std::vector<uint8_t> out(1 << 20);
+    const struct {
+        int start, end, wantStart, wantEnd;
+    } rows[] = {
+        {0, 5, 0, 20},                       // the end is raised to frame 20
+        {15, 16, 10, 20},                    // a start less than ten before the end is lowered
+        {30, 1000000, 30, count - 1},        // an end beyond the table: its last entry
+        {count + 5, count + 9, count - 11, count - 1},
+        {-40, 25, 0, 25},
+        {INT_MIN, INT_MIN, 0, 20},
+    };
+    for (const auto& r : rows) {
+        reader.StartFrame = r.start;
+        reader.EndFrame = r.end;
+        const auto d = reader.DecodeRange(out.data(), out.size());
+        EXPECT_EQ(reader.StartFrame, r.wantStart) << r.start << ".." << r.end;
+        EXPECT_EQ(reader.EndFrame, r.wantEnd) << r.start << ".." << r.end;
+        EXPECT_EQ(d.bytes, static_cast<size_t>(r.wantEnd - r.wantStart) * 576 * 2);
+    }
+}
+
+// The decode never writes beyond its capacity: the sound ends at the last frame that fits.
+TEST(Mp3Reader, OutputCapacityCutsAtAFrame) {
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(SoundFixture("mpeg1_stereo_44k.mp3")));
+    for (size_t capacity : {size_t{0}, size_t{4607}, size_t{4608}, size_t{3 * 4608 + 100}}) {
+        std::vector<uint8_t> out(capacity);  // exact size: the sanitizer sees any overrun
+        reader.StartFrame = 5;
+        reader.EndFrame = 30;
+        const auto d = reader.DecodeRange(out.data(), out.size());
+        EXPECT_EQ(d.bytes, capacity / 4608 * 4608) << capacity;
+    }
+}
+
+// A range longer than the input window stops gathering once 786,431 bytes less the last frame's
+// length are reached.
+TEST(Mp3Reader, InputWindowEndsLongRanges) {
+    test::TempDir dir;
+    const auto one = test::ReadBytes(SoundFixture("mpeg2_mono_22k.mp3"));  // no tag frame: whole files chain
+    std::vector<uint8_t> many;
+    while (many.size() < 1200000) many.insert(many.end(), one.begin(), one.end());
+    const std::string path = dir.File("long.mp3");
+    test::WriteBytes(path, many);
+
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(path));
+    const auto& t = reader.FrameTable();
+    int expectedEnd = 0;
+    int64_t gathered = 0, length = 0;
+    do {
+        length = static_cast<int64_t>(t[expectedEnd + 1]) - t[expectedEnd];
+        gathered += length;
+        ++expectedEnd;
+    } while (expectedEnd < reader.FrameCount() - 1 && gathered < 786431 - length);
+    ASSERT_LT(expectedEnd, reader.FrameCount() - 1);
+
+    std::vector<uint8_t> out(16 << 20);
+    reader.StartFrame = 0;
+    reader.EndFrame = INT_MAX;
+    const auto d = reader.DecodeRange(out.data(), out.size());
+    EXPECT_EQ(d.bytes, static_cast<size_t>(expectedEnd) * 1152);
+    EXPECT_LE(gathered, 786431);
+
+    // 32 kbit/s mono decodes the window to more than a sound buffer holds: the sound is cut at the
+    // last whole frame that fits into 8 MiB.
+    ASSERT_GT(d.bytes, 8388608u);
+    std::vector<uint8_t> buffer(8388608);
+    reader.StartFrame = 0;
+    reader.EndFrame = INT_MAX;
+    const auto cut = reader.DecodeRange(buffer.data(), buffer.size());
+    EXPECT_EQ(cut.bytes, 8388608u / 1152 * 1152);
+    EXPECT_EQ(std::memcmp(buffer.data(), out.data(), cut.bytes), 0);
+}
+
+// Files that are too short, cut, or not MP3 at all: Open fails or the table stops, and nothing
+// is read or written out of bounds.
+TEST(Mp3Reader, ShortFiles) {
+    test::TempDir dir;
+    const auto bytes = test::ReadBytes(SoundFixture("mpeg2_mono_22k.mp3"));
+    TMyPlayer0802 full;
+    ASSERT_TRUE(full.Open(SoundFixture("mpeg2_mono_22k.mp3")));
+    // Cut right after frame k: frames 0..k-1 are followed by a header, so k-1 are in the table.
+    for (int frames : {3, 10, 11, 12, 13}) {
+        const size_t end = full.FrameTable()[frames] + 4;
+        const std::string path = dir.File("cut" + std::to_string(frames) + ".mp3");
+        test::WriteBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + end));
+        TMyPlayer0802 reader;
+        const bool opened = reader.Open(path);
+        EXPECT_EQ(opened, frames >= 11) << frames;
+        if (!opened) {
+            EXPECT_FALSE(reader.IsOpen());
+            std::vector<uint8_t> out(4096);
+            EXPECT_FALSE(reader.DecodeRange(out.data(), out.size()).ok);
+            continue;
+        }
+        EXPECT_EQ(reader.FrameCount(), frames);
+        EXPECT_EQ(reader.FrameDuration(), 576.0f / 22050.0f);
+        std::vector<uint8_t> out(1 << 16);
+        reader.SetRange(0, 0);
+        reader.SetRange(1, 1000000);
+        const auto d = reader.DecodeRange(out.data(), out.size());
+        EXPECT_EQ(reader.StartFrame, 0);
+        EXPECT_EQ(reader.EndFrame, frames - 1);
+        EXPECT_EQ(d.bytes, static_cast<size_t>(frames - 1) * 1152);
+    }
+}
+
+TEST(Mp3Reader, NotMp3) {
+    test::TempDir dir;
+    std::mt19937 random(7);
+    std::vector<uint8_t> noise(20000);
+    for (auto& b : noise) b = static_cast<uint8_t>(random());
+    std::vector<uint8_t> syncs(9000, 0xFF);
+    // A reserved layer makes frames of 3.3 bytes: a chain of them is found but decodes to nothing.
+    std::vector<uint8_t> reservedLayer;
+    while (reservedLayer.size() < 6000) reservedLayer.insert(reservedLayer.end(), {0xFF, 0xF9, 0x90});
+    // A reserved version makes a 144,000-byte frame whose successor lies beyond the file.
+    std::vector<uint8_t> reservedVersion(5000, 0);
+    for (size_t i = 0; i + 4 <= reservedVersion.size(); i += 300) std::memcpy(&reservedVersion[i], "\xFF\xEB\x90\x00", 4);
+    // Headers right at the end of the data.
+    std::vector<uint8_t> tail(4100, 0);
+    std::memcpy(&tail[tail.size() - 4], "\xFF\xFB\x90\x64", 4);
+    std::memcpy(&tail[tail.size() - 6], "\xFF\xFB", 2);
+
+    const std::pair<const char*, std::vector<uint8_t>> files[] = {
+        {"empty.mp3", {}},       {"noise.mp3", noise}, {"syncs.mp3", syncs}, {"reserved_layer.mp3", reservedLayer},
+        {"reserved_version.mp3", reservedVersion}, {"tail.mp3", tail}, {"tiny.mp3", {0xFF, 0xFB, 0x90}},
+    };
+    for (const auto& [name, content] : files) {
+        const std::string path = dir.File(name);
+        test::WriteBytes(path, content);
+        TMyPlayer0802 reader;
+        EXPECT_FALSE(reader.Open(path)) << name;
+        EXPECT_FALSE(reader.IsOpen()) << name;
+    }
+    TMyPlayer0802 reader;
+    EXPECT_FALSE(reader.Open(dir.File("missing.mp3")));
+    EXPECT_FALSE(reader.Open(dir.Path()));  // a folder
+}
+
+TEST(Mp3Reader, CutFileEndsAtTheBreak) {
+    TMyPlayer0802 cut, whole;
+    ASSERT_TRUE(cut.Open(SoundFixture("cut_mono_22k.mp3")));
+    ASSERT_TRUE(whole.Open(SoundFixture("mpeg2_mono_22k.mp3")));
+    ASSERT_LT(cut.FrameCount(), whole.FrameCount());
+    for (int i = 0; i < cut.FrameCount(); ++i) EXPECT_EQ(cut.FrameTable()[i], whole.FrameTable()[i]);
+    EXPECT_LE(cut.FrameTable().back() + 104u, 5001u);
+}
+
+TEST(Mp3Reader, DecodeNeedsAFileName) {
+    TMyPlayer0802 reader;
+    std::vector<uint8_t> out(4096, 0xAB);
+    EXPECT_FALSE(reader.DecodeRange(out.data(), out.size()).ok);
+    EXPECT_EQ(out[0], 0xAB);
+}
+
+}  // namespace
+}  // namespace lq

@@ -1,0 +1,26 @@
+#pragma once
+// Helpers of the sound tests: the fixture files and libmpg123's own decode of a whole file,
+// which the reader's ranges are compared with.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lq::test {
+
+std::string SoundFixture(const std::string& name);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+struct FullDecode {
+    std::vector<std::vector<uint8_t>> frames;  // PCM of each frame, in order
+    std::vector<int64_t> offsets;              // byte offset of each frame (libmpg123's index)
+    int channels = 0;
+    int rate = 0;
+};
+// Decodes the whole file in feed mode with the reader's decoder settings.
+FullDecode DecodeWholeFile(const std::string& path);
+
+// PCM of frames [first, end) of a full decode, back to back.
+std::vector<uint8_t> Concat(const FullDecode& d, int first, int end);
+
+}  // namespace lq::test
