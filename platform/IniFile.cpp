@@ -11,7 +11,6 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 
 #include "platform/Cp1251.h"
 
@@ -163,10 +162,8 @@ std::string SaveTarget(const std::string& path) {
 // The mode 0666 lets the umask decide the permissions, as for any file the program creates.
 int CreateTempBeside(const std::string& target, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
-    std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
-                   std::to_string(rd() % 100000);
+        tempPath = target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
         const int fd = open(tempPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) return fd;
         if (errno != EEXIST && errno != EINTR) return -1;
@@ -188,8 +185,13 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
 bool IniFile::Load() {
     text_.clear();
+    loadFailed_ = true;
     const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT;  // a missing file is an empty one
+    if (fd < 0) {
+        if (errno != ENOENT) return false;
+        loadFailed_ = false;  // a missing file is an empty one
+        return true;
+    }
     std::string bytes;
     char buf[8192];
     for (;;) {
@@ -204,10 +206,13 @@ bool IniFile::Load() {
     }
     close(fd);
     text_ = std::move(bytes);
+    loadFailed_ = false;
     return true;
 }
 
 bool IniFile::Save() {
+    // The text of a file that could not be read is not the file's: writing it would lose the rest.
+    if (loadFailed_) return false;
     const std::string target = SaveTarget(path_);
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::path(target).parent_path();

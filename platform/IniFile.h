@@ -19,7 +19,8 @@ public:
 
     // Reads the file into memory; a missing file is an empty one. False only on a read error.
     bool Load();
-    // Writes the in-memory text atomically. False (and the old file untouched) on failure.
+    // Writes the in-memory text atomically. False (and the old file untouched) on failure, and
+    // after a Load that failed, so that a file that could not be read is never replaced.
     bool Save();
 
     // GetPrivateProfileString with a buffer of `bufferSize` bytes (the result has at most
@@ -34,6 +35,7 @@ public:
 private:
     std::string path_;
     std::string text_;
+    bool loadFailed_ = false;
 };
 
 // The settings file's path: $LINDQUEST_INI_DIR/Tessarin.ini when that variable is set, else

@@ -286,6 +286,20 @@ TEST_F(IniSave, AFailedRenameLeavesWhatWasThere) {
     EXPECT_EQ(EntriesInFolder(), 1u);
 }
 
+TEST_F(IniSave, AFileThatCouldNotBeReadIsNeverReplaced) {
+    const std::string path = dir_.File("Tessarin.ini");
+    std::filesystem::create_directory(path);
+    IniFile ini(path);
+    ASSERT_FALSE(ini.Load());
+    std::filesystem::remove(path);  // whatever was there, its content is unknown to us
+    ini.SetString("Common", "Left", "1");
+    EXPECT_FALSE(ini.Save());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_TRUE(ini.Load()) << "now missing: an empty file";
+    ini.SetString("Common", "Left", "1");
+    EXPECT_TRUE(ini.Save());
+}
+
 class DefaultIniPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
