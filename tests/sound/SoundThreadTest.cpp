@@ -1,1 +1,429 @@
+// The sound thread, the double buffer and the answered-word queue, with a builder the tests
+// control: which sentence each buffer holds after each step, coalesced requests, the order of
+// builds and word counts, and the shut-down.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "main/Database.h"
+#include "sound/AnsweredWords.h"
+#include "sound/LoadSoundThread.h"
+#include "sound/SoundDoubleBuffer.h"
+#include "tests/support/TempDir.h"
+
+namespace lq {
+namespace {
+
+using namespace std::chrono_literals;
+
+// One shared record of what happened, in order: builds and statements.
+class EventLog {
+public:
+    void Add(std::string e) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.push_back(std::move(e));
+    }
+    std::vector<std::string> Events() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return events_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> events_;
+};
+
+// Writes the sentence id into the buffer and 10 ms per id as its duration. A gated id blocks
+// until released, to stand for a slow build.
+class FakeBuilder final : public ItemWaveBuilder {
+public:
+    explicit FakeBuilder(EventLog* log = nullptr) : log_(log) {}
+
+    int BuildItemWave(SoundBuffer& dest, int itemId) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        started_.push_back(itemId);
+        threads_.push_back(std::this_thread::get_id());
+        errno = 0;
+        nice_.push_back(getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())));
+        maxActive_ = std::max(maxActive_, ++active_);
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return gated_.count(itemId) == 0; });
+        lock.unlock();
+        std::memcpy(dest.Data(), &itemId, sizeof itemId);
+        dest.DurationMs = 10.0f * static_cast<float>(itemId);
+        if (log_) log_->Add("build " + std::to_string(itemId));
+        lock.lock();
+        --active_;
+        done_.push_back(itemId);
+        changed_.notify_all();
+        return 5;
+    }
+
+    static int ItemIn(const SoundBuffer& b) {
+        int id;
+        std::memcpy(&id, b.Data(), sizeof id);
+        return id;
+    }
+    void Gate(int id) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        gated_.insert(id);
+    }
+    void Release(int id) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        gated_.erase(id);
+        changed_.notify_all();
+    }
+    bool WaitStarted(int id) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, 5s, [&] { return std::count(started_.begin(), started_.end(), id) > 0; });
+    }
+    bool WaitDone(int id) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, 5s, [&] { return std::count(done_.begin(), done_.end(), id) > 0; });
+    }
+    std::vector<int> Started() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return started_;
+    }
+    std::vector<std::thread::id> Threads() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return threads_;
+    }
+    std::vector<int> Nice() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return nice_;
+    }
+    int MaxActive() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return maxActive_;
+    }
+
+private:
+    EventLog* log_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::set<int> gated_;
+    std::vector<int> started_, done_, nice_;
+    std::vector<std::thread::id> threads_;
+    int active_ = 0, maxActive_ = 0;
+};
+
+// A database with a word-statistics table; every UPDATE run on it is logged.
+class WordsDb {
+public:
+    explicit WordsDb(EventLog* log = nullptr) : log_(log) {
+        EXPECT_TRUE(db.Open(dir.File("QV_01.db")));
+        sqlite3_trace_v2(db.Handle(), SQLITE_TRACE_STMT, &WordsDb::Trace, this);
+    }
+    void Add(const std::string& word, const char* ianswr = "0") {
+        EXPECT_TRUE(db.Exec(Sql("INSERT INTO wrdstt (icount, ianswr, istate, twordd) VALUES (1, %s, 0, %Q);", ianswr,
+                                word.c_str()))
+                        .ok());
+    }
+    int Answers(const std::string& word) {
+        CurrentRow row;
+        row.ianswr = -1;
+        db.Query(Sql("SELECT ianswr FROM wrdstt WHERE twordd=%Q;", word.c_str()), row);
+        return row.ianswr;
+    }
+    std::vector<std::string> Updates() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return updates_;
+    }
+    sqlite3* Handle() const { return db.Handle(); }
+
+private:
+    static int Trace(unsigned, void* self, void*, void* x) {
+        auto* me = static_cast<WordsDb*>(self);
+        const char* sql = static_cast<const char*>(x);
+        if (std::strncmp(sql, "UPDATE", 6) == 0) {
+            std::lock_guard<std::mutex> lock(me->mutex_);
+            me->updates_.push_back(sql);
+            if (me->log_) me->log_->Add(sql);
+        }
+        return 0;
+    }
+
+    test::TempDir dir;
+    Database db;
+    EventLog* log_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> updates_;
+};
+
+std::string UpdateOf(const std::string& word) {
+    return "UPDATE wrdstt SET ianswr=ifnull(ianswr,0)+1 WHERE twordd='" + word + "';";
+}
+
+TEST(AnsweredWords, HoldsAHundredAndGivesTheNewestFirst) {
+    AnsweredWordQueue q;
+    for (int i = 0; i < 101; ++i) EXPECT_EQ(q.Push("w" + std::to_string(i)), i < 100);
+    EXPECT_EQ(q.Size(), 100u);
+    for (int i = 99; i >= 0; --i) EXPECT_EQ(q.PopNewest(), "w" + std::to_string(i));
+    EXPECT_FALSE(q.PopNewest());
+}
+
+TEST(AnsweredWords, DrainCountsEachWordOnce) {
+    WordsDb db;
+    for (int i = 0; i <= 100; ++i) db.Add("w" + std::to_string(i));
+    db.Add("nullword", "NULL");
+    db.Add("o'clock");
+    AnsweredWordQueue q;
+    for (int i = 0; i <= 100; ++i) q.Push("w" + std::to_string(i));  // the 101st is dropped
+    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 100);
+    const auto updates = db.Updates();
+    ASSERT_EQ(updates.size(), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(updates[i], UpdateOf("w" + std::to_string(99 - i)));
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(db.Answers("w" + std::to_string(i)), 1);
+    EXPECT_EQ(db.Answers("w100"), 0);
+
+    for (const char* w : {"w5", "w5", "nullword", "absent", "o'clock"}) q.Push(w);
+    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 5);
+    EXPECT_EQ(db.Answers("w5"), 3);       // queued twice: two more
+    EXPECT_EQ(db.Answers("nullword"), 1);  // NULL counts as 0
+    EXPECT_EQ(db.Answers("absent"), -1);   // no row: nothing inserted
+    EXPECT_EQ(db.Answers("o'clock"), 1);
+    EXPECT_EQ(q.Size(), 0u);
+}
+
+TEST(AnsweredWords, ProducerAndDrainTogether) {
+    AnsweredWordQueue q;
+    std::multiset<std::string> taken;
+    std::atomic<bool> producing{true};
+    std::thread consumer([&] {
+        while (producing.load() || q.Size() > 0)
+            if (auto w = q.PopNewest()) taken.insert(*w);
+    });
+    std::multiset<std::string> pushed;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string w = "w" + std::to_string(i % 300);
+        while (!q.Push(w)) std::this_thread::yield();
+        pushed.insert(w);
+    }
+    producing = false;
+    consumer.join();
+    EXPECT_EQ(taken, pushed);
+}
+
+TEST(DoubleBuffer, RequestsAndSwapWithoutAThread) {
+    FakeBuilder builder;
+    SoundDoubleBuffer buffers(builder);
+    EXPECT_EQ(buffers.CurrentSlot(), SoundSlot::A);
+    EXPECT_FALSE(buffers.Request(SoundSlot::A, 4));  // the current buffer is never a target
+    EXPECT_FALSE(buffers.ServeOneRequest());
+
+    buffers.BuildCurrentNow(1);
+    EXPECT_TRUE(buffers.Request(SoundSlot::B, 2));
+    EXPECT_TRUE(buffers.Request(SoundSlot::B, 5));  // the latest request for a buffer wins
+    EXPECT_TRUE(buffers.ServeOneRequest());
+    EXPECT_FALSE(buffers.ServeOneRequest());
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 5}));
+    EXPECT_EQ(buffers.HeldItem(SoundSlot::B), 5);
+
+    // The buffer holds what becomes current: no build. Then a request that was never served is
+    // built at once by the swap, and is not built again later.
+    EXPECT_EQ(buffers.SwapToPending(5), SoundSlot::A);
+    EXPECT_EQ(FakeBuilder::ItemIn(buffers.Current()), 5);
+    EXPECT_FLOAT_EQ(buffers.CurrentDurationMs(), 50.0f);
+    EXPECT_TRUE(buffers.Request(SoundSlot::A, 6));
+    EXPECT_EQ(buffers.SwapToPending(6), SoundSlot::B);
+    EXPECT_EQ(FakeBuilder::ItemIn(buffers.Current()), 6);
+    EXPECT_FALSE(buffers.ServeOneRequest());
+    // A buffer holding another sentence is rebuilt for the one that becomes current.
+    EXPECT_EQ(buffers.SwapToPending(9), SoundSlot::A);
+    EXPECT_EQ(FakeBuilder::ItemIn(buffers.Current()), 9);
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 5, 6, 9}));
+}
+
+TEST(SoundThread, AThenBThenA) {
+    FakeBuilder builder;
+    TLoadSound sound(builder, nullptr);
+    EXPECT_EQ(sound.DiagnosticLines(), (std::vector<std::string>{"Handle 1 - OK", "Handle 2 - OK"}));
+    sound.PrepareFirstSounds(1, 2);
+    EXPECT_EQ(sound.CurrentSlot(), SoundSlot::A);
+    EXPECT_EQ(FakeBuilder::ItemIn(sound.CurrentSoundBuffer()), 1);
+    EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 10.0f);
+    ASSERT_TRUE(builder.WaitDone(2));
+
+    sound.SwapBuffers(2, 3);
+    EXPECT_EQ(sound.CurrentSlot(), SoundSlot::B);
+    EXPECT_EQ(FakeBuilder::ItemIn(sound.CurrentSoundBuffer()), 2);
+    EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 20.0f);
+    ASSERT_TRUE(builder.WaitDone(3));
+
+    sound.SwapBuffers(3, 4);
+    EXPECT_EQ(sound.CurrentSlot(), SoundSlot::A);
+    EXPECT_EQ(FakeBuilder::ItemIn(sound.CurrentSoundBuffer()), 3);
+    EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 30.0f);
+    ASSERT_TRUE(builder.WaitDone(4));
+    sound.Shutdown();
+
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2, 3, 4}));
+    const auto threads = builder.Threads();
+    EXPECT_EQ(threads[0], std::this_thread::get_id());  // the first sound is built at once
+    for (size_t i = 1; i < threads.size(); ++i) EXPECT_NE(threads[i], std::this_thread::get_id());
+    EXPECT_EQ(builder.MaxActive(), 1);
+}
+
+TEST(SoundThread, SwapDuringASlowBuildGetsThatSentence) {
+    FakeBuilder builder;
+    TLoadSound sound(builder, nullptr);
+    builder.Gate(2);
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitStarted(2));
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(100ms);
+        builder.Release(2);
+    });
+    sound.SwapBuffers(2, 3);  // waits for the build of 2 to end
+    releaser.join();
+    EXPECT_EQ(FakeBuilder::ItemIn(sound.CurrentSoundBuffer()), 2);
+    EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 20.0f);
+    ASSERT_TRUE(builder.WaitDone(3));
+    sound.Shutdown();
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2, 3}));
+}
+
+TEST(SoundThread, TwoRequestsBeforeAWakeGiveOneBuild) {
+    FakeBuilder builder;
+    TLoadSound sound(builder, nullptr);
+    builder.Gate(2);
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitStarted(2));
+    EXPECT_TRUE(sound.MakeSound(SoundSlot::B, 7));
+    EXPECT_TRUE(sound.MakeSound(SoundSlot::B, 8));
+    EXPECT_FALSE(sound.MakeSound(SoundSlot::A, 9));  // A is current
+    builder.Release(2);
+    ASSERT_TRUE(builder.WaitDone(8));
+    sound.Shutdown();
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2, 8}));
+    EXPECT_EQ(sound.Buffers().HeldItem(SoundSlot::B), 8);
+}
+
+TEST(SoundThread, WordsAreCountedAfterTheBuild) {
+    EventLog log;
+    FakeBuilder builder(&log);
+    WordsDb db(&log);
+    db.Add("alpha");
+    db.Add("beta");
+    TLoadSound sound(builder, db.Handle());
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitDone(2));
+    builder.Gate(3);
+    sound.QueueAnsweredWord("alpha");  // the step queues its words, then swaps
+    sound.QueueAnsweredWord("beta");
+    sound.SwapBuffers(2, 3);
+    ASSERT_TRUE(builder.WaitStarted(3));
+    EXPECT_EQ(db.Answers("alpha"), 0);
+    builder.Release(3);
+    sound.Shutdown();
+    const auto events = log.Events();
+    const std::vector<std::string> tail(events.end() - 3, events.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"build 3", UpdateOf("beta"), UpdateOf("alpha")}));
+    EXPECT_EQ(db.Answers("alpha"), 1);
+    EXPECT_EQ(db.Answers("beta"), 1);
+}
+
+TEST(SoundThread, AHundredAndOneWordsGiveAHundredUpdates) {
+    FakeBuilder builder;
+    WordsDb db;
+    for (int i = 0; i <= 100; ++i) db.Add("w" + std::to_string(i));
+    TLoadSound sound(builder, db.Handle());
+    builder.Gate(2);
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitStarted(2));
+    for (int i = 0; i <= 100; ++i) sound.QueueAnsweredWord("w" + std::to_string(i));
+    sound.QueueAnsweredWord("w7");  // dropped as well: the queue is full
+    builder.Release(2);
+    ASSERT_TRUE(builder.WaitDone(2));
+    sound.Shutdown();
+    const auto updates = db.Updates();
+    ASSERT_EQ(updates.size(), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(updates[i], UpdateOf("w" + std::to_string(99 - i)));
+    EXPECT_EQ(db.Answers("w7"), 1);
+    EXPECT_EQ(db.Answers("w100"), 0);
+}
+
+TEST(SoundThread, KillDuringABuildLetsItFinishAndBuildsNoMore) {
+    FakeBuilder builder;
+    WordsDb db;
+    db.Add("gamma");
+    TLoadSound sound(builder, db.Handle());
+    builder.Gate(2);
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitStarted(2));
+    sound.QueueAnsweredWord("gamma");
+    sound.Kill();
+    sound.MakeSound(SoundSlot::B, 9);  // too late: the thread ends after this build
+    builder.Release(2);
+    sound.Shutdown();
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(db.Answers("gamma"), 1);
+    EXPECT_FALSE(sound.Running());
+    sound.Shutdown();  // twice is harmless
+}
+
+TEST(SoundThread, ShutDownRightAfterQueueingAppliesEveryWord) {
+    FakeBuilder builder;
+    WordsDb db;
+    for (const char* w : {"one", "two", "three"}) db.Add(w);
+    {
+        TLoadSound sound(builder, db.Handle());
+        sound.PrepareFirstSounds(1, 2);
+        for (const char* w : {"one", "two", "three", "two"}) sound.QueueAnsweredWord(w);
+        sound.Shutdown();
+    }
+    EXPECT_EQ(db.Answers("one"), 1);
+    EXPECT_EQ(db.Answers("two"), 2);
+    EXPECT_EQ(db.Answers("three"), 1);
+}
+
+TEST(SoundThread, EmptyDatabaseBuildsNothing) {
+    FakeBuilder builder;
+    TLoadSound sound(builder, nullptr);
+    std::this_thread::sleep_for(20ms);
+    sound.Shutdown();
+    EXPECT_TRUE(builder.Started().empty());
+    EXPECT_EQ(sound.CurrentSoundBuffer().ImageBytes(), 0u);
+    EXPECT_EQ(sound.CurrentSoundDuration(), 0.0f);
+}
+
+TEST(SoundThread, BuildsRunBelowNormalPriority) {
+    FakeBuilder builder;
+    TLoadSound sound(builder, nullptr);
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitDone(2));
+    sound.Shutdown();
+    const auto nice = builder.Nice();
+    ASSERT_EQ(nice.size(), 2u);
+    EXPECT_EQ(nice[1], std::min(19, nice[0] + 5));
+}
+
+TEST(SoundThread, SoundCheckBuildsTheBufferItNames) {
+    FakeBuilder builder;
+    TLoadSound sound(builder, nullptr);
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitDone(2));
+    EXPECT_EQ(sound.RebuildCurrent(1), 5);
+    EXPECT_EQ(FakeBuilder::ItemIn(sound.CurrentSoundBuffer()), 1);
+    EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 10.0f);  // the current slot's own duration
+    EXPECT_EQ(sound.RebuildPending(2), 5);
+    EXPECT_EQ(FakeBuilder::ItemIn(sound.PendingSoundBuffer()), 2);
+    EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 10.0f);
+    sound.SwapBuffers(2, 3);
+    EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 20.0f);
+    ASSERT_TRUE(builder.WaitDone(3));
+    sound.Shutdown();
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2, 1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace lq
