@@ -9,10 +9,12 @@ function(lq_add_gtest name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} lq_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # A list of labels must reach the generated test script as one value.
+  string(REPLACE ";" "\\;" labels "${ARG_LABELS}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES LABELS "${ARG_LABELS}"
+    PROPERTIES LABELS "${labels}"
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LQ_SOURCE_DIR=${CMAKE_SOURCE_DIR};LQ_BINARY_DIR=${CMAKE_BINARY_DIR};SDL_AUDIODRIVER=dummy"
                TIMEOUT 300)
 endfunction()

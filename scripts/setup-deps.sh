@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config locales
   qt6-base-dev libsqlite3-dev sqlite3 libmpg123-dev libsdl2-dev libjpeg62-turbo-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
