@@ -1,0 +1,53 @@
+#include "main/ui/TImagesFrm.h"
+
+#include <QPainter>
+
+#include "main/AppContext.h"
+#include "ui_ImagesFrm.h"
+
+namespace lq {
+
+PicturesView::PicturesView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+void PicturesView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(128, 128, 128));
+    if (!pictures_) return;
+    std::vector<QSize> sizes;
+    for (int i = 0; i < pictures_->Count && i < kMaxSentencePictures; ++i)
+        sizes.push_back(pictures_->Images[static_cast<size_t>(i)].size());
+    const std::vector<QRect> rects = LayoutPictures(sizes, width());
+    for (size_t i = 0; i < rects.size(); ++i) {
+        if (rects[i].isEmpty()) continue;
+        p.drawImage(rects[i], pictures_->Images[i]);
+    }
+}
+
+TImagesFrm::TImagesFrm(AppContext& ctx, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ctx_(ctx),
+      ui_(std::make_unique<Ui::ImagesFrm>()) {
+    ui_->setupUi(this);
+    QFont f = font();
+    f.setFamily(QStringLiteral("Tahoma"));
+    f.setPixelSize(11);
+    setFont(f);
+    ui_->View->SetPictures(&pictures_);
+    if (ctx_.ini) {
+        const WindowGeometry g = ReadWindowGeometry(*ctx_.ini, "Ims");
+        move(g.Left, g.Top);
+        resize(std::max(g.Width, 1), std::max(g.Height, 1));
+    }
+    hide();
+}
+
+TImagesFrm::~TImagesFrm() = default;
+
+PicturesView* TImagesFrm::View() const { return ui_->View; }
+
+void TImagesFrm::LoadItemImages() { lq::LoadItemImages(ctx_, pictures_); }
+
+void TImagesFrm::DrawImages() { ui_->View->update(); }
+
+WindowGeometry TImagesFrm::Geometry() const { return {x(), y(), height(), width()}; }
+
+}  // namespace lq

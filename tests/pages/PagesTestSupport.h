@@ -1,0 +1,52 @@
+#pragma once
+// Shared helpers of the page tests: a lesson database in a temporary folder and small makers.
+#include <QImage>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "main/AppContext.h"
+#include "main/AppState.h"
+#include "main/Database.h"
+#include "main/Settings.h"
+#include "platform/IniFile.h"
+#include "tests/support/TempDir.h"
+
+class QGuiApplication;
+
+namespace lq::test {
+
+// A QGuiApplication for tests that paint or decode pictures (created once).
+void EnsureGuiApp();
+
+// A program folder with an open database and the services bundle over it.
+struct PagesFixture {
+    PagesFixture();
+    TempDir dir;
+    ProgramEnv env;
+    LearnState state;
+    CommonSettings settings;
+    Database db;
+    CurrentRow row;
+    std::unique_ptr<IniFile> ini;
+    AppContext ctx;
+
+    void Exec(const std::string& sql);
+    int InsertItem(const std::string& stract, int isound = 1, int ipicnm = 0, std::vector<int> pics = {},
+                   const std::string& strtrn = "");
+    int InsertSound(const std::string& sfname);
+    // Reads one text column of items2 (unescaped as the row store does).
+    std::string ItemText(int id, const char* column);
+};
+
+// A JPEG file of the given size, filled with `color`.
+std::string MakeJpeg(int width, int height, QRgb color);
+
+// An ".ims" file image: header words, the 500-entry size table, then the data in order.
+std::string MakeIms(const std::vector<std::string>& pictures,
+                    const std::vector<std::pair<int, int32_t>>& sizeOverrides = {});
+
+}  // namespace lq::test
