@@ -91,9 +91,11 @@ std::optional<std::string> ReadFileBytes(const std::string& path, size_t limit) 
     if (!f) return std::nullopt;
     std::string bytes;
     char buf[65536];
-    while (bytes.size() < limit && f.read(buf, static_cast<std::streamsize>(std::min(sizeof buf, limit - bytes.size()))),
-           f.gcount() > 0) {
-        bytes.append(buf, static_cast<size_t>(f.gcount()));
+    while (bytes.size() < limit) {
+        f.read(buf, static_cast<std::streamsize>(std::min(sizeof buf, limit - bytes.size())));
+        const std::streamsize got = f.gcount();
+        if (got <= 0) break;
+        bytes.append(buf, static_cast<size_t>(got));
     }
     if (f.bad()) return std::nullopt;
     return bytes;

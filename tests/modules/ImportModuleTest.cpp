@@ -311,6 +311,8 @@ TEST_F(ImportTest, MalformedIndexFilesNeverMakeGarbageRows) {
         {"no picture table", test::MakePos(5, five, false), 0, 5, {"0", "0", "0", "0", "0", "0"}},
         {"nine pictures", nine, 0, 1, {"5", "1", "2", "3", "0", "0"}},
         {"negative picture count", negative, 0, 1, {"0", "0", "0", "0", "0", "0"}},
+        {"longer than the two tables", test::MakePos(5, five) + std::string(100000, '\x7f'), 0, 5,
+         {"2", "3", "4", "0", "0", "0"}},
     };
     int k = 0;
     for (const PosCase& c : cases) {

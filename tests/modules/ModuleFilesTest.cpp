@@ -4,6 +4,7 @@
 
 #include "main/Progress.h"
 #include "modules/ModuleFiles.h"
+#include "tests/support/TempDir.h"
 
 namespace lq {
 namespace {
@@ -66,6 +67,20 @@ TEST(StoredSentenceTextTest, ApostrophesFirstThenOnePassOverBlankPairs) {
          }) {
         EXPECT_EQ(StoredSentenceText(c.in), c.out) << c.in;
     }
+}
+
+TEST(ReadFileBytesTest, ReadsUpToTheLimitWhateverTheFileSize) {
+    test::TempDir dir;
+    const std::string big(200000, 'b');
+    const std::string path = dir.Write("f", big);
+    for (size_t limit : {size_t{0}, size_t{1}, size_t{12004}, size_t{65536}, size_t{65537}, size_t{200000},
+                         size_t{300000}, SIZE_MAX}) {
+        const auto bytes = ReadFileBytes(path, limit);
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(bytes->size(), std::min(limit, big.size())) << limit;
+    }
+    EXPECT_EQ(ReadFileBytes(dir.Write("empty", ""))->size(), 0u);
+    EXPECT_FALSE(ReadFileBytes(dir.File("missing")));
 }
 
 TEST(ProgressTextTest, PercentInSinglePrecisionWithSlashAndPercentSign) {

@@ -1,0 +1,4 @@
+# Module import: a 500-sentence module into a database of 50,000 sentences.
+add_executable(bench_modules ${CMAKE_CURRENT_LIST_DIR}/ImportModuleBench.cpp)
+target_link_libraries(bench_modules PRIVATE lq_modules benchmark::benchmark)
+set_target_properties(bench_modules PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
