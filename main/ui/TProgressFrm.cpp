@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/Cp1251.h"
+#include "platform/Prompter.h"
 #include "ui_ProgressFrm.h"
 
 namespace lq {
@@ -49,7 +50,7 @@ void TProgressFrm::ShowProgress(const QString& text, int position, int maximum) 
         placed_ = true;
     }
     show();
-    raise();
+    if (HaveDisplay()) raise();  // the offscreen platform has no stacking order
     // A window that has just been mapped needs the event loop once before it can paint.
     if (first) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     repaint();

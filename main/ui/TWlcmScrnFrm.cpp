@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "Version.h"
+#include "platform/Prompter.h"
 #include "ui_WlcmScrnFrm.h"
 
 namespace lq {
@@ -65,7 +66,7 @@ void TWlcmScrnFrm::ShowNow() {
         }
     }
     show();
-    raise();
+    if (HaveDisplay()) raise();  // the offscreen platform has no stacking order
     // A window that has just been mapped needs the event loop once before it can paint.
     if (first) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     repaint();
