@@ -20,12 +20,14 @@ namespace {
 
 using test::CoreTestDb;
 
+// One application for the whole run, never destroyed: Qt's input devices must not outlive it
+// in the exit handlers.
 QApplication& App() {
     static int argc = 1;
     static char name[] = "test_statistics";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 class StatisticsPageTest : public ::testing::Test {

@@ -1,0 +1,234 @@
+// The learning core on a generated database on disk of 50,000 sentences (10 words each from a
+// vocabulary of 20,000), 16,640 score-history rows and 20,000 words in the statistics:
+//   BM_LearningStep           grading, rescheduling, score, history row and forecast of one step
+//                             (no widgets, no sound)
+//   BM_SelectNextItem         the choice of the following sentence
+//   BM_RebuildWordStatistics  the recount of the word statistics over all sentences
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "main/AppContext.h"
+#include "main/AppState.h"
+#include "main/Database.h"
+#include "main/LearningStep.h"
+#include "main/Progress.h"
+#include "main/Random.h"
+#include "main/Scheduling.h"
+#include "main/SentenceBoard.h"
+#include "main/Settings.h"
+#include "main/Words.h"
+#include "platform/DateTime.h"
+
+namespace {
+
+constexpr int kSentences = 50000;
+constexpr int kHistoryRows = 16640;
+constexpr int kWords = 20000;
+
+std::string VocabularyWord(int k) {
+    std::string w;
+    do {
+        w.push_back(static_cast<char>('a' + k % 26));
+        k /= 26;
+    } while (k > 0);
+    return w + "x";
+}
+
+class SteppingClock final : public lq::Clock {
+public:
+    explicit SteppingClock(lq::DateTime t) : t_(t) {}
+    lq::DateTime Now() override { return t_; }
+    void Advance(double days) { t_ += days; }
+
+private:
+    lq::DateTime t_;
+};
+
+struct Fixture {
+    std::string dir;
+    lq::Database db;
+    lq::DateTime now = 0;
+    bool ok = false;
+
+    Fixture() {
+        char tmpl[] = "/tmp/lqbench-core-XXXXXX";
+        dir = mkdtemp(tmpl);
+        lq::CivilTime t;
+        t.year = 2024;
+        t.month = 6;
+        t.day = 1;
+        t.hour = 12;
+        now = lq::EncodeDateTime(t);
+        ok = db.Open(dir + "/QV_01.db") && Fill();
+    }
+    ~Fixture() {
+        db.Close();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+
+    bool Fill() {
+        std::mt19937 gen(42);
+        sqlite3* h = db.Handle();
+        if (!db.Exec("BEGIN;").ok()) return false;
+        db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'a.mp3');");
+        db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'b.mp3');");
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(h,
+                           "INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, "
+                           "dtansn, iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, ipic_1, "
+                           "ipic_2, ipic_3, ipic_4, ipic_5) values(?1, 0, 0, 1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, -1, -1, "
+                           "'', ?9, '', '', '0', 0, 0, 0, 0, 0, 0);",
+                           -1, &s, nullptr);
+        // As a schedule leaves them: the queue runs from the sentences due now (the first few
+        // percent) to those due in two months, and the better known a sentence, the further back.
+        std::uniform_real_distribution<double> noise(-1.0, 1.0);
+        for (int i = 0; i < kSentences; ++i) {
+            const double rank = static_cast<double>(i) / kSentences;
+            const int good = std::clamp(static_cast<int>(rank * 20 + 3 * noise(gen)), 0, 19);
+            std::string text;
+            for (int w = 0; w < 10; ++w) {
+                if (w) text += ' ';
+                text += VocabularyWord(static_cast<int>(gen() % kWords));
+            }
+            text += '.';
+            const double due = now - 2.0 + 60.0 * rank + noise(gen);
+            const std::string answered = lq::DateText(now - 10.0);
+            const std::string dueText = lq::DateText(due);
+            sqlite3_reset(s);
+            sqlite3_bind_int(s, 1, 1 + static_cast<int>(gen() % 2));
+            sqlite3_bind_int(s, 2, good > 5 ? 5 : good);
+            sqlite3_bind_int(s, 3, good >= 12 ? static_cast<int>(gen() % 900) : 10);
+            sqlite3_bind_int(s, 4, good + 1);
+            sqlite3_bind_int(s, 5, good);
+            sqlite3_bind_text(s, 6, answered.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(s, 7, dueText.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(s, 8, 10 * i - 250000);
+            sqlite3_bind_text(s, 9, text.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(s) != SQLITE_DONE) return false;
+        }
+        sqlite3_finalize(s);
+        // One history row about every 40 minutes up to now, the score slowly rising.
+        sqlite3_prepare_v2(h, "INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(?1, 50000, ?2, '12.00000');",
+                           -1, &s, nullptr);
+        for (int i = 0; i < kHistoryRows; ++i) {
+            const std::string when = lq::DateText(now - (kHistoryRows - i) * (40.0 / 1440.0));
+            const std::string score = std::to_string(10.0 + i * 0.001);
+            sqlite3_reset(s);
+            sqlite3_bind_text(s, 1, score.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(s, 2, when.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(s) != SQLITE_DONE) return false;
+        }
+        sqlite3_finalize(s);
+        sqlite3_prepare_v2(h, "INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(?1, 0, ?2, ?3);", -1, &s,
+                           nullptr);
+        for (int k = 0; k < kWords; ++k) {
+            const std::string w = VocabularyWord(k);
+            sqlite3_reset(s);
+            sqlite3_bind_int(s, 1, 25);
+            sqlite3_bind_int(s, 2, k % 7 == 0 ? 1 : 0);
+            sqlite3_bind_text(s, 3, w.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(s) != SQLITE_DONE) return false;
+        }
+        sqlite3_finalize(s);
+        return db.Exec("COMMIT;").ok();
+    }
+};
+
+Fixture& Data() {
+    static Fixture f;
+    return f;
+}
+
+}  // namespace
+
+namespace {
+
+void BM_LearningStep(benchmark::State& st) {
+    Fixture& f = Data();
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    SteppingClock clock(f.now);
+    lq::StdRandom rng(7);
+    lq::ProgramEnv env;
+    lq::LearnState state;
+    lq::CommonSettings settings;
+    settings.InputAfter = 12;
+    settings.InputAfterFloat = 12.0f;
+    settings.ScheduleExponent = std::log(static_cast<float>(kSentences)) / std::log(13.0f);
+    lq::CurrentRow row;
+    lq::AppContext ctx;
+    ctx.env = &env;
+    ctx.state = &state;
+    ctx.settings = &settings;
+    ctx.db = &f.db;
+    ctx.row = &row;
+    ctx.clock = &clock;
+    ctx.rng = &rng;
+    state.ItemCount = kSentences;
+    state.AnswerHistoryCount = kHistoryRows;
+    state.CurrentItemId = lq::SelectNextItem(f.db, row, clock, -1);
+    state.NextItemId = lq::SelectNextItem(f.db, row, clock, state.CurrentItemId);
+    lq::SentenceBoard board;
+    lq::NullLearningStepHooks hooks;
+    lq::LearningStep step(ctx, board, hooks);
+    int n = 0;
+    for (auto _ : st) {
+        // Every third sentence has two words to type; every fifth answer was shown.
+        board.WordTiles.assign(10, lq::WordTile{});
+        for (auto& t : board.WordTiles) t.Text = "word";
+        board.WordWeightPairs.assign(20, 0);
+        board.WordCounts.assign(20, 0);
+        board.TypedWordTiles.clear();
+        if (n % 3 == 0) {
+            board.WordWeightPairs[0] = board.WordWeightPairs[4] = 1;
+            board.WordWeightPairs[1] = 3;
+            board.WordCounts[0] = board.WordCounts[4] = 25;
+            board.TypedWordTiles = {0, 2};
+        }
+        state.SentenceSolved = true;
+        state.AnswerShown = n % 5 == 4;
+        step.Run();
+        clock.Advance(1.0 / 1440.0);
+        ++n;
+    }
+}
+BENCHMARK(BM_LearningStep)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_SelectNextItem(benchmark::State& st) {
+    Fixture& f = Data();
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    SteppingClock clock(f.now);
+    lq::CurrentRow row;
+    const int current = lq::SelectNextItem(f.db, row, clock, -1);
+    for (auto _ : st) benchmark::DoNotOptimize(lq::SelectNextItem(f.db, row, clock, current));
+}
+BENCHMARK(BM_SelectNextItem)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_RebuildWordStatistics(benchmark::State& st) {
+    Fixture& f = Data();
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    lq::NoProgress quiet;
+    for (auto _ : st) benchmark::DoNotOptimize(lq::RebuildWordStatistics(f.db, kSentences, quiet));
+}
+BENCHMARK(BM_RebuildWordStatistics)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
