@@ -231,7 +231,7 @@ bool TileBoard::PlaceTypedWord(std::string_view typed) {
     return false;
 }
 
-void TileBoard::Draw(QImage& image, const QFont& font) const {
+void TileBoard::Draw(QImage& image, const QFont& font, int ascent) const {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, true);
@@ -248,7 +248,6 @@ void TileBoard::Draw(QImage& image, const QFont& font) const {
     }
 
     p.setFont(font);
-    const int ascent = p.fontMetrics().ascent();
     const QPen outline(BgrColor(kTileOutlineColor));
     const QPen text(Qt::black);
     for (const WordTile& t : board_.WordTiles) {

@@ -92,7 +92,8 @@ public:
     bool PlaceTypedWord(std::string_view typed);
 
     // Paints the board: background, row lines down the whole image, the tiles in index order.
-    void Draw(QImage& image, const QFont& font) const;
+    // A tile's text stands at +6, +6 from its corner, `ascent` being the font's ascent there.
+    void Draw(QImage& image, const QFont& font, int ascent) const;
 
 private:
     void SnapSelected();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "main/Fonts.h"
+#include "main/TextMetrics.h"
 #include "main/TileBoard.h"
 
 namespace lq {
@@ -367,7 +368,7 @@ TEST_F(RenderTest, BoardColoursAndTileEdges) {
     T(hover).Color = kHoverTileColor;
     QImage image(582, 544, QImage::Format_RGB32);
     image.fill(Qt::black);
-    board.Draw(image, TahomaPoints(14));
+    board.Draw(image, TahomaPoints(14), 19);
     EXPECT_EQ(image.pixelColor(2, 2), QColor(0xF0, 0xF0, 0xC8));
     EXPECT_EQ(image.pixelColor(300, 43), QColor(0xE6, 0xE6, 0xBE));
     EXPECT_EQ(image.pixelColor(5, 43 * 12), QColor(0xE6, 0xE6, 0xBE)) << "row lines run down the whole image";
@@ -377,6 +378,19 @@ TEST_F(RenderTest, BoardColoursAndTileEdges) {
     EXPECT_EQ(image.pixelColor(T(placed).Left + 59, T(placed).Top + 17), QColor(0x80, 0x80, 0x80));
     EXPECT_EQ(image.pixelColor(T(placed).Left + 60, T(placed).Top + 17), QColor(0xF0, 0xF0, 0xC8));
     EXPECT_EQ(image.pixelColor(T(placed).Left + 30, T(placed).Top + 35), QColor(0xF0, 0xF0, 0xC8));
+}
+
+TEST_F(RenderTest, TahomaMeasuresAsOnTheWindowsCanvas) {
+    // 14 points at 96 dpi: a 19-pixel font whose line is 23 pixels, so the rows are 43 apart.
+    const QFont font = TahomaPoints(14);
+    EXPECT_EQ(font.pixelSize(), 19);
+    const FontTextMetrics metrics(font);
+    if (EnsureTahoma() == "Tahoma") {
+        EXPECT_EQ(metrics.TextHeight("SSS"), 23);
+        EXPECT_EQ(metrics.Ascent(), 19);
+    }
+    EXPECT_GT(metrics.TextWidth("SSS"), 20);
+    EXPECT_EQ(metrics.TextWidth("\xCF\xF0\xE8"), QFontMetrics(font).horizontalAdvance(QString::fromUtf8("При")));
 }
 
 }  // namespace

@@ -1,0 +1,382 @@
+#include "main/ui/TTessarinMF.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <chrono>
+#include <ctime>
+#include <map>
+#include <thread>
+
+#include "Version.h"
+#include "main/AppState.h"
+#include "main/Database.h"
+#include "main/LearningStep.h"
+#include "main/Random.h"
+#include "main/Restart.h"
+#include "main/Scheduling.h"
+#include "main/Score.h"
+#include "main/Words.h"
+#include "main/ui/LearnPage.h"
+#include "main/ui/Page.h"
+#include "main/ui/ScoreLabels.h"
+#include "main/ui/StatisticsPage.h"
+#include "main/ui/TWlcmScrnFrm.h"
+#include "platform/DateTime.h"
+#include "platform/IniFile.h"
+#include "platform/SoundPlayer.h"
+#include "sound/LoadSoundThread.h"
+#include "sound/SoundBuilder.h"
+#include "ui_TabSheet1.h"
+#include "ui_TessarinMF.h"
+
+namespace lq {
+
+bool GetFileVersion(const char*, uint32_t& ms, uint32_t& ls) {
+    // "+ 0" keeps a part that the build left empty at 0.
+    const uint32_t major = LQ_VERSION_MAJOR + 0, minor = LQ_VERSION_MINOR + 0;
+    const uint32_t patch = LQ_VERSION_PATCH + 0, tweak = LQ_VERSION_TWEAK + 0;
+    ms = (major & 0xFFFF) << 16 | (minor & 0xFFFF);
+    ls = (patch & 0xFFFF) << 16 | (tweak & 0xFFFF);
+    if (ms == 0 && ls == 0) return false;
+    return true;
+}
+
+std::string FileVersionText() {
+    uint32_t ms = 0, ls = 0;
+    GetFileVersion("lindquest", ms, ls);
+    char text[48];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>(ms >> 16), static_cast<int>(ms & 0xFFFF),
+                  static_cast<int>(ls >> 16), static_cast<int>(ls & 0xFFFF));
+    return text;
+}
+
+// The services the caller did not provide.
+struct TTessarinMF::Owned {
+    ProgramEnv env;
+    LearnState state;
+    CommonSettings settings;
+    Database db;
+    CurrentRow row;
+    std::unique_ptr<IniFile> ini;
+    SystemClock clock;
+    std::unique_ptr<StdRandom> rng;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The pages and windows of the other parts. ConnectOtherParts is the one place where they are
+// created on their tabs and hooked to the main window.
+struct TTessarinMF::OtherParts {
+    std::unique_ptr<ScoreLabels> scoreLabels;
+    std::unique_ptr<StatisticsPage> statistics;
+    std::map<QWidget*, Page*> pages;  // tab -> page
+};
+
+class TTessarinMF::StepHooks final : public LearningStepHooks {
+public:
+    explicit StepHooks(TTessarinMF& w) : w_(w) {}
+    void ShowAnswerCount(int n) override { w_.learnPage_->Form().AnswerCountLbl->setText(QString::number(n)); }
+    void StopSound() override { w_.StopSound(); }
+    void QueueAnsweredWord(const std::string& word) override {
+        if (w_.sound_) w_.sound_->QueueAnsweredWord(word);
+    }
+    void PrepareCurrentItem() override { w_.learnPage_->PrepareCurrentItem(); }
+    void ShowScoreLabels(const ScoreLabelTexts& texts) override {
+        if (w_.parts_->scoreLabels) w_.parts_->scoreLabels->Show(texts);
+    }
+    void ResetLastPlayTick() override { w_.scheduler_.Reset(); }
+    void DisableNext() override { w_.learnPage_->DisableNext(); }
+    void SwapSoundBuffers() override {
+        if (w_.sound_) w_.sound_->SwapBuffers(w_.ctx_.state->CurrentItemId, w_.ctx_.state->NextItemId);
+    }
+    void LoadPictures() override {
+        if (w_.LoadPictures) w_.LoadPictures();
+    }
+    void ShowStepTime(const std::string& caption) override { w_.setWindowTitle(QString::fromStdString(caption)); }
+
+private:
+    TTessarinMF& w_;
+};
+
+void TTessarinMF::ConnectOtherParts() {
+    Ui::TabSheet1& learn = learnPage_->Form();
+    parts_->scoreLabels = std::make_unique<ScoreLabels>(learn.ScoreLbl, learn.Score2Lbl, learn.DaysLeftLbl);
+    parts_->statistics = std::make_unique<StatisticsPage>(ui_->TabSheet7, ctx_);
+    parts_->pages[ui_->TabSheet7] = parts_->statistics.get();
+
+    stepHooks_ = std::make_unique<StepHooks>(*this);
+    step_ = std::make_unique<LearningStep>(ctx_, board_, *stepHooks_);
+    learnPage_->Hooks().NextStep = [this] { NextBtnClick(); };
+
+    // Still to connect: the Edit, List, Graphs, Setting and About pages (TabSheet2..6) with the
+    // graph scales of the start-up, the settings' radio buttons, the module grid's column widths
+    // and the sound-check buttons (SpeedButton5Click, SpeedButton2Click, SpeedButton4Click); the
+    // dictionary library (loaded at the end of the start-up, its exit first in the shut-down, its
+    // hide with the Learn page, the lookup on a double click, and the guard of its synthetic Ctrl).
+}
+// ---------------------------------------------------------------------------------------------
+
+class TTessarinMF::ShortcutFilter final : public QObject {
+public:
+    explicit ShortcutFilter(TTessarinMF& w) : w_(w) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+        auto* target = qobject_cast<QWidget*>(watched);
+        if (!target || target->window() != &w_) return false;
+        // Once per key: at the widget it is sent to, not again while it travels to the parents.
+        QWidget* focus = w_.focusWidget();
+        if (target != (focus ? focus : &w_)) return false;
+        return w_.learnPage_->FormShortCut(static_cast<QKeyEvent*>(event),
+                                           w_.ui_->Pages->currentWidget() == w_.ui_->TabSheet1);
+    }
+
+private:
+    TTessarinMF& w_;
+};
+
+TTessarinMF::TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent),
+      owned_(std::make_unique<Owned>()),
+      ctx_(ctx),
+      dbFile_(std::move(dbFile)),
+      services_(std::move(services)),
+      ui_(std::make_unique<Ui::TessarinMF>()),
+      parts_(std::make_unique<OtherParts>()) {
+    if (!ctx_.env) ctx_.env = &owned_->env;
+    if (!ctx_.state) ctx_.state = &owned_->state;
+    if (!ctx_.settings) ctx_.settings = &owned_->settings;
+    if (!ctx_.db) ctx_.db = &owned_->db;
+    if (!ctx_.row) ctx_.row = &owned_->row;
+    if (!ctx_.ini) {
+        owned_->ini = std::make_unique<IniFile>(DefaultIniPath());
+        ctx_.ini = owned_->ini.get();
+    }
+    if (!ctx_.clock) ctx_.clock = &owned_->clock;
+    if (!ctx_.rng) {
+        // Seeded from the time of the start-up.
+        owned_->rng = std::make_unique<StdRandom>(static_cast<uint32_t>(std::time(nullptr)));
+        ctx_.rng = owned_->rng.get();
+    }
+    player_ = services_.player ? services_.player : &AppSoundPlayer();
+
+    ui_->setupUi(this);
+    learnPage_ = std::make_unique<LearnPage>(ui_->TabSheet1, ctx_, board_);
+    currentPage_ = ui_->Pages->currentIndex();
+    connect(ui_->Pages, &QTabWidget::currentChanged, this, [this](int index) { PagesChanged(index); });
+    ConnectOtherParts();
+
+    FormCreate();
+
+    shortcuts_ = std::make_unique<ShortcutFilter>(*this);
+    qApp->installEventFilter(shortcuts_.get());
+    timer1_.setInterval(200);
+    connect(&timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    timer1_.start();
+    SetMainWindowCloser([this] { close(); });
+}
+
+TTessarinMF::~TTessarinMF() {
+    SetMainWindowCloser(nullptr);
+    if (shortcuts_) qApp->removeEventFilter(shortcuts_.get());
+    // Without a close (a test, an exception) the thread still ends before the database.
+    if (sound_) sound_->Shutdown();
+}
+
+LearnPageHooks& TTessarinMF::LearnHooks() { return learnPage_->Hooks(); }
+
+void TTessarinMF::StatusLine(const char* line, bool paint) {
+    if (!welcome_) return;
+    if (paint) {
+        welcome_->AddStatusLine(QString::fromLatin1(line));
+    } else {
+        // Added now, painted with the next line.
+        const QSignalBlocker block(welcome_.get());
+        welcome_->setUpdatesEnabled(false);
+        welcome_->AddStatusLine(QString::fromLatin1(line));
+        welcome_->setUpdatesEnabled(true);
+    }
+}
+
+void TTessarinMF::Pause() const {
+    if (services_.startupPauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(services_.startupPauseMs));
+}
+
+void TTessarinMF::FormCreate() {
+    LearnState& state = *ctx_.state;
+    CommonSettings& settings = *ctx_.settings;
+    Database& db = *ctx_.db;
+    CurrentRow& row = *ctx_.row;
+    const std::string& programDir = ctx_.env->ProgramDir;
+
+    // 1-2. The welcome window with the version and the first status line.
+    if (services_.welcomeWindow) {
+        welcome_ = TWlcmScrnFrm::Open();
+        welcome_->SetVersionText(QString::fromStdString(FileVersionText()));
+    }
+    // 3-4.
+    state.NowText = DateText(ctx_.clock->Now());
+    if (!programDir.empty() && chdir(programDir.c_str()) != 0)
+        qWarning("Cannot enter the program folder %s", programDir.c_str());
+    // 5-6. The options were read by the entry; the database, with its schema when new.
+    OpenAtStartup(db, dbFile_, programDir);
+    // 7-8.
+    StatusLine(kStatusReadingSentences, false);
+    StatusLine(kStatusReadingAnswers);
+    OpenDatabaseAndTotals(db, programDir, state, row);
+    // 9-11.
+    state.LastNextTime = ctx_.clock->Now();
+    learnPage_->SetTextColors();
+    learnPage_->CreateWorkBitmap();
+    // 12: the random source was seeded when it was made. 13.
+    state.AnswerHistoryCount = PruneAnswerHistory(db, row);
+    // 14-15: the graph scales are the Graphs page's (ConnectOtherParts).
+    // 16. The settings, shown in the controls.
+    if (!ctx_.ini->Load()) qWarning("Cannot read the settings file %s", ctx_.ini->Path().c_str());
+    int left = 10, top = 10;
+    ReadCommonSettings(*ctx_.ini, settings, state.ItemCount, left, top);
+    move(left, top);
+    learnPage_->ShowPlayDelay(settings.PlayDelay);
+    // 17. The current and the following sentence.
+    state.CurrentItemId = SelectNextItem(db, row, *ctx_.clock, -1);
+    state.NextItemId = SelectNextItem(db, row, *ctx_.clock, state.CurrentItemId);
+    // 18-20. The sound thread, then the first sound here and the following one on the thread.
+    StatusLine(kStatusPreparingSound);
+    ItemWaveBuilder* builder = services_.soundBuilder;
+    if (!builder) {
+        ownBuilder_ = std::make_unique<SoundBuilder>(db.Handle(), settings.AddTimeSnd, programDir);
+        builder = ownBuilder_.get();
+    }
+    sound_ = std::make_unique<TLoadSound>(*builder, db.Handle());
+    Pause();
+    if (state.ItemCount != 0) sound_->PrepareFirstSounds(state.CurrentItemId, state.NextItemId);
+    // 21-23. The statistics grid's rows (its column widths are the page's own).
+    StatusLine(kStatusReadingStatistics);
+    state.WordStatCount = CountWordStats(db, row);
+    if (parts_->statistics) parts_->statistics->UpdateRowCount();
+    // 24.
+    learnPage_->ParkTypingEdits();
+    // 25: the pictures are loaded by the pictures window when the entry hooks it in.
+    if (LoadPictures) LoadPictures();
+    // 26. The Learn page; it lays the sentence out when the window is first shown.
+    ui_->Pages->setCurrentWidget(ui_->TabSheet1);
+    // 27: the dictionary library (ConnectOtherParts). 28.
+    if (welcome_) {
+        welcome_->Finish();
+        welcome_.reset();
+    }
+}
+
+void TTessarinMF::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    timer1_.stop();
+    WindowsToSave windows;
+    windows.MainLeft = x();
+    windows.MainTop = y();
+    if (CollectGeometry) CollectGeometry(windows);
+    WriteCommonSettings(*ctx_.ini, *ctx_.settings, windows);
+    if (!ctx_.ini->Save()) qWarning("Cannot write the settings file %s", ctx_.ini->Path().c_str());
+    // The thread ends (and its last words are counted) before the connection goes.
+    if (sound_) sound_->Shutdown();
+    player_->Stop();
+    ctx_.db->Close();
+}
+
+void TTessarinMF::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+    // Closing the main window ends the program, whatever tool windows are still shown.
+    QCoreApplication::quit();
+}
+
+Page* TTessarinMF::PageOf(QWidget* tab) const {
+    if (tab == ui_->TabSheet1) return learnPage_.get();
+    const auto it = parts_->pages.find(tab);
+    return it == parts_->pages.end() ? nullptr : it->second;
+}
+
+void TTessarinMF::PagesChanged(int index) {
+    if (pageShown_) {
+        if (Page* old = PageOf(ui_->Pages->widget(currentPage_))) old->OnHide();
+        pageShown_ = false;
+    }
+    currentPage_ = index;
+    if (isVisible() && !closed_) {
+        pageShown_ = true;
+        if (Page* page = PageOf(ui_->Pages->widget(index))) page->OnShow();
+    }
+}
+
+void TTessarinMF::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Restoring a minimised window is not a page change.
+    if (event->spontaneous() || pageShown_ || closed_) return;
+    currentPage_ = ui_->Pages->currentIndex();
+    pageShown_ = true;
+    if (Page* page = PageOf(ui_->Pages->currentWidget())) page->OnShow();
+}
+
+void TTessarinMF::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    if (event->spontaneous() || !pageShown_ || closed_) return;
+    pageShown_ = false;
+    if (Page* page = PageOf(ui_->Pages->widget(currentPage_))) page->OnHide();
+}
+
+void TTessarinMF::NextBtnClick() {
+    if (step_) step_->Run();
+}
+
+void TTessarinMF::StopSound() { player_->Stop(); }
+
+void TTessarinMF::PlayCurrentSound() {
+    if (!sound_) return;
+    const SoundBuffer& buffer = sound_->CurrentSoundBuffer();
+    player_->Play(buffer.Data(), buffer.ImageBytes(), PlayMode::NoStop);
+}
+
+void TTessarinMF::Timer1Timer() {
+    if (!sound_ || closed_) return;
+    const std::function<int64_t()> now = services_.monotonicMs ? services_.monotonicMs : std::function<int64_t()>(MonotonicMs);
+    scheduler_.Tick(learnPage_->LearnPageVisible(), learnPage_->SoundOn(), ctx_.settings->PlayDelay,
+                    sound_->CurrentSoundDuration(), now, [this] { PlayCurrentSound(); });
+}
+
+void TTessarinMF::SpeedButton5Click(QPlainTextEdit* memo) {
+    memo->clear();
+    const std::vector<std::string> lines =
+        sound_ ? sound_->DiagnosticLines() : std::vector<std::string>{"Handle 1 - Error", "Handle 2 - Error"};
+    for (const std::string& line : lines) memo->appendPlainText(QString::fromStdString(line));
+}
+
+void TTessarinMF::SpeedButton2Click(QPlainTextEdit* memo) {
+    if (!sound_) return;
+    StopSound();
+    const int r = sound_->RebuildCurrent(ctx_.state->CurrentItemId);
+    PlayCurrentSound();
+    memo->appendPlainText(QStringLiteral("Sound 1"));
+    memo->appendPlainText(QStringLiteral("MakeSound: %1").arg(r));
+    memo->appendPlainText(QString());
+}
+
+void TTessarinMF::SpeedButton4Click(QPlainTextEdit* memo) {
+    if (!sound_) return;
+    StopSound();
+    const int r = sound_->RebuildPending(ctx_.state->NextItemId);
+    const SoundBuffer& pending = sound_->PendingSoundBuffer();
+    player_->Play(pending.Data(), pending.ImageBytes(), PlayMode::NoStop);
+    memo->appendPlainText(QStringLiteral("Sound 2"));
+    memo->appendPlainText(QStringLiteral("MakeSound: %1").arg(r));
+    memo->appendPlainText(QString());
+}
+
+}  // namespace lq

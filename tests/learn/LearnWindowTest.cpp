@@ -1,0 +1,547 @@
+// The main window on a lesson database in a temporary folder: start-up and shut-down, the Learn
+// page's layout, drags, typing and shortcuts through the real widgets, the play timer and the
+// sound check, with a sound builder and a player of the tests' own.
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "LearnTestSupport.h"
+#include "main/AppContext.h"
+#include "main/AppState.h"
+#include "main/SentenceLayout.h"
+#include "main/Settings.h"
+#include "main/ui/LearnPage.h"
+#include "main/ui/TTessarinMF.h"
+#include "main/ui/WorkPlace.h"
+#include "platform/Cp1251.h"
+#include "platform/SoundPlayerFake.h"
+#include "sound/LoadSoundThread.h"
+#include "tests/support/RecordingPrompter.h"
+#include "tests/support/TempDir.h"
+#include "ui_TabSheet1.h"
+#include "ui_TessarinMF.h"
+
+using namespace lq;
+
+namespace {
+
+// Counts the key presses that reach a widget.
+class KeyCounter final : public QObject {
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::KeyPress) ++presses;
+        return false;
+    }
+};
+
+// One run of the program on its own folder, database and settings file.
+struct Run {
+    explicit Run(const std::string& ini = "") {
+        qputenv("LINDQUEST_INI_DIR", QByteArray::fromStdString(dir.Path()));
+        if (!ini.empty()) dir.Write("Tessarin.ini", ini);
+        lessons = std::make_unique<test::LessonDb>(dir.File("QV_01.db"));
+    }
+    ~Run() { window.reset(); }
+
+    void Start() {
+        lessons->db.Close();
+        env.ProgramDir = dir.Path();
+        AppContext ctx;
+        ctx.env = &env;
+        MainWindowServices s;
+        s.soundBuilder = &builder;
+        s.player = &player;
+        s.monotonicMs = [this] { return now; };
+        s.startupPauseMs = 0;
+        s.welcomeWindow = false;
+        window = std::make_unique<TTessarinMF>(ctx, "QV_01.db", s);
+        window->show();
+    }
+    TTessarinMF& W() { return *window; }
+    LearnPage& Learn() { return window->Learn(); }
+    Ui::TabSheet1& F() { return window->Learn().Form(); }
+    LearnState& State() { return *window->Context().state; }
+    SentenceBoard& Board() { return window->Board(); }
+    int Count(const std::string& sql) {
+        CurrentRow r;
+        r.CountResult = -1;
+        window->Context().db->Query(sql, r);
+        return r.CountResult;
+    }
+    CurrentRow Item(int id) {
+        CurrentRow r;
+        r.ididnt = -1;
+        window->Context().db->Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", id), r);
+        return r;
+    }
+    // Rebuilds the current sentence by dragging each word's tile into row 0, in sentence order.
+    void SolveByDragging() {
+        std::vector<std::string> words = CutWordsFromRight(Board().SentenceText);
+        std::reverse(words.begin(), words.end());
+        int left = 14;
+        std::vector<bool> used(static_cast<size_t>(Board().WordTileCount()));
+        for (const std::string& word : words) {
+            int index = -1;
+            for (int i = 0; i < Board().WordTileCount(); ++i)
+                if (!used[i] && Board().WordTiles[i].Text == word && (index < 0 || Board().WordTiles[i].Row == -1))
+                    index = i;
+            if (index >= 0) used[index] = true;
+            QVERIFY2(index >= 0, word.c_str());
+            const WordTile t = Board().WordTiles[index];
+            const QPoint from(t.Left + t.Width / 2, t.Top + t.Height / 2);
+            const QPoint to(left + t.Width / 2, 6 + t.Height / 2);
+            test::SendDrag(F().WorkPlace, from, to);
+            QCOMPARE(Board().WordTiles[index].Row, 0);
+            left += t.Width + 12;
+        }
+    }
+    // Plays at the next timer tick and returns the sentence whose sound was handed to the player.
+    int PlayedNow() {
+        now += 100000;
+        const size_t before = player.Calls().size();
+        window->Timer1Timer();
+        if (player.Calls().size() == before) return -2;
+        player.Finish();
+        return test::TaggingBuilder::TagOf(player.Calls().back().image);
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<test::LessonDb> lessons;
+    test::TaggingBuilder builder;
+    FakeSoundPlayer player;
+    int64_t now = 1000;
+    ProgramEnv env;
+    std::unique_ptr<TTessarinMF> window;
+};
+
+}  // namespace
+
+class LearnWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startupOnAnEmptyDatabase();
+    void startupBuildsTheFirstSoundHereAndTheNextOnTheThread();
+    void playDelayIsShownWithoutChangingIt_data();
+    void playDelayIsShownWithoutChangingIt();
+    void learnPageLaysOutTheFirstSentence();
+    void dragsRebuildThreeSentencesThroughNext();
+    void shortcutsActOnlyOnTheLearnPage();
+    void showAnswerAsksForAnsweredSentences();
+    void helpedAnswerStaysHelpedAcrossPageSwitches();
+    void doubleClickCopiesTheTextAbove();
+    void typedWordsGetEditsOverTheirTiles();
+    void freeWordEditPlacesTheNextWord();
+    void timerPlaysOnlyOnTheLearnPageWithSoundOn();
+    void soundCheckButtons();
+    void shutDownWaitsForTheSoundThread();
+};
+
+void LearnWindowTest::startupOnAnEmptyDatabase() {
+    Run run;
+    run.Start();
+    TTessarinMF& w = run.W();
+    QTest::qWait(20);
+    QVERIFY(run.builder.Builds().empty());
+    QCOMPARE(w.pos(), QPoint(10, 10));
+    QCOMPARE(run.F().ComboBox1->currentIndex(), 0);
+    QCOMPARE(w.Context().settings->PlayDelay, 2000u);
+    QCOMPARE(w.Form().Pages->currentWidget(), w.Form().TabSheet1);
+    const QStringList captions{"Learn", "Edit", "List", "Graphs", "Setting", "Statistics", "About"};
+    const QStringList names{"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5", "TabSheet7", "TabSheet6"};
+    QCOMPARE(w.Form().Pages->count(), 7);
+    for (int i = 0; i < 7; ++i) {
+        QCOMPARE(w.Form().Pages->tabText(i), captions[i]);
+        QCOMPARE(w.Form().Pages->widget(i)->objectName(), names[i]);
+    }
+    QCOMPARE(run.Board().WordTileCount(), 0);
+    QCOMPARE(run.F().ScoreLbl->text(), QString("0"));
+    QCOMPARE(run.F().Score2Lbl->text(), QString("0000"));
+    QVERIFY(!run.F().NextBtn->isEnabled());
+    run.F().SoundLoopBtn->setChecked(true);
+    QCOMPARE(run.PlayedNow(), -1);  // an all-zero buffer is handed over and refused
+    w.close();
+    const std::string ini = test::TempDir::Read(run.dir.File("Tessarin.ini"));
+    QVERIFY(ini.find("[Common]") != std::string::npos);
+    QVERIFY(ini.find("PlayDelay=2000") != std::string::npos);
+    QVERIFY(!w.Context().db->IsOpen());
+}
+
+void LearnWindowTest::startupBuildsTheFirstSoundHereAndTheNextOnTheThread() {
+    Run run;
+    run.lessons->Add({"one two"});
+    run.lessons->Add({"three four"});
+    run.Start();
+    const int current = run.State().CurrentItemId;
+    const int next = run.State().NextItemId;
+    QVERIFY(current > 0);
+    QVERIFY(next > 0);
+    QVERIFY(current != next);
+    QTRY_COMPARE(run.builder.Builds().size(), size_t{2});
+    const auto builds = run.builder.Builds();
+    QCOMPARE(builds[0].itemId, current);
+    QCOMPARE(builds[0].thread, std::this_thread::get_id());
+    QCOMPARE(builds[1].itemId, next);
+    QVERIFY(builds[1].thread != std::this_thread::get_id());
+    QCOMPARE(run.W().Sound()->CurrentSoundDuration(), 1000.0f + current);
+}
+
+void LearnWindowTest::playDelayIsShownWithoutChangingIt_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("item");
+    QTest::addColumn<uint>("delay");
+    QTest::newRow("0") << "0" << 0 << 0u;
+    QTest::newRow("2000") << "2000" << 0 << 2000u;
+    QTest::newRow("2001") << "2001" << 1 << 2001u;
+    QTest::newRow("2500") << "2500" << 1 << 2500u;
+    QTest::newRow("3000") << "3000" << 1 << 3000u;
+    QTest::newRow("4000") << "4000" << 2 << 4000u;
+    QTest::newRow("5000") << "5000" << 3 << 5000u;
+    QTest::newRow("5001") << "5001" << 4 << 5001u;
+    QTest::newRow("-1") << "-1" << 4 << 4294967295u;
+}
+
+void LearnWindowTest::playDelayIsShownWithoutChangingIt() {
+    QFETCH(QString, stored);
+    QFETCH(int, item);
+    QFETCH(uint, delay);
+    Run run("[Common]\nPlayDelay=" + stored.toStdString() + "\nLeft     =33\nTop      =44\n");
+    run.Start();
+    QCOMPARE(run.F().ComboBox1->currentIndex(), item);
+    QCOMPARE(run.W().Context().settings->PlayDelay, delay);
+    QCOMPARE(run.W().pos(), QPoint(33, 44));
+    // The learner's choice does change it.
+    run.F().ComboBox1->setCurrentIndex(item == 4 ? 3 : 4);
+    QCOMPARE(run.W().Context().settings->PlayDelay, item == 4 ? 5000u : 10000u);
+}
+
+void LearnWindowTest::learnPageLaysOutTheFirstSentence() {
+    Run run("[Common]\nDoAddInpWr=0\n");
+    run.lessons->Add({"The quick  fox", 0, 0, 0, "0", "Before it", "After it"});
+    run.Start();
+    QVERIFY(run.Learn().LearnPageVisible());
+    QCOMPARE(run.Board().WordTileCount(), 3);
+    QCOMPARE(run.Board().SentenceText, std::string("The quick fox"));
+    for (const WordTile& t : run.Board().WordTiles) {
+        QCOMPARE(t.Row, -1);
+        QCOMPARE(t.Top, kBoardHeight - t.Height - 4);
+        QCOMPARE(t.Height, run.Board().RowPitch - 8);
+    }
+    QVERIFY(run.F().Label1->isVisibleTo(run.F().Panel2));  // never answered: "N"
+    QCOMPARE(run.F().BeforeText->text(), QString("Before it"));
+    QCOMPARE(run.F().AfterText->text(), QString("After it"));
+    QVERIFY(run.F().InpWrdED1->isHidden());
+    QVERIFY(run.F().InpWrdED0->isHidden());  // "Input next word" is off
+    QCOMPARE(run.F().InpWrdED0->y(), 40);
+    QCOMPARE(run.F().WorkPlace->size(), QSize(kBoardWidth, kBoardHeight));
+    for (const char* name : {"NextBtn", "ShowAns", "SoundLoopBtn", "ImagesViewBtn", "ComentViewBtn", "ComboBox1",
+                             "BeforeText", "AfterText", "WorkPlace", "InpWrdED0", "InpWrdED1", "InpWrdED2", "InpWrdED3",
+                             "AnswerCountLbl", "ScoreLbl", "Score2Lbl", "DaysLeftLbl", "Label1", "Panel1", "Panel2"})
+        QVERIFY2(run.W().findChild<QWidget*>(name), name);
+    // The board image: background and the tiles' free colour.
+    const QImage& img = run.Learn().WorkBitmap();
+    QCOMPARE(img.pixelColor(2, 2), QColor(0xF0, 0xF0, 0xC8));
+    const WordTile& t = run.Board().WordTiles[0];
+    QCOMPARE(img.pixelColor(t.Left + t.Width - 3, t.Top + t.Height - 4), QColor(0xBE, 0xBE, 0xBE));
+    if (qEnvironmentVariableIsSet("LQ_LEARN_SCREENSHOT"))
+        run.W().grab().save(qEnvironmentVariable("LQ_LEARN_SCREENSHOT"));
+}
+
+void LearnWindowTest::dragsRebuildThreeSentencesThroughNext() {
+    Run run;
+    run.lessons->Add({"one two", 0, 0, 1});
+    run.lessons->Add({"red fox runs", 0, 0, 2});
+    run.lessons->Add({"we can go", 0, 0, 3});
+    run.lessons->Add({"last one here", 0, 0, 4});
+    run.Start();
+    run.F().SoundLoopBtn->setChecked(true);
+    QCOMPARE(run.PlayedNow(), run.State().CurrentItemId);
+    for (int round = 0; round < 3; ++round) {
+        const int answered = run.State().CurrentItemId;
+        const int expectedNext = run.State().NextItemId;
+        const int history = run.Count("SELECT count(*) FROM answcn;");
+        run.SolveByDragging();
+        QVERIFY(run.State().SentenceSolved);
+        QVERIFY(run.F().NextBtn->isEnabled());
+        QTest::mouseClick(run.F().NextBtn, Qt::LeftButton);
+        const CurrentRow row = run.Item(answered);
+        QCOMPARE(row.irange, 1);
+        QCOMPARE(row.igansw, 1);
+        QCOMPARE(row.iaansw, 1);
+        QCOMPARE(row.irng_2, 10);
+        QCOMPARE(run.Count("SELECT count(*) FROM answcn;"), history + 1);
+        QCOMPARE(run.State().RunAnswerCount, round + 1);
+        QCOMPARE(run.F().AnswerCountLbl->text(), QString::number(round + 1));
+        QCOMPARE(run.State().CurrentItemId, expectedNext);
+        QVERIFY(!run.F().NextBtn->isEnabled());
+        QVERIFY(!run.State().SentenceSolved);
+        QCOMPARE(run.Board().SentenceText, run.Item(expectedNext).stract);
+        QCOMPARE(run.PlayedNow(), expectedNext);
+    }
+    QVERIFY(run.State().Score > 0.0f);
+}
+
+void LearnWindowTest::shortcutsActOnlyOnTheLearnPage() {
+    Run run("[Common]\nDoAddInpWr=1\n");
+    run.lessons->Add({"one two"});
+    run.lessons->Add({"three four"});
+    run.lessons->Add({"five six"});
+    run.Start();
+    run.W().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&run.W()));
+    QLineEdit* edit = run.F().InpWrdED0;
+    QVERIFY(!edit->isHidden());
+    KeyCounter reached;
+    edit->installEventFilter(&reached);
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
+    auto steps = [&] { return run.State().RunAnswerCount; };
+
+    QTest::keyClick(edit, Qt::Key_Return);  // not solved: nothing, but swallowed
+    QCOMPARE(steps(), 0);
+    QCOMPARE(reached.presses, 0);
+    QTest::keyClick(edit, Qt::Key_Control);  // Next disabled: nothing, reaches the edit
+    QCOMPARE(steps(), 0);
+    QCOMPARE(reached.presses, 1);
+    QTest::keyClick(edit, Qt::Key_Alt);  // nothing under the mouse: swallowed
+    QCOMPARE(reached.presses, 1);
+
+    run.SolveByDragging();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Enter);  // the keypad's Enter too
+    QCOMPARE(steps(), 1);
+    QCOMPARE(reached.presses, 1);
+
+    run.SolveByDragging();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Control);
+    QCOMPARE(steps(), 2);
+    QCOMPARE(reached.presses, 2);
+
+    // Alt places the hovered tile after the answer.
+    const WordTile t = run.Board().WordTiles[0];
+    test::SendMove(run.F().WorkPlace, QPoint(t.Left + 5, t.Top + 5));
+    QCOMPARE(run.Learn().Board().SelectedTile, 0);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Alt);
+    QCOMPARE(run.Board().WordTiles[0].Row, 0);
+    QCOMPARE(run.Board().WordTiles[0].Left, 25);
+
+    // Suspended: Enter goes through to the edit.
+    run.SolveByDragging();
+    run.State().ShortcutsSuspended = true;
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(steps(), 2);
+    QCOMPARE(reached.presses, 3);
+    run.State().ShortcutsSuspended = false;
+
+    // Another page: the keys are left alone.
+    run.W().Form().Pages->setCurrentWidget(run.W().Form().TabSheet7);
+    QWidget* other = run.W().Form().TabSheet7->findChild<QTableView*>();
+    QVERIFY(other);
+    KeyCounter reachedOther;
+    other->installEventFilter(&reachedOther);
+    other->setFocus();
+    QTRY_VERIFY(other->hasFocus());
+    QTest::keyClick(other, Qt::Key_Return);
+    QCOMPARE(reachedOther.presses, 1);
+    QCOMPARE(steps(), 2);
+}
+
+void LearnWindowTest::showAnswerAsksForAnsweredSentences() {
+    test::RecordingPrompter prompter;
+    Run run;
+    run.lessons->Add({"new one", 0, 0});
+    run.Start();
+    QTest::mouseClick(run.F().ShowAns, Qt::LeftButton);
+    QCOMPARE(run.F().BeforeText->text(), QString("new one"));
+    QVERIFY(run.State().AnswerShown);
+    QVERIFY(prompter.messages.empty());
+
+    Run answered;
+    answered.lessons->Add({"old one", 3, 2, 0, "0", "before"});
+    answered.Start();
+    prompter.answers = {MsgResult::No};
+    QTest::mouseClick(answered.F().ShowAns, Qt::LeftButton);
+    QCOMPARE(answered.F().BeforeText->text(), QString("before"));
+    QVERIFY(!answered.State().AnswerShown);
+    QCOMPARE(prompter.messages.size(), size_t{1});
+    QCOMPARE(prompter.messages[0].text, QString("Are you sure you want to show answer?"));
+    QCOMPARE(prompter.messages[0].caption, QString("What"));
+    QCOMPARE(prompter.messages[0].buttons, MsgButtons::YesNo);
+    prompter.answers = {MsgResult::Yes};
+    QTest::mouseClick(answered.F().ShowAns, Qt::LeftButton);
+    QCOMPARE(answered.F().BeforeText->text(), QString("old one"));
+    QVERIFY(answered.State().AnswerShown);
+}
+
+void LearnWindowTest::helpedAnswerStaysHelpedAcrossPageSwitches() {
+    test::RecordingPrompter prompter;
+    Run run;
+    const int id = run.lessons->Add({"one two", 3, 2});
+    run.lessons->Add({"three four", 3, 2, 5});
+    run.Start();
+    QCOMPARE(run.State().CurrentItemId, id);
+    QTest::mouseClick(run.F().ShowAns, Qt::LeftButton);
+    run.SolveByDragging();
+    QTabWidget* pages = run.W().Form().Pages;
+    pages->setCurrentWidget(run.W().Form().TabSheet7);
+    QVERIFY(!run.Learn().LearnPageVisible());
+    pages->setCurrentWidget(run.W().Form().TabSheet1);
+    QVERIFY(run.Learn().LearnPageVisible());
+    QVERIFY(run.State().AnswerShown);
+    QVERIFY(run.F().NextBtn->isEnabled());  // solved before the switch
+    QTest::mouseClick(run.F().NextBtn, Qt::LeftButton);
+    const CurrentRow row = run.Item(id);
+    QCOMPARE(row.iaansw, 2);  // a failure does not count an answer
+    QCOMPARE(row.igansw, 0);
+    QVERIFY(!run.State().AnswerShown);
+}
+
+void LearnWindowTest::doubleClickCopiesTheTextAbove() {
+    Run run;
+    run.lessons->Add({"one", 0, 0, 0, "0", "\xcf\xf0\xe8\xe2\xe5\xf2"});
+    run.Start();
+    QTest::mouseDClick(run.F().BeforeText, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("Привет"));
+}
+
+void LearnWindowTest::typedWordsGetEditsOverTheirTiles() {
+    Run run;
+    run.lessons->Add({"The cat, sat", 12, 12});
+    run.lessons->MarkWord("sat", 1);
+    run.lessons->MarkWord("cat", 2);
+    run.Start();
+    SentenceBoard& b = run.Board();
+    QCOMPARE(b.TypedWordTiles, (std::vector<int>{0, 1}));
+    QLineEdit* ed1 = run.F().InpWrdED1;
+    QLineEdit* ed2 = run.F().InpWrdED2;
+    QVERIFY(!ed1->isHidden());
+    QVERIFY(!ed2->isHidden());
+    QVERIFY(run.F().InpWrdED3->isHidden());
+    QVERIFY(run.F().InpWrdED0->isHidden());
+    const QPoint origin = run.F().WorkPlace->pos();
+    QCOMPARE(ed1->geometry(), QRect(origin + QPoint(b.WordTiles[0].Left, b.WordTiles[0].Top),
+                                    QSize(b.WordTiles[0].Width, b.WordTiles[0].Height)));
+    for (const WordTile& t : b.WordTiles) QCOMPARE(t.Row, 0);
+    QVERIFY(!run.State().SentenceSolved);
+
+    // A move over an edit hovers the tile below it.
+    test::SendMove(ed2, QPoint(5, 5));
+    QCOMPARE(run.Learn().Board().SelectedTile, 1);
+    QCOMPARE(b.ActiveTypingEdit, 1);
+    QVERIFY(ed2->hasFocus() || !run.W().isActiveWindow());
+
+    QTest::keyClicks(ed1, "sit");
+    QVERIFY(!run.State().SentenceSolved);
+    ed1->clear();
+    QTest::keyClicks(ed1, "SAT");
+    QTest::keyClicks(ed2, "cat");
+    QVERIFY(run.State().SentenceSolved);
+    QVERIFY(run.F().NextBtn->isEnabled());
+}
+
+void LearnWindowTest::freeWordEditPlacesTheNextWord() {
+    Run run("[Common]\nDoAddInpWr=1\n");
+    run.lessons->Add({"The cat sat"});
+    run.Start();
+    QLineEdit* ed0 = run.F().InpWrdED0;
+    QVERIFY(!ed0->isHidden());
+    QCOMPARE(ed0->y(), 4);
+    QTest::keyClicks(ed0, "cat");
+    QCOMPARE(ed0->text(), QString("cat"));  // not the first word: nothing placed
+    ed0->clear();
+    QTest::keyClicks(ed0, "THE");
+    QCOMPARE(ed0->text(), QString());
+    const WordTile* the = nullptr;
+    for (const WordTile& t : run.Board().WordTiles)
+        if (t.Text == "The") the = &t;
+    QVERIFY(the);
+    QCOMPARE(the->Row, 0);
+    QCOMPARE(the->Left, 25);
+    QCOMPARE(the->Top, 4);
+    QTest::keyClicks(ed0, "cat");
+    QTest::keyClicks(ed0, " ");
+    QTest::keyClicks(ed0, "sat");
+    QVERIFY(run.State().SentenceSolved);
+}
+
+void LearnWindowTest::timerPlaysOnlyOnTheLearnPageWithSoundOn() {
+    Run run;
+    run.lessons->Add({"one two"});
+    run.Start();
+    const int current = run.State().CurrentItemId;
+    QCOMPARE(run.PlayedNow(), -2);  // sound off at start
+    run.F().SoundLoopBtn->click();
+    QCOMPARE(run.PlayedNow(), current);
+    run.W().Form().Pages->setCurrentWidget(run.W().Form().TabSheet7);
+    QCOMPARE(run.PlayedNow(), -2);
+    run.W().Form().Pages->setCurrentWidget(run.W().Form().TabSheet1);
+    QCOMPARE(run.PlayedNow(), current);
+    // Within delay + duration nothing more; a reset plays at the next tick.
+    run.now += 200;
+    const size_t calls = run.player.Calls().size();
+    run.W().Timer1Timer();
+    QCOMPARE(run.player.Calls().size(), calls);
+    run.W().Scheduler().Reset();
+    run.W().Timer1Timer();
+    QCOMPARE(run.player.Calls().size(), calls + 1);
+    QCOMPARE(run.player.Calls().back().mode, PlayMode::NoStop);
+}
+
+void LearnWindowTest::soundCheckButtons() {
+    Run run;
+    run.lessons->Add({"one two"});
+    run.lessons->Add({"three four"});
+    run.Start();
+    QTRY_COMPARE(run.builder.Builds().size(), size_t{2});
+    QPlainTextEdit memo;
+    memo.appendPlainText("old");
+    run.W().SpeedButton5Click(&memo);
+    QCOMPARE(memo.toPlainText(), QString("Handle 1 - OK\nHandle 2 - OK"));
+    memo.clear();
+    run.W().SpeedButton2Click(&memo);
+    QCOMPARE(test::TaggingBuilder::TagOf(run.player.Calls().back().image), run.State().CurrentItemId);
+    run.W().SpeedButton2Click(&memo);
+    QCOMPARE(memo.toPlainText().split('\n').size(), 6);
+    QCOMPARE(memo.toPlainText(), QString("Sound 1\nMakeSound: 5\n\nSound 1\nMakeSound: 5\n"));
+    const int stops = run.player.StopCount();
+    run.W().SpeedButton4Click(&memo);
+    QCOMPARE(run.player.StopCount(), stops + 1);
+    QCOMPARE(test::TaggingBuilder::TagOf(run.player.Calls().back().image), run.State().NextItemId.load());
+    QVERIFY(memo.toPlainText().endsWith("Sound 2\nMakeSound: 5\n"));
+}
+
+void LearnWindowTest::shutDownWaitsForTheSoundThread() {
+    Run run;
+    run.lessons->Add({"one two"});
+    run.lessons->Add({"three four"});
+    run.lessons->MarkWord("two", 1);
+    run.Start();
+    QTRY_COMPARE(run.builder.Builds().size(), size_t{2});
+    run.builder.delayMs = 300;
+    TLoadSound* sound = run.W().Sound();
+    sound->QueueAnsweredWord("two");
+    sound->MakeSound(sound->Buffers().PendingSlot(), run.State().NextItemId);
+    QTest::qWait(20);  // the build is running
+    run.W().close();
+    QVERIFY(!run.W().Context().db->IsOpen());
+    test::LessonDb check(run.dir.File("QV_01.db"));
+    QCOMPARE(check.Count("SELECT count(*) FROM wrdstt WHERE twordd='two' AND ianswr=1;"), 1);
+}
+
+QTEST_MAIN(LearnWindowTest)
+#include "LearnWindowTest.moc"
