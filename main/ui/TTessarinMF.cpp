@@ -18,6 +18,7 @@
 #include "Version.h"
 #include "main/AppState.h"
 #include "main/Database.h"
+#include "main/Dictionary.h"
 #include "main/LearningStep.h"
 #include "main/Random.h"
 #include "main/Restart.h"
@@ -25,13 +26,21 @@
 #include "main/Score.h"
 #include "main/Words.h"
 #include "main/ui/LearnPage.h"
+#include "main/ui/AboutPage.h"
+#include "main/ui/EditPage.h"
+#include "main/ui/GraphsPage.h"
+#include "main/ui/ListPage.h"
 #include "main/ui/Page.h"
 #include "main/ui/ScoreLabels.h"
+#include "main/ui/SettingPage.h"
 #include "main/ui/StatisticsPage.h"
+#include "main/ui/TComentFrm.h"
+#include "main/ui/TImagesFrm.h"
 #include "main/ui/TWlcmScrnFrm.h"
 #include "platform/DateTime.h"
 #include "platform/IniFile.h"
 #include "platform/SoundPlayer.h"
+#include "platform/Tick.h"
 #include "sound/LoadSoundThread.h"
 #include "sound/SoundBuilder.h"
 #include "ui_TabSheet1.h"
@@ -75,7 +84,15 @@ struct TTessarinMF::Owned {
 // created on their tabs and hooked to the main window.
 struct TTessarinMF::OtherParts {
     std::unique_ptr<ScoreLabels> scoreLabels;
+    std::unique_ptr<EditPage> edit;
+    std::unique_ptr<ListPage> list;
+    std::unique_ptr<GraphsPage> graphs;
+    std::unique_ptr<SettingPage> setting;
     std::unique_ptr<StatisticsPage> statistics;
+    std::unique_ptr<AboutPage> about;
+    DictionaryLibrary dictionaryLibrary;
+    DesktopDictionaryPorts dictionaryPorts;
+    std::unique_ptr<DictionaryLookup> dictionary;
     std::map<QWidget*, Page*> pages;  // tab -> page
 };
 
@@ -96,9 +113,7 @@ public:
     void SwapSoundBuffers() override {
         if (w_.sound_) w_.sound_->SwapBuffers(w_.ctx_.state->CurrentItemId, w_.ctx_.state->NextItemId);
     }
-    void LoadPictures() override {
-        if (w_.LoadPictures) w_.LoadPictures();
-    }
+    void LoadPictures() override { w_.LoadPictures(); }
     void ShowStepTime(const std::string& caption) override { w_.setWindowTitle(QString::fromStdString(caption)); }
 
 private:
@@ -106,20 +121,70 @@ private:
 };
 
 void TTessarinMF::ConnectOtherParts() {
+    OtherParts& p = *parts_;
     Ui::TabSheet1& learn = learnPage_->Form();
-    parts_->scoreLabels = std::make_unique<ScoreLabels>(learn.ScoreLbl, learn.Score2Lbl, learn.DaysLeftLbl);
-    parts_->statistics = std::make_unique<StatisticsPage>(ui_->TabSheet7, ctx_);
-    parts_->pages[ui_->TabSheet7] = parts_->statistics.get();
+    p.scoreLabels = std::make_unique<ScoreLabels>(learn.ScoreLbl, learn.Score2Lbl, learn.DaysLeftLbl);
+    p.edit = std::make_unique<EditPage>(ui_->TabSheet2, ctx_, board_);
+    p.list = std::make_unique<ListPage>(ui_->TabSheet3, ctx_);
+    p.graphs = std::make_unique<GraphsPage>(ui_->TabSheet4, ctx_);
+    p.setting = std::make_unique<SettingPage>(ui_->TabSheet5, ctx_);
+    p.statistics = std::make_unique<StatisticsPage>(ui_->TabSheet7, ctx_);
+    p.about = std::make_unique<AboutPage>(ui_->TabSheet6);
+    p.pages = {{ui_->TabSheet2, p.edit.get()},     {ui_->TabSheet3, p.list.get()},
+               {ui_->TabSheet4, p.graphs.get()},   {ui_->TabSheet5, p.setting.get()},
+               {ui_->TabSheet7, p.statistics.get()}, {ui_->TabSheet6, p.about.get()}};
 
+    // The learning step.
     stepHooks_ = std::make_unique<StepHooks>(*this);
     step_ = std::make_unique<LearningStep>(ctx_, board_, *stepHooks_);
-    learnPage_->Hooks().NextStep = [this] { NextBtnClick(); };
+    LearnPageHooks& hooks = learnPage_->Hooks();
+    hooks.NextStep = [this] { NextBtnClick(); };
 
-    // Still to connect: the Edit, List, Graphs, Setting and About pages (TabSheet2..6) with the
-    // graph scales of the start-up, the settings' radio buttons, the module grid's column widths
-    // and the sound-check buttons (SpeedButton5Click, SpeedButton2Click, SpeedButton4Click); the
-    // dictionary library (loaded at the end of the start-up, its exit first in the shut-down, its
-    // hide with the Learn page, the lookup on a double click, and the guard of its synthetic Ctrl).
+    // The Setting page: the free-word edit follows its check box; the sound check is ours.
+    p.setting->SetFreeWordEdit(learn.InpWrdED0);
+    p.setting->SetSoundCheckAvailable(true);
+    connect(p.setting.get(), &SettingPage::SoundCheckVariablesClicked, this,
+            [this] { SpeedButton5Click(parts_->setting->SoundCheckMemo()); });
+    connect(p.setting.get(), &SettingPage::SoundCheckSound1Clicked, this,
+            [this] { SpeedButton2Click(parts_->setting->SoundCheckMemo()); });
+    connect(p.setting.get(), &SettingPage::SoundCheckSound2Clicked, this,
+            [this] { SpeedButton4Click(parts_->setting->SoundCheckMemo()); });
+
+    // The dictionary (its library is loaded at the end of the start-up).
+    p.dictionary = std::make_unique<DictionaryLookup>(p.dictionaryPorts.Ports(), p.dictionaryLibrary,
+                                                      [](std::string_view w) { return NormalizeWord(w); });
+    hooks.HideTranslation = [this] { parts_->dictionary->LearnPageHidden(); };
+    hooks.LookUpSelectedWord = [this] {
+        parts_->dictionary->Lookup(board_, learnPage_->Board().SelectedTile, ctx_.settings->Translater,
+                                   learnPage_->Form().WorkPlace->mapToGlobal(QPoint(0, 0)),
+                                   static_cast<uintptr_t>(winId()), *ctx_.state, TickCountMs());
+    };
+    hooks.CtrlBlocked = [this] { return parts_->dictionary->Guard().BlocksCtrl(TickCountMs()); };
+    hooks.CtrlReleased = [this] { parts_->dictionary->Guard().NoteCtrlReleased(); };
+
+    // Still for the entry: the pictures and comments windows (AttachPicturesWindow,
+    // AttachCommentsWindow), the recorder (LearnHooks().OpenRecorder, CollectGeometry) and the
+    // module list's actions on the Setting page.
+}
+
+void TTessarinMF::AttachPicturesWindow(TImagesFrm& window) {
+    picturesWindow_ = &window;
+    learnPage_->Hooks().ShowPictures = [&window](bool shown) { window.ShowWindow(shown); };
+    // The current sentence's pictures, as the start-up loads them.
+    LoadPictures();
+}
+
+void TTessarinMF::AttachCommentsWindow(TComentFrm& window) {
+    commentsWindow_ = &window;
+    LearnPageHooks& hooks = learnPage_->Hooks();
+    hooks.ShowComments = [&window](bool shown) { window.ShowWindow(shown); };
+    hooks.ShowComment = [&window](const std::string& text) { window.ShowComment(text); };
+}
+
+void TTessarinMF::LoadPictures() {
+    if (!picturesWindow_) return;
+    picturesWindow_->LoadItemImages();
+    picturesWindow_->DrawImages();
 }
 // ---------------------------------------------------------------------------------------------
 
@@ -238,13 +303,15 @@ void TTessarinMF::FormCreate() {
     learnPage_->CreateWorkBitmap();
     // 12: the random source was seeded when it was made. 13.
     state.AnswerHistoryCount = PruneAnswerHistory(db, row);
-    // 14-15: the graph scales are the Graphs page's (ConnectOtherParts).
+    // 14-15. The graph scales, from the history's scores as numbers.
+    if (parts_->graphs) parts_->graphs->InitScales();
     // 16. The settings, shown in the controls.
     if (!ctx_.ini->Load()) qWarning("Cannot read the settings file %s", ctx_.ini->Path().c_str());
     int left = 10, top = 10;
     ReadCommonSettings(*ctx_.ini, settings, state.ItemCount, left, top);
     move(left, top);
     learnPage_->ShowPlayDelay(settings.PlayDelay);
+    if (parts_->setting) parts_->setting->ShowStartupSettings();
     // 17. The current and the following sentence.
     state.CurrentItemId = SelectNextItem(db, row, *ctx_.clock, -1);
     state.NextItemId = SelectNextItem(db, row, *ctx_.clock, state.CurrentItemId);
@@ -264,11 +331,13 @@ void TTessarinMF::FormCreate() {
     if (parts_->statistics) parts_->statistics->UpdateRowCount();
     // 24.
     learnPage_->ParkTypingEdits();
-    // 25: the pictures are loaded by the pictures window when the entry hooks it in.
-    if (LoadPictures) LoadPictures();
+    // 25. The pictures (when the pictures window is there; it is attached after the start-up).
+    LoadPictures();
     // 26. The Learn page; it lays the sentence out when the window is first shown.
     ui_->Pages->setCurrentWidget(ui_->TabSheet1);
-    // 27: the dictionary library (ConnectOtherParts). 28.
+    // 27. The dictionary library from the program folder, when it is there.
+    if (parts_->dictionary) parts_->dictionaryLibrary.Load(programDir);
+    // 28.
     if (welcome_) {
         welcome_->Finish();
         welcome_.reset();
@@ -279,9 +348,12 @@ void TTessarinMF::FormClose() {
     if (closed_) return;
     closed_ = true;
     timer1_.stop();
+    if (parts_->dictionary) parts_->dictionary->MainWindowClosing();
     WindowsToSave windows;
     windows.MainLeft = x();
     windows.MainTop = y();
+    if (picturesWindow_) windows.Pictures = picturesWindow_->Geometry();
+    if (commentsWindow_) windows.Comments = commentsWindow_->Geometry();
     if (CollectGeometry) CollectGeometry(windows);
     WriteCommonSettings(*ctx_.ini, *ctx_.settings, windows);
     if (!ctx_.ini->Save()) qWarning("Cannot write the settings file %s", ctx_.ini->Path().c_str());

@@ -29,6 +29,8 @@ class LearnPage;
 class LearningStep;
 class Page;
 class SoundPlayer;
+class TComentFrm;
+class TImagesFrm;
 class TLoadSound;
 class TWlcmScrnFrm;
 struct LearnPageHooks;
@@ -75,10 +77,16 @@ public:
     PlayScheduler& Scheduler() { return scheduler_; }
     QTimer& Timer1() { return timer1_; }
 
-    // The windows the entry creates after this one hook themselves in here.
+    // The windows the entry creates after this one (they live as long as this one).
+    // The pictures window: its toggle, the current sentence's pictures now and after each step,
+    // its geometry at the shut-down.
+    void AttachPicturesWindow(TImagesFrm& window);
+    // The comments window: its toggle, the comment of each sentence laid out, its geometry.
+    void AttachCommentsWindow(TComentFrm& window);
+    // The Learn page's remaining hooks (the recorder's button).
     LearnPageHooks& LearnHooks();
-    std::function<void()> LoadPictures;                     // LoadItemImages + DrawImages
-    std::function<void(WindowsToSave&)> CollectGeometry;    // the other windows' keys for the file
+    // Further geometry keys for the settings file (the recorder's).
+    std::function<void(WindowsToSave&)> CollectGeometry;
 
     // The learning step (NextBtnClick).
     void NextBtnClick();
@@ -110,6 +118,7 @@ private:
     void ConnectOtherParts();
     void PagesChanged(int index);
     void PlayCurrentSound();
+    void LoadPictures();
 
     struct Owned;
     std::unique_ptr<Owned> owned_;  // the services the caller left to the window
@@ -136,6 +145,8 @@ private:
     int currentPage_ = -1;     // the tab whose page was last shown
     bool pageShown_ = false;   // its OnShow ran and its OnHide not yet
     bool closed_ = false;
+    TImagesFrm* picturesWindow_ = nullptr;
+    TComentFrm* commentsWindow_ = nullptr;
 };
 
 }  // namespace lq

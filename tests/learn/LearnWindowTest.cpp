@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <fstream>
 #include <memory>
@@ -21,6 +22,8 @@
 #include "main/SentenceLayout.h"
 #include "main/Settings.h"
 #include "main/ui/LearnPage.h"
+#include "main/ui/TComentFrm.h"
+#include "main/ui/TImagesFrm.h"
 #include "main/ui/TTessarinMF.h"
 #include "main/ui/WorkPlace.h"
 #include "platform/Cp1251.h"
@@ -147,6 +150,8 @@ private slots:
     void timerPlaysOnlyOnTheLearnPageWithSoundOn();
     void soundCheckButtons();
     void shutDownWaitsForTheSoundThread();
+    void otherWindowsHookIn();
+    void closingTheMainWindowEndsTheProgram();
 };
 
 void LearnWindowTest::startupOnAnEmptyDatabase() {
@@ -541,6 +546,50 @@ void LearnWindowTest::shutDownWaitsForTheSoundThread() {
     QVERIFY(!run.W().Context().db->IsOpen());
     test::LessonDb check(run.dir.File("QV_01.db"));
     QCOMPARE(check.Count("SELECT count(*) FROM wrdstt WHERE twordd='two' AND ianswr=1;"), 1);
+}
+
+void LearnWindowTest::otherWindowsHookIn() {
+    Run run;
+    run.lessons->Add({"one two"});
+    run.lessons->db.Exec("UPDATE items2 SET strtrn='first||second';");
+    run.Start();
+    TImagesFrm pictures(run.W().Context());
+    TComentFrm comments(run.W().Context());
+    run.W().AttachPicturesWindow(pictures);
+    run.W().AttachCommentsWindow(comments);
+    run.Learn().PrepareCurrentItem();
+    QCOMPARE(comments.Editor()->toPlainText(), QString("first\nsecond"));
+    run.F().ComentViewBtn->click();
+    QVERIFY(comments.isVisible());
+    run.F().ImagesViewBtn->click();
+    QVERIFY(pictures.isVisible());
+    run.F().ImagesViewBtn->click();
+    QVERIFY(!pictures.isVisible());
+    // The Setting page's sound-check buttons reach the main window.
+    run.W().Form().Pages->setCurrentWidget(run.W().Form().TabSheet5);
+    auto* variables = run.W().Form().TabSheet5->findChild<QToolButton*>("SpeedButton5");
+    auto* memo = run.W().Form().TabSheet5->findChild<QPlainTextEdit*>("Memo1");
+    QVERIFY(variables && memo);
+    QVERIFY(variables->isEnabled());
+    variables->click();
+    QCOMPARE(memo->toPlainText(), QString("Handle 1 - OK\nHandle 2 - OK"));
+    run.W().close();
+    const std::string ini = test::TempDir::Read(run.dir.File("Tessarin.ini"));
+    QVERIFY(ini.find("ImsLeft") != std::string::npos);
+    QVERIFY(ini.find("CmnWidth") != std::string::npos);
+}
+
+void LearnWindowTest::closingTheMainWindowEndsTheProgram() {
+    Run run;
+    run.lessons->Add({"one two"});
+    run.Start();
+    TImagesFrm pictures(run.W().Context());
+    run.W().AttachPicturesWindow(pictures);
+    pictures.show();
+    QTimer::singleShot(0, &run.W(), [&run] { run.W().close(); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!run.W().Context().db->IsOpen());
 }
 
 QTEST_MAIN(LearnWindowTest)
