@@ -248,7 +248,7 @@ TEST_F(ImportTest, DuplicateTestIsExactNotASubstringOrPattern) {
 
 TEST_F(ImportTest, FilesAreFoundIgnoringCaseExactNameFirst) {
     folder.AddFixtureModule("Lesson");
-    // Data/lesson.* lowercase extensions, asked for in capitals: found ignoring case; the stored
+    // Data/Lesson.* asked for in capitals: found ignoring case; the stored
     // name keeps the spelling asked for.
     ASSERT_EQ(Import("LESSON.TXT"), kImportDone);
     EXPECT_THAT(folder.Rows("sounds"), ElementsAre(Row{"1", "1", "10001", "LESSON.mp3"}));
