@@ -34,32 +34,6 @@ constexpr int kSampleRate[3][3] = {
     {11025, 12000, 8000},   // MPEG-2.5
 };
 
-// Reads a whole file: open, fstat, read in a loop (EINTR, short reads). Nothing on failure.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& data, int64_t& size) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-        static_cast<uint64_t>(st.st_size) > std::numeric_limits<uint32_t>::max()) {
-        ::close(fd);
-        return false;
-    }
-    const int64_t want = st.st_size;
-    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(want) + 1);
-    int64_t got = 0;
-    while (got < want) {
-        const ssize_t n = ::read(fd, buffer.get() + got, static_cast<size_t>(want - got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;  // error, or the file shrank
-        got += n;
-    }
-    ::close(fd);
-    if (got < want && got == 0) return false;
-    data = std::move(buffer);
-    size = got;
-    return true;
-}
-
 // One libmpg123 decoder in feed mode: no gapless trimming, the Info/LAME frame decoded as an
 // ordinary frame, no read-ahead, output signed 16-bit in the stream's own rate and channels.
 class Decoder {
@@ -133,17 +107,20 @@ TMyPlayer0802::~TMyPlayer0802() = default;
 
 bool TMyPlayer0802::HeaderAt(int64_t pos, Mp3FrameHeader& h) {
     if (pos < 0 || pos + 4 > size_) return false;
+    if (pos + 4 > readable_) {  // not read yet
+        starved_ = true;
+        return false;
+    }
     if (!ParseMp3FrameHeader(data_.get() + pos, h)) return false;
     last_ = h;
     return true;
 }
 
 // The next header at trunc(pos + length) + firstOffset, ... while below pos + length + 4.
-bool TMyPlayer0802::FindNextHeader(int64_t pos, float length, int firstOffset, int64_t& found) {
+bool TMyPlayer0802::FindNextHeader(int64_t pos, float length, int firstOffset, int64_t& found, Mp3FrameHeader& h) {
     const double from = static_cast<double>(pos) + static_cast<double>(length);
     const double limit = from + 4.0;
     if (!(from < static_cast<double>(size_))) return false;
-    Mp3FrameHeader h;
     for (int64_t q = static_cast<int64_t>(from) + firstOffset; static_cast<double>(q) < limit; ++q) {
         if (HeaderAt(q, h)) {
             found = q;
@@ -158,12 +135,12 @@ int64_t TMyPlayer0802::FindRunOfThree() {
     const int64_t n = size_;
     int64_t pos = 0;
     do {
-        Mp3FrameHeader first;
+        Mp3FrameHeader first, second, third;
         while (pos < n - 4 && !HeaderAt(pos, first)) ++pos;
         if (pos < n - 4) {
-            int64_t second = 0, third = 0;
-            if (FindNextHeader(pos, first.Length(), 0, second) &&
-                FindNextHeader(second, last_.Length(), 0, third))
+            int64_t at2 = 0, at3 = 0;
+            if (FindNextHeader(pos, first.Length(), 0, at2, second) &&
+                FindNextHeader(at2, second.Length(), 0, at3, third))
                 return pos;
         }
         ++pos;
@@ -171,22 +148,80 @@ int64_t TMyPlayer0802::FindRunOfThree() {
     return -1;
 }
 
-// Every frame that is followed by a valid header where its length says, up to the first break.
-void TMyPlayer0802::BuildFrameTable(int64_t start) {
+namespace {
+// The bits of a header that decide its fields other than padding: a header with the same key
+// as the one before it has the same version, layer, bitrate, rate and channel count.
+uint32_t HeaderKey(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2] & ~0x02) << 8 | (p[3] & 0xC0);
+}
+}  // namespace
+
+// The frame table: every frame that is followed by a valid header where its length says, up to
+// the first break in the chain. The walk goes on as the file comes in, while its bytes are still
+// in the caches; each step needs the bytes up to its frame's end and the next header.
+void TMyPlayer0802::StartTable(int64_t start) {
     frames_.clear();
     chainEnd_ = start;
-    int64_t pos = start;
-    for (;;) {
-        Mp3FrameHeader h;
-        if (!HeaderAt(pos, h)) break;
-        const float length = h.Length();
-        int64_t next = 0;
-        if (!FindNextHeader(pos, length, h.Padding, next)) break;
-        frames_.push_back(static_cast<uint32_t>(pos));
-        chainEnd_ = next;
-        pos = next;
-        if (!(static_cast<double>(pos) < static_cast<double>(size_) - static_cast<double>(length))) break;
+    walk_ = TableWalk{};
+    walk_.started = true;
+    walk_.pos = start;
+    if (!HeaderAt(start, walk_.h)) {
+        walk_.done = true;
+        return;
     }
+    frames_.reserve(static_cast<size_t>(size_ / std::max(1.0f, walk_.h.Length())) + 16);
+    walk_.key = walk_.lengthKey = HeaderKey(data_.get() + start);
+    walk_.length = walk_.h.Length();
+}
+
+void TMyPlayer0802::AdvanceTable() {
+    TableWalk& w = walk_;
+    const double n = static_cast<double>(size_);
+    const bool all = readable_ == size_;
+    while (!w.done) {
+        const double from = static_cast<double>(w.pos) + static_cast<double>(w.length);
+        if (!all && !(from + 8.0 <= static_cast<double>(readable_))) return;  // wait for more bytes
+        // Most frames repeat the header before them but for padding: take the fast road then.
+        int64_t next = static_cast<int64_t>(from) + w.h.Padding;
+        if (from < n && next + 4 <= readable_ && static_cast<double>(next) < from + 4.0 &&
+            HeaderKey(data_.get() + next) == w.key) {
+            w.h.Padding = (data_[next + 2] >> 1) & 0x01;
+            last_ = w.h;
+        } else {
+            if (!FindNextHeader(w.pos, w.length, w.h.Padding, next, w.h)) {
+                w.done = true;
+                break;
+            }
+            w.key = HeaderKey(data_.get() + next);
+        }
+        frames_.push_back(static_cast<uint32_t>(w.pos));
+        chainEnd_ = next;
+        // Go on while pos < n - L, L being the length of the frame just added.
+        if (!(static_cast<double>(next) < n - static_cast<double>(w.length))) w.done = true;
+        w.pos = next;
+        if (w.key != w.lengthKey) {
+            w.length = w.h.Length();
+            w.lengthKey = w.key;
+        }
+    }
+}
+
+// What can be found in the bytes read so far: the start of the chain, then the table.
+void TMyPlayer0802::IndexReadBytes() {
+    const bool all = readable_ == size_;
+    if (!walk_.started) {
+        if (searchDeferred_ && !all) return;
+        starved_ = false;
+        const int64_t start = FindRunOfThree();
+        if (starved_ && !all) {
+            searchDeferred_ = true;  // no run in the first bytes: search once the file is in
+            return;
+        }
+        if (start < 0) return;
+        StartTable(start);
+    }
+    AdvanceTable();
 }
 
 int64_t TMyPlayer0802::FrameEnd(int frame) const {
@@ -277,10 +312,34 @@ bool TMyPlayer0802::MeasureFrameDuration() {
 
 bool TMyPlayer0802::Open() {
     Close();
-    if (!ReadWholeFile(Mp3FileName, data_, size_)) return false;
-    const int64_t start = FindRunOfThree();
-    if (start >= 0) BuildFrameTable(start);
-    if (start < 0 || FrameCount() < kMinFrames || !MeasureFrameDuration()) {
+    // Read the whole file in pieces (EINTR and short reads handled), indexing as it comes.
+    const int fd = ::open(Mp3FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<uint64_t>(st.st_size) > std::numeric_limits<uint32_t>::max()) {
+        ::close(fd);
+        return false;
+    }
+    size_ = st.st_size;
+    data_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size_) + 1);
+    constexpr int64_t kPiece = 1 << 20;
+    while (readable_ < size_) {
+        const ssize_t n = ::read(fd, data_.get() + readable_, static_cast<size_t>(std::min(kPiece, size_ - readable_)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // an error, or the file shrank
+        readable_ += n;
+        if (readable_ < size_) IndexReadBytes();
+    }
+    ::close(fd);
+    if (readable_ < size_) {  // shorter than it said: index what there is from the start
+        size_ = readable_;
+        frames_.clear();
+        walk_ = TableWalk{};
+        searchDeferred_ = false;
+    }
+    IndexReadBytes();
+    if (!walk_.started || FrameCount() < kMinFrames || !MeasureFrameDuration()) {
         Close();
         return false;
     }
@@ -317,6 +376,10 @@ TMyPlayer0802::Decoded TMyPlayer0802::DecodeRange(uint8_t* out, size_t capacity)
 bool TMyPlayer0802::Close() {
     data_.reset();
     size_ = 0;
+    readable_ = 0;
+    starved_ = false;
+    searchDeferred_ = false;
+    walk_ = TableWalk{};
     frames_.clear();
     frames_.shrink_to_fit();
     chainEnd_ = 0;

@@ -81,9 +81,11 @@ public:
 
 private:
     bool HeaderAt(int64_t pos, Mp3FrameHeader& h);
-    bool FindNextHeader(int64_t pos, float length, int firstOffset, int64_t& found);
+    bool FindNextHeader(int64_t pos, float length, int firstOffset, int64_t& found, Mp3FrameHeader& h);
     int64_t FindRunOfThree();
-    void BuildFrameTable(int64_t start);
+    void StartTable(int64_t start);
+    void AdvanceTable();
+    void IndexReadBytes();
     bool MeasureFrameDuration();
     int64_t FrameEnd(int frame) const;
     int PrerollStart(int first) const;
@@ -91,6 +93,17 @@ private:
 
     std::unique_ptr<uint8_t[]> data_;
     int64_t size_ = 0;
+    int64_t readable_ = 0;         // bytes of data_ read so far
+    bool starved_ = false;         // a search wanted bytes that are not read yet
+    bool searchDeferred_ = false;  // the run of three is looked for once the whole file is in
+    struct TableWalk {
+        bool started = false, done = false;
+        int64_t pos = 0;
+        Mp3FrameHeader h;
+        uint32_t key = 0, lengthKey = 0;
+        float length = 0.0f;
+    };
+    TableWalk walk_;
     std::vector<uint32_t> frames_;
     int64_t chainEnd_ = 0;  // where the frame after the table's last one starts
     float frameDuration_ = 0.1f;

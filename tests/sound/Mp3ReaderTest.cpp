@@ -146,6 +146,21 @@ TEST(Mp3Reader, BytesBeforeTheFirstFrameAreSkipped) {
     EXPECT_GT(reader.FrameTable()[0], 10u);
 }
 
+// Junk longer than one read piece before the first frame: the chain is still found.
+TEST(Mp3Reader, LongJunkBeforeTheFirstFrame) {
+    test::TempDir dir;
+    const auto frames = test::ReadBytes(SoundFixture("mpeg2_mono_22k.mp3"));
+    std::vector<uint8_t> bytes(1500000, 0);
+    for (size_t i = 0; i < bytes.size(); i += 997) bytes[i] = 0xFF;  // lone sync bytes, no header
+    bytes.insert(bytes.end(), frames.begin(), frames.end());
+    test::WriteBytes(dir.File("junk.mp3"), bytes);
+    TMyPlayer0802 plain, junk;
+    ASSERT_TRUE(plain.Open(SoundFixture("mpeg2_mono_22k.mp3")));
+    ASSERT_TRUE(junk.Open(dir.File("junk.mp3")));
+    ASSERT_EQ(junk.FrameCount(), plain.FrameCount());
+    for (int i = 0; i < plain.FrameCount(); ++i) EXPECT_EQ(junk.FrameTable()[i], plain.FrameTable()[i] + 1500000u);
+}
+
 TEST(Mp3Reader, PaddedFramesAreOneByteLonger) {
     TMyPlayer0802 reader;
     ASSERT_TRUE(reader.Open(SoundFixture("mpeg1_stereo_44k.mp3")));
@@ -232,6 +247,10 @@ TEST(Mp3Reader, InputWindowEndsLongRanges) {
     TMyPlayer0802 reader;
     ASSERT_TRUE(reader.Open(path));
     const auto& t = reader.FrameTable();
+    // The file is read and indexed in pieces: the table is still libmpg123's.
+    const test::FullDecode full = test::DecodeWholeFile(path);
+    ASSERT_EQ(t.size(), full.offsets.size() - 1);
+    for (size_t i = 0; i < t.size(); ++i) ASSERT_EQ(t[i], full.offsets[i]) << i;
     int expectedEnd = 0;
     int64_t gathered = 0, length = 0;
     do {
