@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "app/ProgramEntry.h"
 #include "app/Windows.h"
+#include "main/ui/TProgressFrm.h"
 #include "modules/ImportModule.h"
 #include "platform/Process.h"
 
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
     lq::QtProcessLauncher launcher;
     lq::EntryRoads roads;
     roads.importModule = [](const std::string& programDir, const std::string& argument) {
+        lq::ProgressWindow progress;  // created on its first report
+        lq::ScopedAppProgress useProgress(&progress);
         return lq::RunImportRoad(programDir, argument);
     };
     roads.runWindows = [&app](const lq::ProgramEnv& env, const lq::ProgramOptions& options) {
