@@ -243,6 +243,7 @@ TTessarinMF::TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowSe
 
     shortcuts_ = std::make_unique<ShortcutFilter>(*this);
     qApp->installEventFilter(shortcuts_.get());
+    timer1_.setObjectName(QStringLiteral("Timer1"));
     timer1_.setInterval(200);
     connect(&timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
     timer1_.start();

@@ -151,6 +151,8 @@ private slots:
     void soundCheckButtons();
     void shutDownWaitsForTheSoundThread();
     void otherWindowsHookIn();
+    void doubleClickLooksUpTheHoveredWordWithoutALibrary();
+    void minimisingKeepsTheBoard();
     void closingTheMainWindowEndsTheProgram();
 };
 
@@ -577,6 +579,39 @@ void LearnWindowTest::otherWindowsHookIn() {
     const std::string ini = test::TempDir::Read(run.dir.File("Tessarin.ini"));
     QVERIFY(ini.find("ImsLeft") != std::string::npos);
     QVERIFY(ini.find("CmnWidth") != std::string::npos);
+}
+
+void LearnWindowTest::doubleClickLooksUpTheHoveredWordWithoutALibrary() {
+    Run run("[Common]\nTranslater=2\n");  // the dictionary library, which is not there
+    run.lessons->Add({"don't, stop"});
+    run.Start();
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseDClick(run.F().WorkPlace, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString());  // nothing selected: nothing at all
+    const WordTile t = run.Board().WordTiles[0];
+    test::SendMove(run.F().WorkPlace, QPoint(t.Left + 5, t.Top + 5));
+    QCOMPARE(run.Learn().Board().SelectedTile, 0);
+    QTest::mouseDClick(run.F().WorkPlace, Qt::LeftButton, Qt::NoModifier, QPoint(t.Left + 5, t.Top + 5));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(t.Text));
+    // A new layout forgets the hovered tile.
+    run.Learn().PrepareCurrentItem();
+    QCOMPARE(run.Learn().Board().SelectedTile, -1);
+}
+
+void LearnWindowTest::minimisingKeepsTheBoard() {
+    Run run;
+    run.lessons->Add({"one two three four five six"});
+    run.Start();
+    std::vector<int> lefts;
+    for (const WordTile& t : run.Board().WordTiles) lefts.push_back(t.Left);
+    run.W().showMinimized();
+    QTest::qWait(20);
+    run.W().showNormal();
+    QTest::qWait(20);
+    QVERIFY(run.Learn().LearnPageVisible());
+    std::vector<int> after;
+    for (const WordTile& t : run.Board().WordTiles) after.push_back(t.Left);
+    QCOMPARE(after, lefts);
 }
 
 void LearnWindowTest::closingTheMainWindowEndsTheProgram() {
