@@ -27,6 +27,7 @@
 #include "main/ui/TImagesFrm.h"
 #include "platform/Cp1251.h"
 #include "platform/DateTime.h"
+#include "platform/KeySynth.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {
@@ -86,6 +87,7 @@ private slots:
     void aboutPage();
     void picturesWindow();
     void commentsWindow();
+    void keySynthesis();
 };
 
 void PagesUiTest::graphsPageLoadsPansAndZooms() {
@@ -366,7 +368,8 @@ void PagesUiTest::aboutPage() {
     QCOMPARE(opener.urls[0], QUrl(QString::fromLatin1(AboutPage::kSiteAddress)));
     SaveShot(sheet, "about-page");
 
-    AboutPage compiled(new QWidget, &opener);
+    QWidget otherSheet;
+    AboutPage compiled(&otherSheet, &opener);
     compiled.OnShow();
     QVERIFY(compiled.VersionLabel()->text().startsWith(QStringLiteral("Lindquest ")));
 }
@@ -463,6 +466,48 @@ void PagesUiTest::commentsWindow() {
     QCOMPARE(w.windowTitle(), QStringLiteral("Comments: (not saved)"));
     w.ShowComment("next");
     QCOMPARE(w.windowTitle(), QStringLiteral("Comments:"));
+}
+
+namespace {
+// Counts the Control and C keys that reach it.
+class KeyCounter : public QWidget {
+public:
+    int ctrlDown = 0, ctrlUp = 0, cDown = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (e->key() == Qt::Key_Control) ++ctrlDown;
+        if (e->key() == Qt::Key_C && (e->modifiers() & Qt::ControlModifier)) ++cDown;
+    }
+    void keyReleaseEvent(QKeyEvent* e) override {
+        if (e->key() == Qt::Key_Control) ++ctrlUp;
+    }
+};
+}  // namespace
+
+void PagesUiTest::keySynthesis() {
+    XTestKeySynth keys;
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        QVERIFY(!keys.Available());
+        QVERIFY(!keys.Send(SynthKey::ControlLeft, true));  // nothing is sent without X11
+        keys.Flush();
+        QSKIP("keystrokes are synthesised on X11 only");
+    }
+    QVERIFY(keys.Available());
+    KeyCounter target;
+    target.resize(200, 100);
+    target.show();
+    target.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&target));
+    QCursor::setPos(target.mapToGlobal(QPoint(100, 50)));
+    for (const auto& [key, down] : std::initializer_list<std::pair<SynthKey, bool>>{
+             {SynthKey::ControlLeft, true}, {SynthKey::C, true}, {SynthKey::C, false},
+             {SynthKey::C, true}, {SynthKey::C, false}, {SynthKey::ControlLeft, false}})
+        QVERIFY(keys.Send(key, down));
+    keys.Flush();
+    QTRY_COMPARE(target.ctrlUp, 1);
+    QCOMPARE(target.ctrlDown, 1);
+    QCOMPARE(target.cDown, 2);
 }
 
 }  // namespace lq
