@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "LearnTestSupport.h"
+#include "Version.h"
 #include "main/AppContext.h"
 #include "main/AppState.h"
 #include "main/SentenceLayout.h"
@@ -135,6 +136,7 @@ struct Run {
 class LearnWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void fileVersionIsTheProjectVersion();
     void startupOnAnEmptyDatabase();
     void startupBuildsTheFirstSoundHereAndTheNextOnTheThread();
     void playDelayIsShownWithoutChangingIt_data();
@@ -155,6 +157,18 @@ private slots:
     void minimisingKeepsTheBoard();
     void closingTheMainWindowEndsTheProgram();
 };
+
+void LearnWindowTest::fileVersionIsTheProjectVersion() {
+    uint32_t ms = 1, ls = 1;
+    QVERIFY(GetFileVersion("lindquest", ms, ls));
+    QCOMPARE(ms, uint32_t(LQ_VERSION_MAJOR) << 16 | LQ_VERSION_MINOR);
+    QCOMPARE(ls, uint32_t(LQ_VERSION_PATCH) << 16 | LQ_VERSION_TWEAK);
+    QCOMPARE(QString::fromStdString(FileVersionText()), QStringLiteral("%1.%2.%3.%4")
+                                                            .arg(LQ_VERSION_MAJOR)
+                                                            .arg(LQ_VERSION_MINOR)
+                                                            .arg(LQ_VERSION_PATCH)
+                                                            .arg(LQ_VERSION_TWEAK));
+}
 
 void LearnWindowTest::startupOnAnEmptyDatabase() {
     Run run;
