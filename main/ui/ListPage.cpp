@@ -70,7 +70,7 @@ void ItemListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setPen(ListRowNotDue(row, ctx_.state->NowText) ? QColor(0, 0, 240) : QColor(Qt::black));
     const int x = cell.left() + 2;
     painter->drawText(QRect(x, cell.top() + 2, cell.width() - 2, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      QString::fromLatin1(ListSummaryLine(row, r, ctx_.state->LastNextTime).c_str()));
+                      FromCp1251(ListSummaryLine(row, r, ctx_.state->LastNextTime)));
 
     painter->setFont(GridFont(option.font, 8));
     painter->setPen(Qt::black);

@@ -29,7 +29,8 @@ public:
     // Each layout of a sentence, shown or not: `strtrn` as the row store holds it (cp1251,
     // apostrophes restored), "||" shown as line breaks.
     void ShowComment(const std::string& strtrn);
-    // Save: stores the edited text for the current sentence (whole, any length).
+    // Save: stores the edited text for the current sentence (whole, any length; a character that
+    // code page 1251 cannot hold is stored as '?'). A failed save shows in the window's title.
     void BitBtn1Click();
     // The toggle button: down shows the window, up hides it.
     void ShowWindow(bool shown) { setVisible(shown); }
