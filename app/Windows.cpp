@@ -5,6 +5,8 @@
 #include "app/Application.h"
 #include "main/AppContext.h"
 #include "main/Database.h"
+#include "main/ui/TComentFrm.h"
+#include "main/ui/TImagesFrm.h"
 #include "main/ui/TProgressFrm.h"
 #include "main/ui/TTessarinMF.h"
 
@@ -17,7 +19,13 @@ int RunWindows(QApplication& app, const ProgramEnv& envIn, const ProgramOptions&
     TTessarinMF mainWindow(ctx, options.dbFile);
     // No connection at all: the start-up has said so; running on nothing would lose every answer.
     if (!mainWindow.Context().db->IsOpen()) return 1;
-    // The progress window is the last of the windows; it stays hidden until a long operation.
+    // The other windows in their order (the recorder and the module chooser come with their own
+    // work): pictures, comments, progress. They read their geometry from the loaded settings.
+    auto* imagesFrm = new TImagesFrm(mainWindow.Context(), &mainWindow);
+    auto* comentFrm = new TComentFrm(mainWindow.Context(), &mainWindow);
+    mainWindow.AttachPicturesWindow(*imagesFrm);
+    mainWindow.AttachCommentsWindow(*comentFrm);
+    // The progress window is the last; it stays hidden until a long operation.
     ProgressWindow progress;
     progress.Create();
     ScopedAppProgress useProgress(&progress);
