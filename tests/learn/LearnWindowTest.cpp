@@ -20,6 +20,7 @@
 #include "Version.h"
 #include "main/AppContext.h"
 #include "main/AppState.h"
+#include "main/Score.h"
 #include "main/SentenceLayout.h"
 #include "main/Settings.h"
 #include "main/ui/LearnPage.h"
@@ -310,6 +311,13 @@ void LearnWindowTest::dragsRebuildThreeSentencesThroughNext() {
         QVERIFY(!run.State().SentenceSolved);
         QCOMPARE(run.Board().SentenceText, run.Item(expectedNext).stract);
         QCOMPARE(run.PlayedNow(), expectedNext);
+        CurrentRow scratch;
+        const CommonSettings& settings = *run.W().Context().settings;
+        QCOMPARE(run.State().Score, ComputeScore(*run.W().Context().db, scratch, run.State().ItemCount, settings.InputAfter));
+        scratch.ididnt = -1;
+        run.W().Context().db->Query("SELECT * FROM answcn ORDER BY ididnt DESC LIMIT 1;", scratch);
+        QCOMPARE(scratch.glrang, std::stof(StoredNumberText(run.State().Score)));
+        QCOMPARE(scratch.isentn, 4);
     }
     QVERIFY(run.State().Score > 0.0f);
 }
@@ -465,6 +473,14 @@ void LearnWindowTest::typedWordsGetEditsOverTheirTiles() {
     QCOMPARE(run.Learn().Board().SelectedTile, 1);
     QCOMPARE(b.ActiveTypingEdit, 1);
     QVERIFY(ed2->hasFocus() || !run.W().isActiveWindow());
+    // Dragging through the edit moves its tile, and the edit goes with it.
+    const QPoint tileBefore(b.WordTiles[1].Left, b.WordTiles[1].Top);
+    test::SendMove(ed2, QPoint(15, 7), Qt::LeftButton);
+    QCOMPARE(QPoint(b.WordTiles[1].Left, b.WordTiles[1].Top), tileBefore + QPoint(10, 2));
+    QCOMPARE(ed2->pos(), origin + QPoint(b.WordTiles[1].Left, b.WordTiles[1].Top));
+    test::SendMove(ed2, QPoint(15, 7));  // the drop snaps it back into its row
+    QCOMPARE(b.WordTiles[1].Row, 0);
+    QCOMPARE(ed2->pos(), origin + QPoint(b.WordTiles[1].Left, b.WordTiles[1].Top));
 
     QTest::keyClicks(ed1, "sit");
     QVERIFY(!run.State().SentenceSolved);
