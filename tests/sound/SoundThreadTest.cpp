@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <thread>
@@ -16,7 +17,9 @@
 #include "main/Database.h"
 #include "sound/AnsweredWords.h"
 #include "sound/LoadSoundThread.h"
+#include "sound/SoundBuilder.h"
 #include "sound/SoundDoubleBuffer.h"
+#include "tests/sound/SoundTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {
@@ -318,10 +321,11 @@ TEST(SoundThread, WordsAreCountedAfterTheBuild) {
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitDone(2));
     builder.Gate(3);
-    sound.QueueAnsweredWord("alpha");  // the step queues its words, then swaps
-    sound.QueueAnsweredWord("beta");
     sound.SwapBuffers(2, 3);
     ASSERT_TRUE(builder.WaitStarted(3));
+    sound.QueueAnsweredWord("alpha");  // queued while the thread builds
+    sound.QueueAnsweredWord("beta");
+    std::this_thread::sleep_for(20ms);
     EXPECT_EQ(db.Answers("alpha"), 0);
     builder.Release(3);
     sound.Shutdown();
@@ -423,6 +427,52 @@ TEST(SoundThread, SoundCheckBuildsTheBufferItNames) {
     ASSERT_TRUE(builder.WaitDone(3));
     sound.Shutdown();
     EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2, 1, 2, 3}));
+}
+
+// The real builder on the thread, while the user-interface thread keeps using the connection:
+// each sentence becomes current with the image a direct build gives.
+TEST(SoundThread, RealBuildsOnTheSharedConnection) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.Path() + "/Data");
+    std::filesystem::copy_file(test::SoundFixture("mpeg2_mono_22k.mp3"), dir.Path() + "/Data/m.mp3");
+    Database db;
+    ASSERT_TRUE(db.Open(dir.File("QV_01.db")));
+    ASSERT_TRUE(db.Exec("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (1, 1, 0, 'm.mp3');").ok());
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_TRUE(db.Exec(Sql("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (%i, 1, %i, %i);", i,
+                                i * 2000, i * 2000 + 6000))
+                        .ok());
+    db.Exec("INSERT INTO wrdstt (icount, ianswr, istate, twordd) VALUES (1, 0, 0, 'word');");
+    std::atomic<float> addTime{0.3f};
+    SoundBuilder builder(db.Handle(), addTime, dir.Path());
+
+    std::vector<std::vector<uint8_t>> expected(7);
+    {
+        SoundBuffer b;
+        for (int i = 1; i <= 6; ++i) {
+            builder.BuildItemWave(b, i);
+            expected[i].assign(b.Data(), b.Data() + b.ImageBytes());
+        }
+    }
+    TLoadSound sound(builder, db.Handle());
+    sound.PrepareFirstSounds(1, 2);
+    for (int current = 2; current <= 5; ++current) {
+        for (int k = 0; k < 20; ++k) {  // the learning step's own statements meanwhile
+            CurrentRow row;
+            db.Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", k % 6 + 1), row);
+        }
+        sound.QueueAnsweredWord("word");
+        sound.SwapBuffers(current, current + 1);
+        const SoundBuffer& b = sound.CurrentSoundBuffer();
+        ASSERT_EQ(b.ImageBytes(), expected[current].size()) << current;
+        EXPECT_EQ(std::memcmp(b.Data(), expected[current].data(), expected[current].size()), 0) << current;
+        // 3307.5 positions of extra time: the start loses 3308, the end gains 3307.
+        EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), (6000.0f + 3308.0f + 3307.0f) / 11025.0f * 1000.0f);
+    }
+    sound.Shutdown();
+    CurrentRow row;
+    db.Query("SELECT ianswr FROM wrdstt WHERE twordd='word';", row);
+    EXPECT_EQ(row.ianswr, 4);
 }
 
 }  // namespace
