@@ -23,14 +23,7 @@ bool IsCtl(char c) { return static_cast<unsigned char>(c) <= 32; }
 std::string AgeText(const std::string& dtansw, double lastNextTime) {
     int fields[6] = {1899, 12, 30, 0, 0, 0};
     ParseDateFields(dtansw, fields);
-    CivilTime t;
-    t.year = fields[0];
-    t.month = fields[1];
-    t.day = fields[2];
-    t.hour = fields[3];
-    t.minute = fields[4];
-    t.second = fields[5];
-    const float age = static_cast<float>(lastNextTime - EncodeDateTime(t));
+    const float age = static_cast<float>(lastNextTime - EncodeDateTime(CivilFromFields(fields)));
     return " " + FormatFixed(static_cast<double>(age), 2);
 }
 

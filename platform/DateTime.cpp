@@ -113,15 +113,19 @@ bool ParseDateText(std::string_view text, DateTime& out) {
     if (f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > 31 || f[3] < 0 || f[3] > 23 || f[4] < 0 || f[4] > 59 ||
         f[5] < 0 || f[5] > 60 || f[0] < 1 || f[0] > 9999)
         return false;
-    CivilTime t;
-    t.year = f[0];
-    t.month = f[1];
-    t.day = f[2];
-    t.hour = f[3];
-    t.minute = f[4];
-    t.second = f[5];
-    out = EncodeDateTime(t);
+    out = EncodeDateTime(CivilFromFields(f));
     return true;
+}
+
+CivilTime CivilFromFields(const int fields[6]) {
+    CivilTime t;
+    t.year = fields[0];
+    t.month = fields[1];
+    t.day = fields[2];
+    t.hour = fields[3];
+    t.minute = fields[4];
+    t.second = fields[5];
+    return t;
 }
 
 }  // namespace lq

@@ -25,6 +25,8 @@ std::string DateText(DateTime value);
 // Reads "yyyy-mm-dd hh:nn:ss": '-' and ':' are blanks, and up to six decimal fields are read in
 // order; fields that are missing keep the values `fields` held. Returns the number of fields read.
 int ParseDateFields(std::string_view text, int fields[6]);
+// The six fields of ParseDateFields (year, month, day, hour, minute, second) as a civil time.
+CivilTime CivilFromFields(const int fields[6]);
 // Whole date text to a value; false (and `out` untouched) unless all six fields are present.
 bool ParseDateText(std::string_view text, DateTime& out);
 

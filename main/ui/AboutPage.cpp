@@ -3,7 +3,7 @@
 #include <QDesktopServices>
 #include <QMouseEvent>
 
-#include "Version.h"
+#include "main/FileVersion.h"
 #include "ui_TabSheet6.h"
 
 namespace lq {
@@ -22,7 +22,12 @@ void SetLabelFont(QLabel* label, int pixels, const QColor& color, bool underline
 
 }  // namespace
 
-ProgramVersion CompiledVersion() { return {LQ_VERSION_MAJOR, LQ_VERSION_MINOR, LQ_VERSION_PATCH, LQ_VERSION_TWEAK + 0}; }
+ProgramVersion CompiledVersion() {
+    uint32_t ms = 0, ls = 0;
+    GetFileVersion("lindquest", ms, ls);
+    return {static_cast<int>(ms >> 16), static_cast<int>(ms & 0xFFFF), static_cast<int>(ls >> 16),
+            static_cast<int>(ls & 0xFFFF)};
+}
 
 void DesktopUrlOpener::Open(const QUrl& url) { QDesktopServices::openUrl(url); }
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "main/AppContext.h"
+#include "main/FileVersion.h"
 #include "main/PlayScheduler.h"
 #include "main/SentenceBoard.h"
 #include "main/Settings.h"
@@ -34,12 +35,6 @@ class TImagesFrm;
 class TLoadSound;
 class TWlcmScrnFrm;
 struct LearnPageHooks;
-
-// The program's version: ms = major << 16 | minor, ls = patch << 16 | tweak. False (and both 0)
-// when no version was compiled in. `moduleName` names the program's file; there is only one.
-bool GetFileVersion(const char* moduleName, uint32_t& ms, uint32_t& ls);
-// "%d.%d.%d.%d" of the version ("0.0.0.0" when there is none).
-std::string FileVersionText();
 
 // What the main window needs besides the services bundle; every member may be left empty.
 struct MainWindowServices {

@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <QScreen>
 
-#include "Version.h"
+#include "main/FileVersion.h"
 #include "platform/Prompter.h"
 #include "ui_WlcmScrnFrm.h"
 
@@ -20,7 +20,7 @@ void SetPixelSize(QWidget* w, int pixels) {
 }  // namespace
 
 QString ProgramVersionText() {
-    return QString::asprintf("%d.%d.%d.%d", LQ_VERSION_MAJOR, LQ_VERSION_MINOR, LQ_VERSION_PATCH, LQ_VERSION_TWEAK);
+    return QString::fromStdString(FileVersionText());
 }
 
 TWlcmScrnFrm::TWlcmScrnFrm(QWidget* parent)
