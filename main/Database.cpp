@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <vector>
 
 #include "main/AppState.h"
 #include "platform/CNumbers.h"
@@ -194,7 +195,14 @@ bool Database::Open(const std::string& path, std::string* error) {
     return true;
 }
 
+void Database::FinalizeCached() {
+    std::lock_guard<std::recursive_mutex> lock(cacheMutex_);
+    for (auto& entry : cache_) sqlite3_finalize(entry.second);
+    cache_.clear();
+}
+
 void Database::Close() {
+    FinalizeCached();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -224,6 +232,67 @@ SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) cons
         qWarning("SQL error: %s", r.message.c_str());
     }
     sqlite3_free(msg);
+    return r;
+}
+
+SqlResult Database::ExecCached(const char* sql, std::initializer_list<SqlArg> args) const {
+    return QueryCached(sql, args, RowCallback());
+}
+
+SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> args, CurrentRow& row) const {
+    return QueryCached(sql, args, [&row](int n, char** v, char** c) { StoreCurrentRow(row, n, v, c); });
+}
+
+SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> args, const RowCallback& onRow) const {
+    SqlResult r;
+    auto fail = [&r](int code, const char* message) {
+        r.code = code;
+        r.message = message ? message : sqlite3_errstr(code);
+        qWarning("SQL error: %s", r.message.c_str());
+        return r;
+    };
+    if (!db_) return fail(SQLITE_MISUSE, "no database connection");
+    std::lock_guard<std::recursive_mutex> lock(cacheMutex_);
+    sqlite3_stmt*& stmt = cache_[sql];
+    if (!stmt) {
+        const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        if (rc != SQLITE_OK || !stmt) {
+            sqlite3_finalize(stmt);
+            cache_.erase(sql);
+            return fail(rc != SQLITE_OK ? rc : SQLITE_MISUSE, sqlite3_errmsg(db_));
+        }
+    }
+    int index = 1;
+    for (const SqlArg& a : args) {
+        if (a.isText)
+            sqlite3_bind_text(stmt, index, a.text.data(), static_cast<int>(a.text.size()), SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_int64(stmt, index, a.number);
+        ++index;
+    }
+    std::vector<char*> values;
+    std::vector<char*> names;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (!onRow) continue;
+        const int n = sqlite3_column_count(stmt);
+        values.resize(static_cast<size_t>(n));
+        names.resize(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            values[static_cast<size_t>(i)] =
+                const_cast<char*>(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+            names[static_cast<size_t>(i)] = const_cast<char*>(sqlite3_column_name(stmt, i));
+        }
+        onRow(n, values.data(), names.data());
+    }
+    if (rc != SQLITE_DONE) {
+        const std::string message = sqlite3_errmsg(db_);
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        return fail(rc, message.c_str());
+    }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
     return r;
 }
 

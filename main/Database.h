@@ -8,8 +8,11 @@
 #include <sqlite3.h>
 
 #include <functional>
+#include <initializer_list>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace lq {
 
@@ -55,6 +58,16 @@ struct SqlResult {
 
 using RowCallback = std::function<void(int columnCount, char** values, char** names)>;
 
+// A value bound to a "?" of a cached statement: an integer or a text.
+struct SqlArg {
+    SqlArg(int v) : isText(false), number(v) {}        // NOLINT(google-explicit-constructor)
+    SqlArg(long long v) : isText(false), number(v) {}  // NOLINT(google-explicit-constructor)
+    SqlArg(const std::string& v) : isText(true), text(v) {}  // NOLINT(google-explicit-constructor)
+    bool isText;
+    long long number = 0;
+    std::string text;
+};
+
 class Database {
 public:
     Database() = default;
@@ -78,14 +91,25 @@ public:
     // A query with a row callback of the caller's.
     SqlResult Query(const std::string& sql, const RowCallback& onRow) const;
 
+    // The same with the values bound to the "?" of `sql` in order. The statement is prepared
+    // once per connection and kept until Close(); rows reach the callback as sqlite3_exec hands
+    // them (each column as text, NULL as a null pointer). Safe from any thread.
+    SqlResult ExecCached(const char* sql, std::initializer_list<SqlArg> args) const;
+    SqlResult QueryCached(const char* sql, std::initializer_list<SqlArg> args, CurrentRow& row) const;
+    SqlResult QueryCached(const char* sql, std::initializer_list<SqlArg> args, const RowCallback& onRow) const;
+
     long long LastInsertRowId() const;
 
     // The eleven schema statements as "CREATE ... IF NOT EXISTS", in one transaction.
     SqlResult EnsureSchema() const;
 
 private:
+    void FinalizeCached();
+
     sqlite3* db_ = nullptr;
     std::string path_;
+    mutable std::recursive_mutex cacheMutex_;  // held while a cached statement runs
+    mutable std::unordered_map<std::string, sqlite3_stmt*> cache_;
 };
 
 // The schema statements exactly as the database stores them in sqlite_master.

@@ -11,6 +11,30 @@
 #include "platform/Tick.h"
 
 namespace lq {
+namespace {
+
+// BEGIN IMMEDIATE ... COMMIT around the statements of one step when the connection is in
+// autocommit mode; a failed commit is rolled back so that no transaction stays open.
+class StepTransaction {
+public:
+    explicit StepTransaction(const Database& db) : db_(db) {
+        if (db_.Handle() && sqlite3_get_autocommit(db_.Handle())) open_ = db_.Exec("BEGIN IMMEDIATE;").ok();
+    }
+    ~StepTransaction() { Commit(); }
+    StepTransaction(const StepTransaction&) = delete;
+    StepTransaction& operator=(const StepTransaction&) = delete;
+    void Commit() {
+        if (!open_) return;
+        open_ = false;
+        if (!db_.Exec("COMMIT;").ok() && !sqlite3_get_autocommit(db_.Handle())) db_.Exec("ROLLBACK;");
+    }
+
+private:
+    const Database& db_;
+    bool open_ = false;
+};
+
+}  // namespace
 
 LearningStep::LearningStep(AppContext& ctx, SentenceBoard& board, LearningStepHooks& hooks,
                            std::function<uint32_t()> tickMs)
@@ -39,6 +63,8 @@ ScheduleResult LearningStep::Run() {
     in.nowText = DateText(now);
     in.success = state.SentenceSolved && !state.AnswerShown;
     state.NowText = in.nowText;
+    // The step's writes go to disk together; a caller's open transaction is joined instead.
+    StepTransaction transaction(db);
     const ScheduleResult result = RescheduleAnsweredItem(
         db, row, *ctx_.rng, in, board_, [this](const std::string& word) { hooks_.QueueAnsweredWord(word); });
     if (debugMode && result.found && result.success) {
@@ -53,6 +79,7 @@ ScheduleResult LearningStep::Run() {
     hooks_.PrepareCurrentItem();
     AppendAnswerHistoryRow(db, row, state, now);
     UpdateDaysToTarget(db, row, state.DaysToTarget);
+    transaction.Commit();
     hooks_.ShowScoreLabels(MakeScoreLabelTexts(state.Score, state.DaysToTarget));
 
     state.SentenceSolved = false;

@@ -21,17 +21,17 @@ int At(const std::vector<int>& v, int index) {
 }
 
 // The iplace of the row at `position` of the queue; false when there is none.
-bool QueuePlaceAt(const Database& db, CurrentRow& row, const char* format, int position, int& place) {
+bool QueuePlaceAt(const Database& db, CurrentRow& row, const char* sql, int position, int& place) {
     row.ididnt = -1;
-    db.Query(Sql(format, position), row);
+    db.QueryCached(sql, {position}, row);
     if (row.ididnt == -1) return false;
     place = row.iplace;
     return true;
 }
 
-bool PlaceOf(const Database& db, CurrentRow& row, const std::string& sql, int& place) {
+bool PlaceOf(const Database& db, CurrentRow& row, const char* sql, std::initializer_list<SqlArg> args, int& place) {
     row.ididnt = -1;
-    db.Query(sql, row);
+    db.QueryCached(sql, args, row);
     if (row.ididnt == -1) return false;
     place = row.iplace;
     return true;
@@ -43,16 +43,14 @@ int SelectNextItem(const Database& db, CurrentRow& row, Clock& clock, int exclud
     const std::string now = DateText(clock.Now());
     row.ididnt = -1;
     // Equal places are taken in id order, which is also the order of the iplace index.
-    db.Query(Sql("SELECT * FROM items2 WHERE dtansn < '%q' AND ididnt != %i\t\t\t\t\t"
-                 "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
-                 now.c_str(), exclude),
-             row);
+    db.QueryCached("SELECT * FROM items2 WHERE dtansn < ? AND ididnt != ?\t\t\t\t\t"
+                   "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
+                   {now, exclude}, row);
     if (row.ididnt == -1)
-        db.Query(Sql("SELECT * FROM items2 WHERE ididnt != %i\t\t\t\t\t\t"
-                     "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
-                     exclude),
-                 row);
-    if (row.ididnt == -1) db.Query("SELECT * FROM items2 ORDER BY iplace ASC, ididnt ASC LIMIT 0, 1;", row);
+        db.QueryCached("SELECT * FROM items2 WHERE ididnt != ?\t\t\t\t\t\t"
+                       "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
+                       {exclude}, row);
+    if (row.ididnt == -1) db.QueryCached("SELECT * FROM items2 ORDER BY iplace ASC, ididnt ASC LIMIT 0, 1;", {}, row);
     return row.ididnt;
 }
 
@@ -113,7 +111,7 @@ ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Rando
                                       const std::function<void(const std::string&)>& queueWord) {
     ScheduleResult r;
     row.ididnt = -1;
-    db.Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", in.itemId), row);
+    db.QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {in.itemId}, row);
     if (row.ididnt == -1) return r;
     r.found = true;
     r.success = in.success;
@@ -142,29 +140,27 @@ ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Rando
         const float s = ScaledMinWordWeight(tileCount, pairs, board.WordCounts);
         irng2 = TruncInRange(s + 0.5f, 0, 900);
         const int position = TypedQueuePosition(s, in.itemCount, in.inputAfterFloat, rng);
-        QueuePlaceAt(db, row, "SELECT * FROM items2 ORDER BY iplace ASC LIMIT %i,1;", position, place);
+        QueuePlaceAt(db, row, "SELECT * FROM items2 ORDER BY iplace ASC LIMIT ?,1;", position, place);
         interval = TypedIntervalDays(s);
     } else if (in.success) {
         irange = std::min(Saturate(int64_t{irange} + 1), 5);
         igansw = Saturate(int64_t{igansw} + 1);
         int found = 0;
         if (PlaceOf(db, row,
-                    Sql("SELECT * FROM items2 WHERE isound=%i AND igansw>%i AND ididnt<%i ORDER BY ididnt ASC LIMIT 1;",
-                        isound, igansw, in.itemId),
-                    found))
+                    "SELECT * FROM items2 WHERE isound=? AND igansw>? AND ididnt<? ORDER BY ididnt ASC LIMIT 1;",
+                    {isound, igansw, in.itemId}, found))
             place = Saturate(int64_t{found} - 2);
         else if (PlaceOf(db, row,
-                         Sql("SELECT * FROM items2 WHERE isound=%i AND igansw=%i AND ididnt<%i ORDER BY ididnt DESC "
-                             "LIMIT 1;",
-                             isound, igansw, in.itemId),
-                         found))
+                         "SELECT * FROM items2 WHERE isound=? AND igansw=? AND ididnt<? ORDER BY ididnt DESC "
+                         "LIMIT 1;",
+                         {isound, igansw, in.itemId}, found))
             place = Saturate(int64_t{found} - 1);
-        else if (PlaceOf(db, row, Sql("SELECT * FROM items2 WHERE igansw<=%i ORDER BY iplace DESC LIMIT 1;", igansw),
+        else if (PlaceOf(db, row, "SELECT * FROM items2 WHERE igansw<=? ORDER BY iplace DESC LIMIT 1;", {igansw},
                          found))
             place = found;
         else {
             const float power = std::pow(static_cast<float>(igansw), in.scheduleExponent);
-            QueuePlaceAt(db, row, "SELECT * FROM items2 ORDER BY iplace ASC LIMIT %i, 1;",
+            QueuePlaceAt(db, row, "SELECT * FROM items2 ORDER BY iplace ASC LIMIT ?, 1;",
                          TruncInRange(power, 0, n - 1), place);
         }
         interval = LevelIntervalDays(irange);
@@ -177,7 +173,7 @@ ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Rando
             igansw = 0;
         }
         const int position = RandomBelow(rng, 3) + 4;
-        QueuePlaceAt(db, row, "SELECT * FROM items2 ORDER BY iplace ASC LIMIT %i,1;", position, place);
+        QueuePlaceAt(db, row, "SELECT * FROM items2 ORDER BY iplace ASC LIMIT ?,1;", position, place);
         interval = 0.02;  // 28.8 minutes
     }
 
@@ -189,15 +185,14 @@ ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Rando
     r.place = Saturate(int64_t{place} + 1);
     r.dtansn = DateText(in.now + interval);
     if (in.success)
-        db.Exec(Sql("UPDATE items2 set irange=%i,   irng_2=%i,   igansw=%i,   iplace=%i,   iaansw=%i,   dtansw='%q', "
-                    "dtansn='%q'  WHERE ididnt=%i;",
-                    r.irange, r.irng_2, r.igansw, r.place, r.iaansw, in.nowText.c_str(), r.dtansn.c_str(), in.itemId));
+        db.ExecCached("UPDATE items2 set irange=?,   irng_2=?,   igansw=?,   iplace=?,   iaansw=?,   dtansw=?, "
+                      "dtansn=?  WHERE ididnt=?;",
+                      {r.irange, r.irng_2, r.igansw, r.place, r.iaansw, in.nowText, r.dtansn, in.itemId});
     else
-        db.Exec(Sql("UPDATE items2 set irange=%i, igansw=%i, iplace=%i, dtansw='%q', dtansn='%q' WHERE ididnt=%i;",
-                    r.irange, r.igansw, r.place, in.nowText.c_str(), r.dtansn.c_str(), in.itemId));
+        db.ExecCached("UPDATE items2 set irange=?, igansw=?, iplace=?, dtansw=?, dtansn=? WHERE ididnt=?;",
+                      {r.irange, r.igansw, r.place, in.nowText, r.dtansn, in.itemId});
     if (r.typed)
-        db.Exec(Sql("UPDATE items2 set strind='%q' WHERE ididnt=%i;", WordPairListText(tileCount, pairs).c_str(),
-                    in.itemId));
+        db.ExecCached("UPDATE items2 set strind=? WHERE ididnt=?;", {WordPairListText(tileCount, pairs), in.itemId});
     return r;
 }
 

@@ -14,17 +14,16 @@ float ComputeScore(const Database& db, CurrentRow& row, int itemCount, int input
     float acc = 0.0f;
     for (int i = 0; i <= inputAfter; ++i) {
         row.CountResult = 0;  // a failed count must not add the previous one
-        db.Query(Sql(i < inputAfter ? "SELECT count(*) FROM items2 WHERE igansw=%i;"
-                                    : "SELECT count(*) FROM items2 WHERE igansw>=%i;",
-                     i),
-                 row);
+        db.QueryCached(i < inputAfter ? "SELECT count(*) FROM items2 WHERE igansw=?;"
+                                      : "SELECT count(*) FROM items2 WHERE igansw>=?;",
+                       {i}, row);
         acc += static_cast<float>(static_cast<int64_t>(row.CountResult) * i);
     }
     const float divisor = static_cast<float>(static_cast<int64_t>(itemCount) * inputAfter);
     const float a = 100.0f * acc / divisor * (1.0f / 3.0f);
 
     row.IntAggregate = 0;
-    db.Query("SELECT sum(irng_2) FROM items2;", row);
+    db.QueryCached("SELECT sum(irng_2) FROM items2;", {}, row);
     const float typed = static_cast<float>(row.IntAggregate) * (1.0f / 9.0f);
     const float b = typed / static_cast<float>(itemCount) * (1.0f / 3.0f);
 
@@ -44,9 +43,7 @@ float AnswersPerDay(const Database& db, CurrentRow& row, DateTime stepTime) {
         const DateTime hi = stepTime - d;
         const DateTime lo = hi - 7.0;
         row.CountResult = 0;
-        db.Query(Sql("SELECT count(*) FROM answcn WHERE dtdate>'%q' AND dtdate<='%q';", DateText(lo).c_str(),
-                     DateText(hi).c_str()),
-                 row);
+        db.QueryCached("SELECT count(*) FROM answcn WHERE dtdate>? AND dtdate<=?;", {DateText(lo), DateText(hi)}, row);
         const float w = AnswerWindowWeight(d);
         den += w;
         num += (static_cast<float>(row.CountResult) * (1.0f / 7.0f)) * w;
@@ -61,9 +58,8 @@ std::string StoredNumberText(float value) {
 
 void AppendAnswerHistoryRow(const Database& db, CurrentRow& row, LearnState& state, DateTime stepTime) {
     const float perDay = AnswersPerDay(db, row, stepTime);
-    db.Exec(Sql("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values('%q', %i, '%q', '%q');",
-                StoredNumberText(state.Score).c_str(), state.ItemCount, DateText(stepTime).c_str(),
-                StoredNumberText(perDay).c_str()));
+    db.ExecCached("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(?, ?, ?, ?);",
+                  {StoredNumberText(state.Score), state.ItemCount, DateText(stepTime), StoredNumberText(perDay)});
     ++state.AnswerHistoryCount;
 }
 
@@ -81,7 +77,7 @@ namespace {
 int MeanScore(const Database& db, CurrentRow& row, const char* sql, float& mean) {
     row.GlrangSum = 0.0f;
     int rows = 0;
-    db.Query(sql, [&](int n, char** values, char** names) {
+    db.QueryCached(sql, {}, [&](int n, char** values, char** names) {
         StoreCurrentRow(row, n, values, names);
         ++rows;
     });
@@ -91,7 +87,7 @@ int MeanScore(const Database& db, CurrentRow& row, const char* sql, float& mean)
 
 bool HistoryDate(const Database& db, CurrentRow& row, const char* sql, float& day) {
     int rows = 0;
-    db.Query(sql, [&](int n, char** values, char** names) {
+    db.QueryCached(sql, {}, [&](int n, char** values, char** names) {
         StoreCurrentRow(row, n, values, names);
         ++rows;
     });

@@ -445,5 +445,22 @@ TEST_F(LearningStepTest, OutsideDebugModeNoLinesAndNoCaption) {
     EXPECT_EQ(hooks.calls.back(), "LoadPictures");
 }
 
+// The step's statements are committed together when the step ends; a transaction the caller
+// holds is joined and left open, and rolling it back undoes the whole step.
+TEST_F(LearningStepTest, WritesOfAStepAreCommittedTogetherOrJoinTheCallersTransaction) {
+    const auto ids = AddQueue(6);
+    Step(ids[0]);
+    EXPECT_TRUE(sqlite3_get_autocommit(t.db.Handle()));
+    EXPECT_EQ(t.Count("SELECT count(*) FROM answcn;"), 1);
+    EXPECT_EQ(t.Item(ids[0]).iaansw, 1);
+
+    t.Exec("BEGIN;");
+    Step(ids[1]);
+    EXPECT_FALSE(sqlite3_get_autocommit(t.db.Handle()));
+    t.Exec("ROLLBACK;");
+    EXPECT_EQ(t.Count("SELECT count(*) FROM answcn;"), 1);
+    EXPECT_EQ(t.Item(ids[1]).iaansw, 0);
+}
+
 }  // namespace
 }  // namespace lq
