@@ -182,6 +182,7 @@ void TMyPlayer0802::AdvanceTable() {
     while (!w.done) {
         const double from = static_cast<double>(w.pos) + static_cast<double>(w.length);
         if (!all && !(from + 8.0 <= static_cast<double>(readable_))) return;  // wait for more bytes
+        __builtin_prefetch(data_.get() + std::min(readable_ - 1, w.pos + 16 * static_cast<int64_t>(w.length)));
         // Most frames repeat the header before them but for padding: take the fast road then.
         int64_t next = static_cast<int64_t>(from) + w.h.Padding;
         if (from < n && next + 4 <= readable_ && static_cast<double>(next) < from + 4.0 &&
@@ -323,7 +324,7 @@ bool TMyPlayer0802::Open() {
     }
     size_ = st.st_size;
     data_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size_) + 1);
-    constexpr int64_t kPiece = 1 << 20;
+    constexpr int64_t kPiece = 1 << 18;
     while (readable_ < size_) {
         const ssize_t n = ::read(fd, data_.get() + readable_, static_cast<size_t>(std::min(kPiece, size_ - readable_)));
         if (n < 0 && errno == EINTR) continue;

@@ -124,28 +124,28 @@ void ScaleAndFade(uint8_t* samples, int valueCount, int rate, int channels, floa
     int hi = lo;
     for (int i = 1; i < valueCount; ++i) {
         const int x = Load(samples + 2 * i);
-        if (x < lo) lo = x;
-        if (x > hi) hi = x;
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
     }
     float peak = static_cast<float>(hi);
     if (static_cast<float>(-lo) > peak) peak = static_cast<float>(-lo);
     if (peak < 1.0f) peak = 1.0f;
 
-    const int fade = FadeLength(rate, channels, addTimeSnd, valueCount);
-    const float fadeF = static_cast<float>(fade);
+    // v = 30000 / P * x, rounded once to single precision (|v| <= 30000, so every result fits).
     const double gain = 30000.0 / static_cast<double>(peak);
-    for (int i = 0; i < valueCount; ++i) {
-        uint8_t* p = samples + 2 * i;
-        const float v = static_cast<float>(gain * Load(p));  // |v| <= 30000
-        float out = v;
-        if (i < fade) {
-            const float q = static_cast<float>(i) / fadeF;
-            out = q * v;
-        } else if (i >= valueCount - fade) {
-            const float q = static_cast<float>(valueCount - i) / fadeF;
-            out = q * v;
-        }
-        Store(p, static_cast<int16_t>(static_cast<int>(out)));
+    const auto scaled = [&](int i) { return static_cast<float>(gain * Load(samples + 2 * i)); };
+    const int fade = std::max(0, FadeLength(rate, channels, addTimeSnd, valueCount));
+    const float fadeF = static_cast<float>(fade);
+    // i < F: (i / F) * v; F <= i < N - F: v; N - F <= i: ((N - i) / F) * v; each truncated.
+    for (int i = 0; i < fade; ++i) {
+        const float q = static_cast<float>(i) / fadeF;
+        Store(samples + 2 * i, static_cast<int16_t>(static_cast<int>(q * scaled(i))));
+    }
+    for (int i = fade; i < valueCount - fade; ++i)
+        Store(samples + 2 * i, static_cast<int16_t>(static_cast<int>(scaled(i))));
+    for (int i = std::max(fade, valueCount - fade); i < valueCount; ++i) {
+        const float q = static_cast<float>(valueCount - i) / fadeF;
+        Store(samples + 2 * i, static_cast<int16_t>(static_cast<int>(q * scaled(i))));
     }
 }
 
