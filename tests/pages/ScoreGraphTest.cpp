@@ -297,6 +297,8 @@ TEST(GraphPanZoom, NoDragCanHangTheDrawingOrOverflowACoordinate) {
     const auto t0 = std::chrono::steady_clock::now();
     for (const GraphView& e : extremes) {
         const auto items = BuildGraphItems(h, e, W, H);
+        // Unclamped views ask for millions of primitives; the clamps keep a repaint small.
+        EXPECT_LT(items.size(), 200000u);
         EXPECT_LT(OfKind(items, GraphItemKind::GridLine).size(), static_cast<size_t>(H + 2));
         for (const GraphItem& i : items) {
             EXPECT_LE(std::abs(i.a.x()), (1 << 20) + W);
@@ -304,7 +306,8 @@ TEST(GraphPanZoom, NoDragCanHangTheDrawingOrOverflowACoordinate) {
         }
         PaintGraph(bitmap, items, W, H);
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    // A backstop against a hang only: sanitizer builds on a loaded machine are slow.
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(20));
 
     GraphView nonFinite;
     nonFinite.ScoreScale = NAN;
