@@ -9,8 +9,9 @@ function(lq_add_gtest name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} lq_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  # A list of labels must reach the generated test script as one value.
-  string(REPLACE ";" "\\;" labels "${ARG_LABELS}")
+  # The discovered tests take one label; several are joined ("db-thread"), and `ctest -L`
+  # matches its regular expression against any part of it.
+  string(JOIN "-" labels ${ARG_LABELS})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
