@@ -15,42 +15,6 @@
 namespace lq {
 namespace {
 
-enum class Kind { Int, Text, TextUnescaped };
-struct Column {
-    const char* name;
-    Kind kind;
-    int SoundRow::*intField;
-    std::string SoundRow::*textField;
-};
-
-// In the order the names are compared; the first match decides.
-const Column kColumns[] = {
-    {"isigns", Kind::Int, &SoundRow::isigns, nullptr},
-    {"sfname", Kind::Text, nullptr, &SoundRow::sfname},
-    {"count(*)", Kind::Int, &SoundRow::CountResult, nullptr},
-    {"ididnt", Kind::Int, &SoundRow::ididnt, nullptr},
-    {"isound", Kind::Int, &SoundRow::isound, nullptr},
-    {"isndbg", Kind::Int, &SoundRow::isndbg, nullptr},
-    {"isndfn", Kind::Int, &SoundRow::isndfn, nullptr},
-    {"irange", Kind::Int, &SoundRow::irange, nullptr},
-    {"irng_2", Kind::Int, &SoundRow::irng_2, nullptr},
-    {"iaansw", Kind::Int, &SoundRow::iaansw, nullptr},
-    {"igansw", Kind::Int, &SoundRow::igansw, nullptr},
-    {"max(igansw)", Kind::Int, &SoundRow::IntAggregate, nullptr},
-    {"sum(irng_2)", Kind::Int, &SoundRow::IntAggregate, nullptr},
-    {"dtansw", Kind::Text, nullptr, &SoundRow::dtansw},
-    {"dtansn", Kind::Text, nullptr, &SoundRow::dtansn},
-    {"iplace", Kind::Int, &SoundRow::iplace, nullptr},
-    {"isntbf", Kind::Int, &SoundRow::isntbf, nullptr},
-    {"isntaf", Kind::Int, &SoundRow::isntaf, nullptr},
-    {"strbef", Kind::TextUnescaped, nullptr, &SoundRow::strbef},
-    {"stract", Kind::TextUnescaped, nullptr, &SoundRow::stract},
-    {"straft", Kind::TextUnescaped, nullptr, &SoundRow::straft},
-    {"strtrn", Kind::TextUnescaped, nullptr, &SoundRow::strtrn},
-    {"strind", Kind::Text, nullptr, &SoundRow::strind},
-    {"ianswr", Kind::Int, &SoundRow::ianswr, nullptr},
-};
-
 // Runs a statement into a fresh row store; false when it failed (logged).
 bool QueryRow(sqlite3* db, const std::string& sql, SoundRow& row) {
     if (!db) return false;
@@ -80,17 +44,7 @@ void Store(uint8_t* p, int16_t v) { std::memcpy(p, &v, sizeof v); }
 }  // namespace
 
 int LoadSoundRowCallback(void* context, int columnCount, char** values, char** names) {
-    auto* row = static_cast<SoundRow*>(context);
-    for (int i = 0; i < columnCount; ++i) {
-        if (!values[i] || !names[i]) continue;
-        for (const Column& c : kColumns) {
-            if (std::strcmp(names[i], c.name) != 0) continue;
-            if (c.kind == Kind::Int) row->*c.intField = CAtoi(values[i]);
-            else if (c.kind == Kind::Text) row->*c.textField = values[i];
-            else row->*c.textField = UnescapeApostrophes(values[i]);
-            break;
-        }
-    }
+    StoreCurrentRow(*static_cast<SoundRow*>(context), columnCount, values, names);
     return 0;
 }
 

@@ -9,25 +9,14 @@
 #include <mutex>
 #include <string>
 
+#include "main/Database.h"
 #include "sound/WaveImage.h"
 
 namespace lq {
 
-// The sound unit's own row store; one field per known column name.
-struct SoundRow {
-    std::string sfname;
-    int isigns = 1;
-    int CountResult = 0;  // "count(*)"
-    int ididnt = -1;
-    int isound = -1;
-    int isndbg = 0, isndfn = 0, irange = 0, irng_2 = 0, iaansw = 0, igansw = 0;
-    std::string dtansw, dtansn;
-    int iplace = 0;
-    int isntbf = -1, isntaf = -1;
-    std::string strbef, stract, straft, strtrn, strind;
-    int ianswr = 0;
-    int IntAggregate = 0;  // "max(igansw)", "sum(irng_2)"
-};
+// The sound unit's own row store: the same fields and reading rules as the user-interface
+// thread's, in an instance of its own.
+using SoundRow = CurrentRow;
 
 // The row callback of the sound unit's statements (sqlite3_exec form; the context is a SoundRow*).
 // A NULL column leaves its field as it is.
