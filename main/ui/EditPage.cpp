@@ -10,17 +10,11 @@
 #include "main/SentenceBoard.h"
 #include "main/Words.h"
 #include "platform/Cp1251.h"
+#include "main/ui/WidgetFonts.h"
 #include "ui_TabSheet2.h"
 
 namespace lq {
 namespace {
-
-void SetPixelFont(QWidget* w, int pixels) {
-    QFont f = w->font();
-    f.setFamily(QStringLiteral("Tahoma"));
-    f.setPixelSize(pixels);
-    w->setFont(f);
-}
 
 // The editor's text with every kind of line break as '\n'.
 std::string MemoText(const QPlainTextEdit* memo) {
@@ -64,8 +58,8 @@ EditPage::EditPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board, Wor
     ui_->setupUi(tabSheet);
     for (QWidget* memo : {static_cast<QWidget*>(ui_->BeforeTxt), static_cast<QWidget*>(ui_->LearnTxt),
                           static_cast<QWidget*>(ui_->AfterTxt)})
-        SetPixelFont(memo, 16);
-    SetPixelFont(ui_->ListBox1, 11);
+        SetFontPixels(memo, 16, QStringLiteral("Tahoma"));
+    SetFontPixels(ui_->ListBox1, 11, QStringLiteral("Tahoma"));
     ui_->ListBox1->setItemDelegate(new TabStopDelegate(30, ui_->ListBox1));
     ui_->AddTxt->setItemDelegate(new TabStopDelegate(20, ui_->AddTxt));
     connect(ui_->ReplBtnEd, &QPushButton::clicked, this, &EditPage::ReplBtnEdClick);

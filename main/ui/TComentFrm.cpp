@@ -8,6 +8,7 @@
 #include "main/Comments.h"
 #include "main/Database.h"
 #include "platform/Cp1251.h"
+#include "main/ui/WidgetFonts.h"
 #include "ui_ComentFrm.h"
 
 namespace lq {
@@ -21,9 +22,7 @@ TComentFrm::TComentFrm(AppContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ctx_(ctx),
       ui_(std::make_unique<Ui::ComentFrm>()) {
     ui_->setupUi(this);
-    QFont f = ui_->RichEdit1->font();
-    f.setPixelSize(19);
-    ui_->RichEdit1->setFont(f);
+    SetFontPixels(ui_->RichEdit1, 19);
     // Moves over the text arrive without a button held only with tracking on the viewport.
     ui_->RichEdit1->viewport()->setMouseTracking(true);
     ui_->RichEdit1->viewport()->installEventFilter(this);

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "main/AppContext.h"
+#include "main/ui/WidgetFonts.h"
 #include "ui_ImagesFrm.h"
 
 namespace lq {
@@ -27,10 +28,7 @@ TImagesFrm::TImagesFrm(AppContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ctx_(ctx),
       ui_(std::make_unique<Ui::ImagesFrm>()) {
     ui_->setupUi(this);
-    QFont f = font();
-    f.setFamily(QStringLiteral("Tahoma"));
-    f.setPixelSize(11);
-    setFont(f);
+    SetFontPixels(this, 11, QStringLiteral("Tahoma"));
     ui_->View->SetPictures(&pictures_);
     if (ctx_.ini) {
         const WindowGeometry g = ReadWindowGeometry(*ctx_.ini, "Ims");

@@ -6,27 +6,19 @@
 #include <algorithm>
 
 #include "platform/Cp1251.h"
+#include "main/ui/WidgetFonts.h"
 #include "platform/Prompter.h"
 #include "ui_ProgressFrm.h"
 
 namespace lq {
-namespace {
-
-void SetPixelSize(QWidget* w, int pixels) {
-    QFont f = w->font();
-    f.setPixelSize(pixels);
-    w->setFont(f);
-}
-
-}  // namespace
 
 TProgressFrm::TProgressFrm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ui_(std::make_unique<Ui::ProgressFrm>()) {
     ui_->setupUi(this);
-    SetPixelSize(this, 11);
-    SetPixelSize(ui_->Label1, 16);
-    SetPixelSize(ui_->Label2, 16);
+    SetFontPixels(this, 11);
+    SetFontPixels(ui_->Label1, 16);
+    SetFontPixels(ui_->Label2, 16);
     setFixedSize(459, 142);
 }
 

@@ -5,19 +5,11 @@
 #include <QScreen>
 
 #include "main/FileVersion.h"
+#include "main/ui/WidgetFonts.h"
 #include "platform/Prompter.h"
 #include "ui_WlcmScrnFrm.h"
 
 namespace lq {
-namespace {
-
-void SetPixelSize(QWidget* w, int pixels) {
-    QFont f = w->font();
-    f.setPixelSize(pixels);
-    w->setFont(f);
-}
-
-}  // namespace
 
 QString ProgramVersionText() {
     return QString::fromStdString(FileVersionText());
@@ -27,10 +19,10 @@ TWlcmScrnFrm::TWlcmScrnFrm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ui_(std::make_unique<Ui::WlcmScrnFrm>()) {
     ui_->setupUi(this);
-    SetPixelSize(this, 11);
-    SetPixelSize(ui_->Label5, 24);
-    SetPixelSize(ui_->VersionLbl, 24);
-    SetPixelSize(ui_->StatusMem, 11);
+    SetFontPixels(this, 11);
+    SetFontPixels(ui_->Label5, 24);
+    SetFontPixels(ui_->VersionLbl, 24);
+    SetFontPixels(ui_->StatusMem, 11);
     ui_->OkBtn->hide();
     ui_->OkBtn->setEnabled(false);
     connect(ui_->OkBtn, &QPushButton::clicked, this, &TWlcmScrnFrm::OkBtnClick);
