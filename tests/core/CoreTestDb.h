@@ -21,14 +21,7 @@ private:
 };
 
 inline DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    CivilTime t;
-    t.year = y;
-    t.month = mo;
-    t.day = d;
-    t.hour = h;
-    t.minute = mi;
-    t.second = s;
-    return EncodeDateTime(t);
+    return EncodeDateTime({y, mo, d, h, mi, s, 0});
 }
 
 struct ItemSpec {

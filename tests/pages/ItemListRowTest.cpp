@@ -9,14 +9,7 @@ namespace lq {
 namespace {
 
 DateTime At(int y, int mo, int d, int h, int mi, int s) {
-    CivilTime t;
-    t.year = y;
-    t.month = mo;
-    t.day = d;
-    t.hour = h;
-    t.minute = mi;
-    t.second = s;
-    return EncodeDateTime(t);
+    return EncodeDateTime({y, mo, d, h, mi, s, 0});
 }
 
 CurrentRow SampleRow() {
