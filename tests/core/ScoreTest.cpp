@@ -8,6 +8,7 @@
 #include "main/AppState.h"
 #include "main/Score.h"
 #include "tests/core/CoreTestDb.h"
+#include "tests/support/CommaLocale.h"
 
 namespace lq {
 namespace {
@@ -137,18 +138,12 @@ TEST_F(HistoryTest, ANonFiniteScoreIsStoredAsZero) {
 }
 
 TEST_F(HistoryTest, StoredNumbersIgnoreACommaLocale) {
-    const char* locales[] = {"de_DE.UTF-8", "ru_RU.UTF-8", "fr_FR.UTF-8", "de_DE", "ru_RU.CP1251"};
-    const char* found = nullptr;
-    for (const char* l : locales)
-        if (std::setlocale(LC_ALL, l)) {
-            found = l;
-            break;
-        }
-    if (!found) GTEST_SKIP() << "no locale with a decimal comma installed";
+    test::CommaLocale comma;
+    if (!comma.Activate()) GTEST_SKIP() << "no locale with a decimal comma available";
     LearnState state;
     state.Score = 12.3456f;
     AppendAnswerHistoryRow(t.db, t.row, state, now);
-    std::setlocale(LC_ALL, "C");
+    comma.Deactivate();
     EXPECT_EQ(t.Count("SELECT count(*) FROM answcn WHERE glrang='12.34560';"), 1);
 }
 

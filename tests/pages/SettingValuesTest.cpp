@@ -5,6 +5,7 @@
 #include <string>
 
 #include "main/SettingValues.h"
+#include "tests/support/CommaLocale.h"
 
 namespace lq {
 namespace {
@@ -33,17 +34,9 @@ void CheckParses() {
 TEST(SettingNumbers, CLocaleDecimalsOnly) { CheckParses(); }
 
 TEST(SettingNumbers, TheSameUnderADecimalCommaLocale) {
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = old ? old : "C";
-    bool set = false;
-    for (const char* name : {"ru_RU.UTF-8", "de_DE.UTF-8", "fr_FR.UTF-8", "ru_RU.utf8", "de_DE.utf8"})
-        if (std::setlocale(LC_NUMERIC, name)) {
-            set = true;
-            break;
-        }
-    if (!set) GTEST_SKIP() << "no decimal-comma locale installed";
+    test::CommaLocale comma;
+    if (!comma.Activate()) GTEST_SKIP() << "no locale with a decimal comma available";
     CheckParses();
-    std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(SettingPlayDelay, IndexToDelayAndBack) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/CNumbers.h"
+#include "tests/support/CommaLocale.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {
@@ -133,36 +134,10 @@ TEST(FormatFixed, NonFiniteValues) {
     EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 1), "-inf");
 }
 
-// A locale whose decimal mark is a comma: an installed one, else a small one built into `dir`
-// with localedef (found through LOCPATH). Empty when neither works.
-std::string CommaLocale(const test::TempDir& dir) {
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "ru_RU.UTF-8", "ru_RU.utf8", "fr_FR.UTF-8", "de_DE"}) {
-        if (std::setlocale(LC_NUMERIC, name)) {
-            std::setlocale(LC_NUMERIC, "C");
-            return name;
-        }
-    }
-    const std::string source = dir.Write("comma.src",
-                                         "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"\"\n"
-                                         "grouping -1\nEND LC_NUMERIC\n");
-    const std::string cmd = "localedef -c -i '" + source + "' -f ANSI_X3.4-1968 '" + dir.File("xx_COMMA") +
-                            "' >/dev/null 2>&1";
-    const int rc = std::system(cmd.c_str());  // 1: built, with warnings about the categories left out
-    if (rc == -1 || !WIFEXITED(rc) || WEXITSTATUS(rc) > 1) return {};
-    setenv("LOCPATH", dir.Path().c_str(), 1);
-    if (std::setlocale(LC_NUMERIC, "xx_COMMA")) {
-        std::setlocale(LC_NUMERIC, "C");
-        return "xx_COMMA";
-    }
-    unsetenv("LOCPATH");
-    return {};
-}
-
 TEST(CNumbersLocale, CommaLocaleChangesNothing) {
-    test::TempDir dir;
-    const std::string name = CommaLocale(dir);
-    if (name.empty()) GTEST_SKIP() << "no locale with a decimal comma available";
-    ASSERT_TRUE(std::setlocale(LC_NUMERIC, name.c_str()));
+    test::CommaLocale comma;
+    if (!comma.Available()) GTEST_SKIP() << "no locale with a decimal comma available";
+    ASSERT_TRUE(comma.Activate());
     char printed[32];
     std::snprintf(printed, sizeof printed, "%.1f", 2.5);
     const double libcRead = std::atof("57.12340");
@@ -171,8 +146,7 @@ TEST(CNumbersLocale, CommaLocaleChangesNothing) {
     const double finite = CAtofFinite("2.5");
     double decimal = 0;
     const bool parsed = ParseDecimal("2.5", decimal);
-    std::setlocale(LC_NUMERIC, "C");
-    unsetenv("LOCPATH");
+    comma.Deactivate();
 
     EXPECT_STREQ(printed, "2,5") << "the locale really uses a comma";
     EXPECT_EQ(libcRead, 57.0);
