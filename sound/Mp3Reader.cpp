@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <numeric>
 
 #include "platform/CNumbers.h"
 
@@ -68,6 +69,11 @@ public:
 private:
     mpg123_handle* mh_ = nullptr;
 };
+
+// The frame at or before `frame` (>= 0) that is a whole number of synthesis ring turns from frame 0.
+int AlignToSynthesisRing(int frame, int framesPerTurn) {
+    return frame - frame % framesPerTurn;
+}
 
 }  // namespace
 
@@ -236,11 +242,22 @@ int64_t TMyPlayer0802::FrameEnd(int frame) const {
 // single granule, so the frame before that still shapes the synthesis filter's state. Those frames
 // must be decoded from complete data, so the decoder starts early enough to hold their reservoir,
 // and one frame earlier still.
+//
+// libmpg123's synthesis filter writes each block of 32 samples into a ring of 16 places, one place
+// on per block, and the rounding of a sample depends on where in the ring it lands. A decode of the
+// whole file starts at frame 0, so the start is also moved back to a frame whose block count from
+// frame 0 is a multiple of 16: there a fresh decoder's ring stands where the whole-file decode's
+// stands, and the samples match bit for bit. (On some MPEG-2 files libmpg123 keeps a further trace
+// of where it started, which no start frame undoes: a rare value, one in tens of thousands, comes
+// out 1 apart.)
 int TMyPlayer0802::PrerollStart(int first) const {
     if (first <= 0) return 0;
     Mp3FrameHeader h;
-    if (!ParseMp3FrameHeader(data_.get() + frames_[first], h)) return std::max(0, first - 3);
-    if (h.Layer != 3) return first - 1;  // no reservoir: only the synthesis filter's state
+    if (!ParseMp3FrameHeader(data_.get() + frames_[first], h)) return AlignToSynthesisRing(std::max(0, first - 3), 8);
+    // Blocks of 32 samples per frame: Layer I 12, Layer II 36, Layer III 36 (MPEG-1) or 18.
+    const int blocks = h.Layer == 1 ? 12 : (h.Layer == 3 && h.Version != 1 ? 18 : 36);
+    const int framesPerTurn = 16 / std::gcd(16, blocks);
+    if (h.Layer != 3) return AlignToSynthesisRing(first - 1, framesPerTurn);  // no reservoir
     int p = first - (h.Version == 1 ? 1 : 2);
     const int64_t reach = h.Version == 1 ? 511 : 255;
     const int64_t overhead = 4 + 2 + (h.Version == 1 ? 32 : 17);  // header, CRC, side information
@@ -249,7 +266,7 @@ int TMyPlayer0802::PrerollStart(int first) const {
         --p;
         need -= std::max<int64_t>(1, FrameEnd(p) - frames_[p] - overhead);
     }
-    return std::max(p - 1, 0);
+    return AlignToSynthesisRing(std::max(p - 1, 0), framesPerTurn);
 }
 
 TMyPlayer0802::Decoded TMyPlayer0802::DecodeFrames(int first, int end, uint8_t* out, size_t capacity) const {

@@ -6,9 +6,10 @@
 //
 // Positions are samples of 1/11025 s whatever the file's own rate; frame k covers
 // [k * FrameDuration, (k + 1) * FrameDuration). Each range is decoded by a decoder of its own,
-// primed with the frames before the range (and given the frame after it), so its samples are
-// those of a decode of the whole file from the first frame on; libmpg123's floating point leaves
-// a rare value 1 apart. Not shared between threads: each build uses its own reader.
+// primed with the frames before the range from a frame where the synthesis filter stands as in a
+// decode of the whole file (and given the frame after it), so its samples are bit for bit those of
+// that decode (on some MPEG-2 files a rare value stays 1 apart). Not shared between threads: each
+// build uses its own reader.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
