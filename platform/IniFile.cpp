@@ -256,7 +256,7 @@ void IniFile::SetString(std::string_view section, std::string_view key, std::str
     Line header;
     if (!FindSection(text_, section, header)) {
         if (!text_.empty() && text_.back() != '\n') text_ += eol;
-        text_ += "[" + OneLine(Trim(section)) + "]" + eol + keyLine + eol;
+        text_.append("[").append(OneLine(Trim(section))).append("]").append(eol).append(keyLine).append(eol);
         return;
     }
 
