@@ -11,6 +11,7 @@
 
 #include "main/Database.h"
 #include "main/Progress.h"
+#include "main/Transaction.h"
 #include "platform/Cp1251.h"
 
 namespace lq {
@@ -59,25 +60,6 @@ private:
 void BindText(sqlite3_stmt* s, int index, const std::string& text) {
     sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
-
-// Rolls the transaction back unless it was committed.
-class TransactionGuard {
-public:
-    explicit TransactionGuard(const Database& db) : db_(db) {}
-    ~TransactionGuard() {
-        if (open_) db_.Exec("ROLLBACK;");
-    }
-    bool Begin() { return open_ = db_.Exec("BEGIN EXCLUSIVE TRANSACTION;").ok(); }
-    bool Commit() {
-        if (!db_.Exec("END TRANSACTION;").ok()) return false;
-        open_ = false;
-        return true;
-    }
-
-private:
-    const Database& db_;
-    bool open_ = false;
-};
 
 // Occurrence counts in the order in which the words were first met.
 struct WordCounter {
@@ -152,8 +134,8 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress)
         ~HideOnExit() { p.HideProgress(); }
     } hideOnExit{progress};
     {
-        TransactionGuard tx(db);
-        if (!tx.Begin()) return -1;
+        Transaction tx(db);
+        if (!tx.Begin(Transaction::Mode::Exclusive).ok()) return -1;
         // Missing indexes make the drops fail, which is harmless.
         db.Exec("DROP INDEX icount;");
         db.Exec("DROP INDEX ianswr;");
@@ -199,7 +181,7 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress)
         if (!db.Exec("DELETE FROM wrdstt WHERE icount=0;").ok()) return -1;
         if (!db.Exec("CREATE INDEX icount ON wrdstt (icount);").ok()) return -1;
         if (!db.Exec("CREATE INDEX ianswr ON wrdstt (ianswr);").ok()) return -1;
-        if (!tx.Commit()) return -1;
+        if (!tx.Commit().ok()) return -1;
     }
     db.Exec("VACUUM;");
     CurrentRow row;

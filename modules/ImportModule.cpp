@@ -7,6 +7,7 @@
 
 #include "main/AppState.h"
 #include "main/Progress.h"
+#include "main/Transaction.h"
 #include "modules/ModuleFiles.h"
 #include "platform/DateTime.h"
 #include "platform/FileNames.h"
@@ -45,29 +46,6 @@ std::string WithExtension(const std::string& name, const char* ext) {
     const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (hasExtension ? name.substr(0, dot) : name) + "." + ext;
 }
-
-// One transaction on the connection: rolled back unless committed.
-class Transaction {
-public:
-    explicit Transaction(const Database& db) : db_(db) {}
-    ~Transaction() {
-        if (open_) db_.Exec("ROLLBACK;");
-    }
-    SqlResult Begin() {
-        SqlResult r = db_.Exec("BEGIN IMMEDIATE;");
-        open_ = r.ok();
-        return r;
-    }
-    SqlResult Commit() {
-        SqlResult r = db_.Exec("COMMIT;");
-        if (r.ok()) open_ = false;
-        return r;
-    }
-
-private:
-    const Database& db_;
-    bool open_ = false;
-};
 
 const std::string& LineOrEmpty(const std::vector<std::string>& lines, long long i) {
     static const std::string empty;
