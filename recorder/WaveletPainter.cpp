@@ -21,18 +21,18 @@ void FillSpan(QImage& canvas, int x1, int x2, int y1, int y2, uint32_t c) {
     }
 }
 
-// The canvas's rectangle (x1, y1)-(x2, y2): a one-pixel outline on columns x1 and x2-1 and rows
-// y1 and y2-1, the inside filled with the brush.
-void FrameRect(QImage& canvas, int x1, int y1, int x2, int y2, uint32_t pen, uint32_t brush) {
-    if (x2 < x1) std::swap(x1, x2);
-    if (y2 < y1) std::swap(y1, y2);
-    if (x2 == x1 || y2 == y1) return;
-    // Sides far off the canvas stay off it; this keeps x2 - 1 and the like from overflowing.
-    const int w = canvas.width(), h = canvas.height();
-    x1 = std::clamp(x1, -2, w + 2);
-    x2 = std::clamp(x2, -2, w + 2);
-    y1 = std::clamp(y1, -2, h + 2);
-    y2 = std::clamp(y2, -2, h + 2);
+// The canvas's rectangle (left, top)-(right, bottom): a one-pixel outline on columns left and
+// right-1 and rows top and bottom-1, the inside filled with the brush.
+void FrameRect(QImage& canvas, int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t pen, uint32_t brush) {
+    if (right < left) std::swap(left, right);
+    if (bottom < top) std::swap(top, bottom);
+    if (right == left || bottom == top) return;
+    // Sides far off the canvas stay off it, and x2 - 1 and the like cannot overflow.
+    const int64_t w = canvas.width(), h = canvas.height();
+    const int x1 = static_cast<int>(std::clamp<int64_t>(left, -2, w + 2));
+    const int x2 = static_cast<int>(std::clamp<int64_t>(right, -2, w + 2));
+    const int y1 = static_cast<int>(std::clamp<int64_t>(top, -2, h + 2));
+    const int y2 = static_cast<int>(std::clamp<int64_t>(bottom, -2, h + 2));
     FillSpan(canvas, x1 + 1, x2 - 1, y1 + 1, y2 - 2, brush);
     FillSpan(canvas, x1, x2, y1, y1, pen);
     FillSpan(canvas, x1, x2, y2 - 1, y2 - 1, pen);
@@ -54,7 +54,7 @@ void PaintWaveletGrid(QImage& canvas, const WaveletGrid& grid, float viewCentre,
     const int xb = TruncToInt((static_cast<float>(grid.N) * grid.Dt + x0) * xScale);
     const int ya = TruncToInt((grid.F0 - kWaveletLogFreqBase) * yScale);
     const int yb = TruncToInt((static_cast<float>(grid.M) * grid.Df + grid.F0 - kWaveletLogFreqBase) * yScale);
-    FrameRect(canvas, xa - 1, ya - 1, xb + 2, yb + 3, kWaveletFrameColor, brush);
+    FrameRect(canvas, int64_t{xa} - 1, int64_t{ya} - 1, int64_t{xb} + 2, int64_t{yb} + 3, kWaveletFrameColor, brush);
 
     if (grid.N <= 0 || grid.M <= 0 || grid.Magnitudes.size() < static_cast<size_t>(grid.N) * grid.M) return;
     const float range = static_cast<float>((grid.Max - grid.Min) * 1.1);
