@@ -71,11 +71,14 @@ WaveletRange WaveletSupport(float t, float r, float f, float periodUs) {
 
 WaveletSignal WaveletSignalFromImage(const uint8_t* image, size_t bytes, int sampleCount) {
     WaveletSignal signal;
-    const auto info = ReadWaveHeader(image, bytes);
+    if (!image || bytes < kWaveHeaderBytes) return signal;
+    // The header alone is read here (a data length past the image is allowed); the frames read
+    // are bounded by the image's own bytes below.
+    const auto info = ReadWaveHeader(image, SIZE_MAX);
     if (!info) return signal;
     signal.PeriodUs = static_cast<float>(1000000.0 / info->rate);
     const size_t frameBytes = 2 * static_cast<size_t>(info->channels);
-    size_t frames = info->dataBytes / frameBytes;
+    size_t frames = std::min<size_t>(info->dataBytes, bytes - kWaveHeaderBytes) / frameBytes;
     if (sampleCount >= 0) frames = std::min(frames, static_cast<size_t>(sampleCount));
     frames = std::min<size_t>(frames, static_cast<size_t>(INT32_MAX));
     signal.Samples.resize(frames);
@@ -121,11 +124,8 @@ WaveletGridLayout WaveletNextLayout(const WaveletGridLayout& level, float tPeak,
 
 bool ComputeWaveletGrid(WaveletGrid& grid, const WaveletGridLayout& layout, const WaveletSignal& signal, float r,
                         const std::function<void(int column)>& columnDone, const std::atomic<bool>* cancel) {
-    grid.T0 = layout.T0;
-    grid.Dt = layout.Dt;
+    static_cast<WaveletGridLayout&>(grid) = layout;
     grid.N = ClampCells(layout.N);
-    grid.F0 = layout.F0;
-    grid.Df = layout.Df;
     grid.M = ClampCells(layout.M);
     grid.TPeak = grid.T0;
     grid.FPeak = grid.F0;

@@ -60,10 +60,11 @@ struct WaveletSignal {
     int Count() const { return static_cast<int>(Samples.size()); }
 };
 
-// Channel 0 of a WAVE image as this program writes it (sound/WaveImage.h), `bytes` long. At most
-// `sampleCount` frames are read (a negative count: every frame the header's data length holds),
-// and never more than the image holds. An image without a valid header (an all-zero buffer) gives
-// an empty 11025 Hz signal.
+// Channel 0 of a WAVE image as this program writes it (sound/WaveImage.h), `bytes` long, with the
+// period 1e6 / rate of its header. At most `sampleCount` frames are read (a negative count: every
+// frame of the header's data length), and never more than the image's bytes hold, whatever its
+// header claims. An image without a valid header (an all-zero buffer) gives an empty 11025 Hz
+// signal.
 WaveletSignal WaveletSignalFromImage(const uint8_t* image, size_t bytes, int sampleCount = -1);
 
 // The inner product of the signal with the wavelet centred at t, over the support clamped to
@@ -86,14 +87,9 @@ WaveletGridLayout WaveletLevel0Layout(float viewCentre, float viewWidth);
 // fifth of its time step and two fifths of its frequency step.
 WaveletGridLayout WaveletNextLayout(const WaveletGridLayout& level, float tPeak, float fPeak);
 
-// One computed level. A default grid has the initial layout and zero magnitudes.
-struct WaveletGrid {
-    float T0 = 0.0f;
-    float Dt = 20.0f;
-    int N = 100;
-    float F0 = 0.1f;
-    float Df = 0.005f;
-    int M = 80;
+// One computed level: its layout, its magnitudes and extremes, and its peak. A default grid has
+// the initial layout and zero magnitudes.
+struct WaveletGrid : WaveletGridLayout {
     float Max = 0.0f;
     float Min = 0.0f;
     float TPeak = 0.0f;
@@ -101,7 +97,6 @@ struct WaveletGrid {
     std::vector<float> Magnitudes = std::vector<float>(100 * 80, 0.0f);  // cell (i, j) at j*N + i
 
     float Magnitude(int i, int j) const { return Magnitudes[static_cast<size_t>(j) * N + i]; }
-    WaveletGridLayout Layout() const { return {T0, Dt, N, F0, Df, M}; }
 };
 
 // Called after column `column` of level `level` is done (a progress bar's maximum is `columns`,

@@ -280,40 +280,33 @@ TEST(WaveletGridTest, EqualMagnitudesKeepTheFirstCellInScanOrder) {
     EXPECT_EQ(grid.TPeak, layout.T0);
 }
 
+void ExpectLayout(const WaveletGridLayout& got, const WaveletGridLayout& want) {
+    EXPECT_FLOAT_EQ(got.T0, want.T0);
+    EXPECT_FLOAT_EQ(got.Dt, want.Dt);
+    EXPECT_EQ(got.N, want.N);
+    EXPECT_FLOAT_EQ(got.F0, want.F0);
+    EXPECT_FLOAT_EQ(got.Df, want.Df);
+    EXPECT_EQ(got.M, want.M);
+}
+
 TEST(WaveletGridTest, DefaultGridHasTheInitialLayoutAndZeroCells) {
     const WaveletGrid grid;
-    EXPECT_EQ(grid.T0, 0.0f);
-    EXPECT_EQ(grid.Dt, 20.0f);
-    EXPECT_EQ(grid.N, 100);
-    EXPECT_EQ(grid.F0, 0.1f);
-    EXPECT_EQ(grid.Df, 0.005f);
-    EXPECT_EQ(grid.M, 80);
+    ExpectLayout(grid, {0.0f, 20.0f, 100, 0.1f, 0.005f, 80});
     ASSERT_EQ(grid.Magnitudes.size(), 8000u);
     EXPECT_EQ(grid.Magnitude(99, 79), 0.0f);
 }
 
 // --- Levels -------------------------------------------------------------------------------
 
-TEST(WaveletLevelsTest, LayoutsOfLevel0AndOfTheNextLevel) {
+TEST(WaveletLevelsTest, LayoutsOfLevel0AndOfTheNextLevels) {
     const WaveletGridLayout l0 = WaveletLevel0Layout(500000.0f, 1e6f);
-    EXPECT_EQ(l0.T0, 0.0f);
-    EXPECT_EQ(l0.Dt, 2500.0f);
-    EXPECT_EQ(l0.N, 400);
-    EXPECT_EQ(l0.F0, -8.5f);
-    EXPECT_FLOAT_EQ(l0.Df, 0.065f);
-    EXPECT_EQ(l0.M, 80);
+    ExpectLayout(l0, {0.0f, 2500.0f, 400, -8.5f, 0.065f, 80});
+    // Five steps each side of the peak, a fifth of the time step, two fifths of the frequency step.
     const WaveletGridLayout l1 = WaveletNextLayout(l0, 250000.0f, -5.9f);
-    EXPECT_EQ(l1.T0, 237500.0f);
-    EXPECT_EQ(l1.Dt, 500.0f);
-    EXPECT_EQ(l1.N, 50);
-    EXPECT_FLOAT_EQ(l1.F0, -6.225f);
-    EXPECT_FLOAT_EQ(l1.Df, 0.026f);
-    EXPECT_EQ(l1.M, 25);
-    const WaveletGridLayout l2 = WaveletNextLayout(l1, 240000.0f, -6.0f);
-    EXPECT_EQ(l2.T0, 237500.0f);
-    EXPECT_EQ(l2.Dt, 100.0f);
-    EXPECT_FLOAT_EQ(l2.F0, -6.13f);
-    EXPECT_FLOAT_EQ(l2.Df, 0.0104f);
+    ExpectLayout(l1, {237500.0f, 500.0f, 50, -6.225f, 0.026f, 25});
+    ExpectLayout(WaveletNextLayout(l1, 240000.0f, -6.0f), {237500.0f, 100.0f, 50, -6.13f, 0.0104f, 25});
+    ExpectLayout(WaveletLevel0Layout(5.5e6f, 11e6f), {0.0f, 27500.0f, 400, -8.5f, 0.065f, 80});
+    ExpectLayout(WaveletLevel0Layout(0.0f, 2e6f), {-1e6f, 5000.0f, 400, -8.5f, 0.065f, 80});
 }
 
 TEST(WaveletLevelsTest, OneGridPerLevelClampedToEight) {
@@ -331,13 +324,7 @@ TEST(WaveletLevelsTest, OneGridPerLevelClampedToEight) {
         for (size_t k = 1; k < grids->size(); ++k) {
             const WaveletGrid& prev = (*grids)[k - 1];
             const WaveletGrid& g = (*grids)[k];
-            const WaveletGridLayout expected = WaveletNextLayout(prev.Layout(), prev.TPeak, prev.FPeak);
-            EXPECT_EQ(g.T0, expected.T0);
-            EXPECT_EQ(g.Dt, expected.Dt);
-            EXPECT_EQ(g.F0, expected.F0);
-            EXPECT_EQ(g.Df, expected.Df);
-            EXPECT_EQ(g.N, 50);
-            EXPECT_EQ(g.M, 25);
+            ExpectLayout(g, WaveletNextLayout(prev, prev.TPeak, prev.FPeak));
             EXPECT_LT(g.Dt, prev.Dt);
             EXPECT_NE(g.Magnitudes, prev.Magnitudes);
         }
@@ -403,10 +390,19 @@ TEST(WaveletSignalTest, NoValidHeaderGivesAnEmptyMonoSignal) {
     EXPECT_EQ(z.PeriodUs, kWaveletSamplePeriodUs);
     EXPECT_EQ(WaveletSignalFromImage(nullptr, 0).Count(), 0);
     // A header claiming more data than the image holds (a long sentence's header over a short
-    // buffer) is not read at all.
-    auto image = MakeWave(100, 1, 11025, [](int, int) { return int16_t{7}; });
-    WriteWaveHeader(image.data(), 44 + 2 * 100000, 1, 11025);
-    EXPECT_EQ(WaveletSignalFromImage(image.data(), image.size(), 100000).Count(), 0);
+    // buffer): what the image holds, and not a byte more.
+    struct Case {
+        int channels, rate, claimedFrames, limit;
+    } const longHeaders[] = {{1, 11025, 100000, 100000}, {1, 11025, 100000, -1}, {2, 44100, 7 * 44100, -1}};
+    for (const auto& c : longHeaders) {
+        auto image = MakeWave(100, c.channels, c.rate, [](int, int) { return int16_t{7}; });
+        WriteWaveHeader(image.data(), static_cast<uint32_t>(44 + 2 * c.channels * c.claimedFrames), c.channels, c.rate);
+        const WaveletSignal s = WaveletSignalFromImage(image.data(), image.size(), c.limit);
+        ASSERT_EQ(s.Count(), 100);
+        EXPECT_EQ(s.Samples.back(), 7.0f);
+        EXPECT_TRUE(ComputeWaveletLevels(s, {0.0f, 2e6f, 2, 5.0f}));
+    }
+    EXPECT_EQ(WaveletSignalFromImage(zeros.data(), 43).Count(), 0);
     // An odd byte at the end of a stereo image is not half a frame.
     auto odd = MakeWave(10, 2, 44100, [](int, int) { return int16_t{1}; });
     WriteWaveHeader(odd.data(), static_cast<uint32_t>(odd.size() - 2), 2, 44100);
