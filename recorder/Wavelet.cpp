@@ -256,8 +256,10 @@ bool WaveletWorker::Start(WaveletSignal signal, const WaveletRequest& request, W
     thread_ = std::thread([this, signal = std::move(signal), request, progress = std::move(progress),
                            finished = std::move(finished)]() {
         auto grids = ComputeWaveletLevels(signal, request, progress, &cancel_);
-        if (finished) finished(std::move(grids));
+        // Not busy before the hook: a Start that the hook's queued call makes on the window's
+        // thread then waits only for the hook itself to return.
         busy_.store(false);
+        if (finished) finished(std::move(grids));
     });
     return true;
 }

@@ -154,8 +154,9 @@ uint32_t WaveletRampColor(int k);
 uint32_t MagnitudeColor(float v, float range, float logMin);
 
 // Runs ComputeWaveletLevels on a thread of its own so the window stays responsive. The hooks are
-// called on that thread: the window passes them on to its own thread (a queued call). The
-// destructor cancels and waits, which takes at most one column.
+// called on that thread: the window passes them on to its own thread (a queued call) and never
+// calls Start, Wait or the destructor from inside a hook. The destructor cancels and waits, which
+// takes at most one column.
 class WaveletWorker {
 public:
     using Finished = std::function<void(std::optional<std::vector<WaveletGrid>> grids)>;  // nullopt: cancelled
@@ -168,8 +169,8 @@ public:
     // False (and nothing started) while an analysis still runs. The signal is the worker's own copy.
     bool Start(WaveletSignal signal, const WaveletRequest& request, WaveletProgress progress, Finished finished);
     void Cancel();  // the running analysis stops after its current column and reports nullopt
-    void Wait();    // until the running analysis has called its Finished hook
-    bool Busy() const { return busy_.load(); }
+    void Wait();    // until the running analysis has returned from its Finished hook
+    bool Busy() const { return busy_.load(); }  // computing; false from just before the Finished hook
 
 private:
     std::thread thread_;
