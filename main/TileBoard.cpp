@@ -13,7 +13,10 @@
 namespace lq {
 
 bool AnswerSpellsSentence(std::string_view answer, std::string_view stract) {
-    return Cp1251Lower(answer) == Cp1251Lower(SentenceTileText(stract)) + " ";
+    const std::string sentence = SentenceTileText(stract);
+    // A sentence without words is spelled by the answer without words.
+    if (sentence.empty()) return answer.empty();
+    return Cp1251Lower(answer) == Cp1251Lower(sentence) + " ";
 }
 
 bool TypedWordContinuesAnswer(std::string_view answer, std::string_view typed, std::string_view stract) {
@@ -119,6 +122,11 @@ bool TileBoard::RunSolveTest() {
     const bool solved = AnswerSpellsSentence(answer, sentence);
     if (SolveResult) SolveResult(solved);
     return solved;
+}
+
+bool TileBoard::SolveIfWordless() {
+    if (board_.WordTileCount() != 0) return false;
+    return RunSolveTest();
 }
 
 std::string TileBoard::ComposeAnswerText() const {

@@ -94,9 +94,28 @@ TEST(SolveTest, ComparesLowerCaseWithTheCollapsedSentence) {
         {"cat The ", "The cat", false},
         {"The cat", "The cat", false},
         {"\xC4\xE0 ", "\xE4\xC0", true},  // Cyrillic capitals and small letters
-        {"", "", false},
+        // A sentence without words is spelled by no words, and only by them.
+        {"", "", true},
+        {"", " \t\r\n ", true},
+        {" ", "", false},
+        {"a ", "  ", false},
+        {"", "a", false},
     };
     for (const Case& c : cases) EXPECT_EQ(AnswerSpellsSentence(c.answer, c.stract), c.solved) << c.answer;
+}
+
+TEST_F(TileBoardTest, AWordlessSentenceIsSolvedAsSoonAsItIsLaidOut) {
+    stract = "   ";
+    EXPECT_TRUE(board.SolveIfWordless());
+    EXPECT_EQ(solveTests, 1);
+    EXPECT_TRUE(solved);
+    // With tiles on the board nothing runs: the learner's moves do the solve test.
+    stract = "one";
+    solved = false;
+    Add("one", 300, 200);
+    EXPECT_FALSE(board.SolveIfWordless());
+    EXPECT_EQ(solveTests, 1);
+    EXPECT_FALSE(solved);
 }
 
 TEST_F(TileBoardTest, TwoBlanksInARowCanBeSolved) {
