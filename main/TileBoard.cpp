@@ -67,8 +67,9 @@ void TileBoard::MouseMove(bool dragHeld, int x, int y) {
         if (ResolveRowOverlaps()) RunSolveTest();
     }
 
+    // The tiles are drawn in index order, so the one on top is the last one hit.
     int hit = -1;
-    for (int i = 0; i < n; ++i) {
+    for (int i = n - 1; i >= 0; --i) {
         if (HitTest(tiles[i], x, y)) {
             hit = i;
             break;

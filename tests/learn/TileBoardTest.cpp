@@ -216,6 +216,20 @@ TEST_F(DragTest, HoverSelectsAndColoursTheTile) {
     EXPECT_EQ(board.SelectedTile, -1);
 }
 
+TEST_F(DragTest, HoverTakesTheTileDrawnOnTop) {
+    const int over = Add("three", 320, 260);  // drawn after "one", over its right part
+    board.MouseMove(false, 330, 270);
+    EXPECT_EQ(board.SelectedTile, over);
+    EXPECT_EQ(T(over).Color, kHoverTileColor);
+    // Where only "one" lies, "one" is taken.
+    board.MouseMove(false, 305, 262);
+    EXPECT_EQ(board.SelectedTile, a);
+    // A drag moves the tile on top.
+    Drag(330, 270, 330, 100);
+    EXPECT_EQ(T(over).Top, 260 - 170);
+    EXPECT_EQ(T(a).Top, 256);
+}
+
 TEST_F(DragTest, DropHappensAtTheFirstMoveWithoutTheButton) {
     Drag(310, 270, 40, 30);
     EXPECT_TRUE(board.TileDragging);
