@@ -228,27 +228,19 @@ TEST_F(LearningStepTest, SuccessReferenceRowsOfTheSameModuleOnly) {
         // As many good answers: the nearest earlier row would be the competitor added in between.
         {"as many good answers", 0, 0, 1, 100, 400, 100},
     };
+    auto add = [&](int isound, int igansw, int iplace) {
+        ItemSpec s;
+        s.isound = isound;
+        s.igansw = igansw;
+        s.iplace = iplace;
+        return t.AddItem(s);
+    };
     for (const Case& c : cases) {
         t.Exec("DELETE FROM items2;");
-        ItemSpec s;
-        s.isound = other;
-        s.igansw = c.otherGood;
-        s.iplace = c.otherPlace;
-        t.AddItem(s);
-        ItemSpec own;
-        own.igansw = c.ownGood;
-        own.iplace = c.ownPlace;
-        Add(own);
-        if (c.between) {
-            ItemSpec b;
-            b.isound = other;
-            b.igansw = c.ownGood;
-            b.iplace = c.between;
-            t.AddItem(b);
-        }
-        ItemSpec cur;
-        cur.iplace = 5;
-        const int current = Add(cur);
+        add(other, c.otherGood, c.otherPlace);
+        add(module, c.ownGood, c.ownPlace);
+        if (c.between) add(other, c.ownGood, c.between);
+        const int current = add(module, 0, 5);
         EXPECT_EQ(Step(current).place, c.place) << c.what;
         EXPECT_EQ(t.Item(current).iplace, c.place) << c.what;
     }
