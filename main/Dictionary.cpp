@@ -48,6 +48,17 @@ void DictionaryLibrary::Exit() const {
     if (exit_) exit_();
 }
 
+std::string OutsideDictionaryArgument(std::string_view word) {
+    if (word.empty() || word.front() != '-') return std::string(word);
+    std::string arg = "goldendict://";
+    for (char c : word) {
+        if (c == '%') arg += "%25";
+        else if (c == '/') arg += "%2F";
+        else arg += c;
+    }
+    return arg;
+}
+
 void SyntheticCtrlGuard::Arm(uint32_t nowMs) {
     armed_ = true;
     armedAt_ = nowMs;
@@ -67,8 +78,10 @@ void DictionaryLookup::Lookup(const SentenceBoard& board, int selectedTile, int 
 
     if (translater == 0) {
         // One argument vector element, never a shell command line.
-        if (ports_.launcher)
-            ports_.launcher->StartDetached(outsideProgram_, {QFile::encodeName(FromCp1251(tile.Text)).toStdString()});
+        if (ports_.launcher) {
+            const std::string arg = OutsideDictionaryArgument(tile.Text);
+            ports_.launcher->StartDetached(outsideProgram_, {QFile::encodeName(FromCp1251(arg)).toStdString()});
+        }
         return;
     }
     if (translater == 2) {

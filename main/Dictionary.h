@@ -2,7 +2,8 @@
 // Looking up a word tile in a dictionary (the Learn page's double-click). The word always goes to
 // the clipboard; then, by the "Translater" setting:
 //   0      the outside dictionary program "goldendict", started with the word as its one argument
-//          (no shell; nothing happens when it is not installed);
+//          (no shell; nothing happens when it is not installed; a word that begins with "-" goes
+//          as a "goldendict://" address, see OutsideDictionaryArgument);
 //   2      the product's dictionary library (main/VORizu.h), at the tile's top-right screen point;
 //   other  a dictionary program listening for the hot key "left Ctrl held, C pressed twice",
 //          reached by synthesised keystrokes. ShortcutsSuspended is set first, and a guard keeps
@@ -71,6 +72,14 @@ private:
     bool armed_ = false;
     uint32_t armedAt_ = 0;
 };
+
+// The one argument that gives the outside dictionary program the word (cp1251). A word that
+// begins with "-" would be read as an option ("--help", or one of Qt's own, such as "-style"),
+// and "--" does not end goldendict's options, so such a word goes as the address form that
+// goldendict documents, "goldendict://WORD": goldendict removes the prefix and decodes
+// %-escapes, so "%" and "/" (a "/" at either end of an address is dropped) go as "%25" and
+// "%2F". Every other word goes unchanged.
+std::string OutsideDictionaryArgument(std::string_view word);
 
 struct DictionaryPorts {
     TextClipboard* clipboard = nullptr;

@@ -229,46 +229,103 @@ void SentenceLayout::ArrangeColumns(SentenceBoard& board, int width, int height)
 
     const int pitch = board.RowPitch;
     const int step = pitch - 4;
-    // Tiles a full-height column holds: bottom slot at height - pitch, then one step up each.
-    const int fullColumn = (step > 0 && height >= pitch) ? (height - pitch) / step + 1 : 1;
-    auto widestOfNext = [&](int from) {
-        int w = 0;
-        for (int j = from; j >= 0 && j > from - fullColumn; --j) w = std::max(w, tiles[j].Width);
-        return w;
+    // The number of tiles column `column` of the staircase holds: its slots go up from
+    // height - pitch in steps, down to a Top of step x column.
+    auto columnSlots = [&](int column) {
+        const int room = height - pitch - step * column;
+        return (room < 0 || step <= 0) ? 0 : room / step + 1;
     };
 
+    // The staircase, for as long as its columns stand on the board.
     int x = widest + 2;
     int y = pitch;
-    int c = 0;       // width of the next column, looked ahead
+    int c = 0;  // width of the next column, looked ahead
     int column = 0;
-    bool fullHeight = false;  // past the staircase
-    bool freshColumn = true;  // no tile placed in this column yet
     int i = n - 1;
-    while (i >= 0) {
+    while (i >= 0 && width - x >= 0 && columnSlots(column) > 0) {
         WordTile& t = tiles[i];
         t.Left = width - x;
         t.Top = height - y;
-        if (fullHeight) {
-            t.Left = std::max(0, t.Left);
-        } else {
-            const int j = i - (8 - column);
-            if (j >= 0 && j < n && tiles[j].Width > c) c = tiles[j].Width;
-        }
+        const int j = i - (8 - column);
+        if (j >= 0 && j < n && tiles[j].Width > c) c = tiles[j].Width;
         y += step;
-        const int lowestTop = fullHeight ? 0 : step * column;
-        if (t.Top < lowestTop && !freshColumn) {
-            // A new column; this tile goes to its bottom.
-            if (!fullHeight && height - pitch < step * (column + 1)) fullHeight = true;
-            if (fullHeight) c = widestOfNext(i);
+        if (t.Top < step * column) {
+            // A new column; this tile goes to its bottom. The look-ahead above can miss a tile
+            // of the new column, which would then reach into this one: the column is as wide
+            // as its widest tile at least.
+            const int held = columnSlots(column + 1);
+            for (int k = i; k >= 0 && k > i - held; --k) c = std::max(c, tiles[k].Width);
             x += c + 4;
             y = pitch;
             c = 0;
             ++column;
-            freshColumn = true;
             continue;
         }
-        freshColumn = false;
         --i;
+    }
+    // Tiles the staircase cannot hold (past its last column or the board's left edge) go into
+    // the free room of the same rows.
+    if (i >= 0) FillRowGaps(board, i, width, height);
+}
+
+void SentenceLayout::FillRowGaps(SentenceBoard& board, int last, int width, int height) {
+    std::vector<WordTile>& tiles = board.WordTiles;
+    const int pitch = board.RowPitch;
+    const int step = std::max(1, pitch - 4);
+    const int rows = height - pitch >= 0 ? (height - pitch) / step + 1 : 1;
+    auto rowTop = [&](int row) { return height - pitch - step * row; };
+    constexpr int kGap = 4;
+    const int rightBound = width - 2;
+
+    // The tiles already in each row, as [Left, right edge).
+    std::vector<std::vector<std::pair<int, int>>> taken(static_cast<size_t>(rows));
+    for (int k = static_cast<int>(tiles.size()) - 1; k > last; --k) {
+        const WordTile& t = tiles[k];
+        for (int row = 0; row < rows; ++row)
+            if (t.Top == rowTop(row)) taken[static_cast<size_t>(row)].push_back({t.Left, t.Left + t.Width});
+    }
+    // The right-most place in a row where a tile of width w keeps the gap to its neighbours and
+    // stays inside the board; false when there is none.
+    auto rightMost = [&](std::vector<std::pair<int, int>>& row, int w, int& left) {
+        std::sort(row.begin(), row.end());
+        int gapRight = rightBound;
+        for (int k = static_cast<int>(row.size()) - 1; k >= -1; --k) {
+            const int leftBound = k >= 0 ? row[static_cast<size_t>(k)].second + kGap : 0;
+            if (gapRight - w >= leftBound) {
+                left = gapRight - w;
+                return true;
+            }
+            if (k >= 0) gapRight = std::min(gapRight, row[static_cast<size_t>(k)].first - kGap);
+        }
+        return false;
+    };
+
+    for (int i = last; i >= 0; --i) {
+        WordTile& t = tiles[i];
+        int bestRow = -1, bestLeft = 0;
+        for (int row = 0; row < rows; ++row) {
+            int left = 0;
+            if (rightMost(taken[static_cast<size_t>(row)], t.Width, left) && (bestRow < 0 || left > bestLeft)) {
+                bestRow = row;
+                bestLeft = left;
+            }
+        }
+        if (bestRow < 0) {
+            // A tile wider than the board starts an empty row.
+            for (int row = 0; row < rows && bestRow < 0; ++row)
+                if (taken[static_cast<size_t>(row)].empty()) bestRow = row;
+            if (bestRow < 0) {
+                // The board is full: the rest lies in a second layer over the first, each layer
+                // without overlaps (the hit test takes the tile drawn on top).
+                for (auto& row : taken) row.clear();
+                ++i;
+                continue;
+            }
+            bestLeft = 0;
+        }
+        t.Left = bestLeft;
+        t.Top = rowTop(bestRow);
+        taken[static_cast<size_t>(bestRow)].push_back({t.Left, t.Left + t.Width});
     }
 }
 

@@ -81,11 +81,18 @@ public:
     void ArrangeTyped(SentenceBoard& board, int width) const;
     // Shuffled, free, in lines from the bottom right.
     void ArrangeBottomRows(SentenceBoard& board, int width, int height) const;
-    // Shuffled, free, in a staircase of columns from the right; what the staircase cannot hold
-    // goes on in full-height columns further left, so every tile is on the board.
+    // Shuffled, free, in a staircase of columns from the right, each column one row shorter
+    // than the one to its right; the tiles that the staircase cannot hold on the board (after its
+    // last column, or where a column would pass the left edge) go into the room left in the same
+    // rows, each at the right-most place where it keeps 4 pixels from its neighbours (the lower
+    // row first when two places are as far right). No two tiles overlap and every tile lies on
+    // the board, as long as the board has room for them; more go into a second layer over the
+    // first, laid out the same way.
     void ArrangeColumns(SentenceBoard& board, int width, int height) const;
 
 private:
+    // Puts tiles `last` down to 0 into the free room of the column layout's rows.
+    static void FillRowGaps(SentenceBoard& board, int last, int width, int height);
     // Fills the weights and counts and chooses up to three words to type.
     void ChooseTypedWords(const CurrentRow& row, const WordStatLookup& lookup, SentenceBoard& board) const;
 

@@ -13,7 +13,10 @@
 namespace lq {
 
 bool AnswerSpellsSentence(std::string_view answer, std::string_view stract) {
-    return Cp1251Lower(answer) == Cp1251Lower(SentenceTileText(stract)) + " ";
+    const std::string sentence = SentenceTileText(stract);
+    // A sentence without words is spelled by the answer without words.
+    if (sentence.empty()) return answer.empty();
+    return Cp1251Lower(answer) == Cp1251Lower(sentence) + " ";
 }
 
 bool TypedWordContinuesAnswer(std::string_view answer, std::string_view typed, std::string_view stract) {
@@ -64,8 +67,9 @@ void TileBoard::MouseMove(bool dragHeld, int x, int y) {
         if (ResolveRowOverlaps()) RunSolveTest();
     }
 
+    // The tiles are drawn in index order, so the one on top is the last one hit.
     int hit = -1;
-    for (int i = 0; i < n; ++i) {
+    for (int i = n - 1; i >= 0; --i) {
         if (HitTest(tiles[i], x, y)) {
             hit = i;
             break;
@@ -119,6 +123,11 @@ bool TileBoard::RunSolveTest() {
     const bool solved = AnswerSpellsSentence(answer, sentence);
     if (SolveResult) SolveResult(solved);
     return solved;
+}
+
+bool TileBoard::SolveIfWordless() {
+    if (board_.WordTileCount() != 0) return false;
+    return RunSolveTest();
 }
 
 std::string TileBoard::ComposeAnswerText() const {

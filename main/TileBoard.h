@@ -32,7 +32,8 @@ inline constexpr uint32_t kOtherEditColor = 0xFFFF00;
 inline QColor BgrColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 // Whether the answer (each word followed by one blank) spells the sentence: both lower-cased by
-// the code page, the sentence as the tiles were cut from it, followed by one blank.
+// the code page, the sentence as the tiles were cut from it, followed by one blank. A sentence
+// without words is spelled by the empty answer.
 bool AnswerSpellsSentence(std::string_view answer, std::string_view stract);
 
 // Whether `answer` + the trimmed `typed` word + " " is how the sentence starts (lower-cased).
@@ -79,6 +80,10 @@ public:
     void DropSelectedTile();
     // Compares the answer with the sentence and reports the result; returns it.
     bool RunSolveTest();
+    // A sentence without words has no tile to place, so nothing would ever run the solve test:
+    // a layout without tiles runs it at once (and reports the sentence solved). Returns whether
+    // it ran and found the sentence solved.
+    bool SolveIfWordless();
     // The answer: rows 0..6, each by Left; a typed tile counts with its own text when its edit
     // holds the same word, else as "***"; every word followed by one blank.
     std::string ComposeAnswerText() const;

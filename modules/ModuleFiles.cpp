@@ -57,7 +57,11 @@ std::string_view TrimControls(std::string_view text) {
 }
 
 std::vector<std::string> SplitModuleLines(std::string_view fileBytes) {
-    const std::string text = TextFileToCp1251(fileBytes);
+    // A NUL byte would end the text wherever it is handled as a C string: it reads as a blank.
+    // (In UTF-8 a zero byte is only ever U+0000, so this is safe before the conversion.)
+    std::string bytes(fileBytes);
+    std::replace(bytes.begin(), bytes.end(), '\0', ' ');
+    const std::string text = TextFileToCp1251(bytes);
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -35,8 +35,9 @@ std::string ModuleKeyOfStoredName(std::string_view storedName);
 std::string_view TrimControls(std::string_view text);
 
 // The lines of a text file's bytes: split at CR LF, LF or a lone CR; a last line without a line
-// end counts, a line end at the very end adds no empty line. Each line is trimmed. A file that
-// is valid UTF-8 with non-ASCII characters is converted to cp1251 first.
+// end counts, a line end at the very end adds no empty line. Each line is trimmed. A NUL byte
+// reads as a blank. A file that is valid UTF-8 with non-ASCII characters is converted to cp1251
+// first; a leading UTF-8 byte order mark is dropped either way (TextFileToCp1251).
 std::vector<std::string> SplitModuleLines(std::string_view fileBytes);
 
 // A sentence text as the sentence columns store it: every "'" as "#*#", then every pair of

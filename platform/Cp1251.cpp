@@ -121,7 +121,7 @@ std::string TextFileToCp1251(std::string_view bytes) {
     for (unsigned char c : body)
         if (c >= 0x80) { nonAscii = true; break; }
     if (!nonAscii) return std::string(body);
-    if (!IsValidUtf8(body)) return std::string(bytes);
+    if (!IsValidUtf8(body)) return std::string(body);
     return ToCp1251(QString::fromUtf8(body.data(), static_cast<qsizetype>(body.size())));
 }
 

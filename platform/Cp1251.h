@@ -23,7 +23,7 @@ bool IsValidUtf8(std::string_view bytes);
 
 // The contents of a text file as cp1251: a file that is valid UTF-8 and holds at least one
 // non-ASCII character (or starts with a UTF-8 byte order mark) is converted; anything else is
-// taken as cp1251 already. The byte order mark is dropped.
+// taken as cp1251 already. A leading byte order mark is dropped either way.
 std::string TextFileToCp1251(std::string_view fileBytes);
 
 }  // namespace lq

@@ -44,10 +44,11 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-// One line of the file: [begin, end) is its text, `next` the start of the following line
-// (past the '\n'; equal to `end` for a last line without one).
+// One line of the file: [begin, end) is its text, `next` the start of the following line (past
+// its line end, which is CR LF, LF or a lone CR; equal to `end` for a last line without one).
 struct Line {
     size_t begin = 0, end = 0, next = 0;
+    bool HasBreak() const { return next > end; }
 };
 
 enum class LineKind { Other, Section, Key };
@@ -60,12 +61,16 @@ struct ParsedLine {
 
 bool NextLine(const std::string& text, size_t pos, Line& line) {
     if (pos >= text.size()) return false;
-    const size_t nl = text.find('\n', pos);
+    const size_t brk = text.find_first_of("\r\n", pos);
     line.begin = pos;
     // A UTF-8 byte order mark before the first line is no part of it (and stays in the file).
-    if (pos == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) line.begin = std::min<size_t>(3, nl);
-    line.end = nl == std::string::npos ? text.size() : nl;
-    line.next = nl == std::string::npos ? text.size() : nl + 1;
+    if (pos == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) line.begin = std::min<size_t>(3, brk);
+    if (brk == std::string::npos) {
+        line.end = line.next = text.size();
+    } else {
+        line.end = brk;
+        line.next = brk + (text.compare(brk, 2, "\r\n") == 0 ? 2 : 1);
+    }
     return true;
 }
 
@@ -117,11 +122,11 @@ std::string Cut(std::string_view v, size_t bufferSize) {
     return std::string(v.substr(0, std::min(v.size(), bufferSize - 1)));
 }
 
-// The line break the file already uses; "\n" for a new file.
+// The line break for new lines: CR LF when the file's first line end has a CR (a lone CR is
+// never written), else "\n" (also for a new file).
 std::string_view LineBreakOf(const std::string& text) {
-    const size_t nl = text.find('\n');
-    if (nl != std::string::npos && nl > 0 && text[nl - 1] == '\r') return "\r\n";
-    return "\n";
+    const size_t brk = text.find_first_of("\r\n");
+    return brk != std::string::npos && text[brk] == '\r' ? "\r\n" : "\n";
 }
 
 // A line break inside a name or value would make lines of its own.
@@ -255,28 +260,30 @@ void IniFile::SetString(std::string_view section, std::string_view key, std::str
 
     Line header;
     if (!FindSection(text_, section, header)) {
-        if (!text_.empty() && text_.back() != '\n') text_ += eol;
+        if (!text_.empty() && text_.back() != '\n' && text_.back() != '\r') text_ += eol;
         text_.append("[").append(OneLine(Trim(section))).append("]").append(eol).append(keyLine).append(eol);
         return;
     }
 
-    // The first key of that name is replaced in place, keeping its line break; otherwise the key
-    // goes after the section's last non-blank line.
+    // The first key of that name is replaced in place; otherwise the key goes after the
+    // section's last non-blank line. A replaced line ends as it did, except that a line end with
+    // a CR (CR LF or a lone CR) becomes exactly one CR LF.
     size_t insertAt = header.next;
-    bool lastHasBreak = header.next > header.end;
+    bool lastHasBreak = header.HasBreak();
     Line l;
     for (size_t pos = header.next; NextLine(text_, pos, l); pos = l.next) {
         const std::string_view raw = LineText(text_, l);
         const ParsedLine p = Parse(raw);
         if (p.kind == LineKind::Section) break;
         if (p.kind == LineKind::Key && SameName(p.name, key)) {
-            const bool cr = l.end > l.begin && text_[l.end - 1] == '\r';  // a CRLF line stays CRLF
-            text_.replace(l.begin, l.end - l.begin, cr ? keyLine + "\r" : keyLine);
+            const std::string_view oldBreak = std::string_view(text_).substr(l.end, l.next - l.end);
+            const std::string_view newBreak = oldBreak.empty() ? "" : oldBreak == "\n" ? "\n" : "\r\n";
+            text_.replace(l.begin, l.next - l.begin, keyLine + std::string(newBreak));
             return;
         }
         if (!Trim(raw).empty()) {
             insertAt = l.next;
-            lastHasBreak = l.next > l.end;
+            lastHasBreak = l.HasBreak();
         }
     }
     if (lastHasBreak)

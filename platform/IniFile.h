@@ -3,9 +3,11 @@
 // case-insensitive section and key names with surrounding blanks ignored, the first match wins,
 // ';' comment lines, one pair of surrounding quotes stripped, an empty value is "", and a
 // missing key gives the default with its trailing blanks removed. Values are cut to the
-// caller's buffer size less one. Writes replace the first matching key's line in place (or add
-// the key at the end of its section, or the section at the end of the file) and keep every other
-// byte; Save writes the whole file atomically (temporary file, then rename).
+// caller's buffer size less one. A line ends at CR LF, LF or a lone CR. Writes replace the first
+// matching key's line in place (or add the key at the end of its section, or the section at the
+// end of the file) and keep every other byte; a written line ends with LF in a file whose first
+// line end is LF, else with exactly one CR LF. Save writes the whole file atomically (temporary
+// file, then rename).
 #include <string>
 #include <string_view>
 

@@ -62,11 +62,11 @@ Range WidenRange(int b, int e, float addTimeSnd) {
 
 int FadeLength(int rate, int channels, float addTimeSnd, int valueCount) {
     const float f = addTimeSnd <= 1.0f ? addTimeSnd : 1.0f;
-    float x = static_cast<float>(rate) * (1.0f / 11025.0f);
-    x = x * static_cast<float>(channels);
-    x = x * f;
-    x = x * 11025.0f;
-    int fade = TruncToInt(x);
+    // R x (1/11025) x K x f x 11025 is rounded to single precision once, at the end, so that it
+    // is R x K x f (32000 at 32 kHz, where single-precision steps would give 31999).
+    const double x = static_cast<double>(rate) * (1.0 / 11025.0) * static_cast<double>(channels) *
+                     static_cast<double>(f) * 11025.0;
+    int fade = TruncToInt(static_cast<double>(static_cast<float>(x)));
     const int limit = valueCount / 2 - 10;
     if (fade > limit) fade = limit;
     return fade;

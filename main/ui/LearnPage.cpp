@@ -192,6 +192,7 @@ void LearnPage::PrepareCurrentItem() {
     if (state.CurrentItemId != lastLaidOutItem_) state.AnswerShown = false;
     lastLaidOutItem_ = state.CurrentItemId;
     DrawWorkPlace();
+    tiles_.SolveIfWordless();
 }
 
 void LearnPage::DrawWorkPlace() {
@@ -214,7 +215,12 @@ void LearnPage::SetSolved(bool solved) {
     ui_->NextBtn->setEnabled(solved);
 }
 
-void LearnPage::DisableNext() { ui_->NextBtn->setEnabled(false); }
+void LearnPage::DisableNext() {
+    ui_->NextBtn->setEnabled(false);
+    // The step clears the solved state after it has laid out the new sentence; one without
+    // words is solved again at once, or the learner could never leave it.
+    tiles_.SolveIfWordless();
+}
 
 bool LearnPage::NextEnabled() const { return ui_->NextBtn->isEnabled(); }
 

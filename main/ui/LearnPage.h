@@ -76,6 +76,7 @@ public:
 
     bool SoundOn() const;
     void SetSoundOn(bool on);  // the recorder releases the button
+    // Next waits for the new sentence to be solved (at once for a sentence without words).
     void DisableNext();
     bool NextEnabled() const;
 

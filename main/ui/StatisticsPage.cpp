@@ -173,9 +173,9 @@ void StatisticsPage::SelectOrder(WordOrder order) {
 
 void StatisticsPage::FindWord(const QString& text) {
     if (!ctx_.db) return;
-    // The words are stored normalised and lower-cased ("o'brien" as "o*brien"); the text is
-    // compared in that form, as a quoted value.
-    const std::string word = StoredWordForm(ToCp1251(text));
+    // The text is only lower-cased (digits and punctuation stay: "9z" sorts before the letters),
+    // and compared as a quoted value.
+    const std::string word = Cp1251Lower(ToCp1251(text));
     CurrentRow row;
     row.CountResult = -1;
     const SqlResult r =

@@ -212,6 +212,40 @@ TEST_F(LearningStepTest, SuccessPlacesAtTheNearestEarlierSentenceWithAsManyGoodA
     EXPECT_EQ(Step(current).place, 200);  // its place - 1, stored + 1
 }
 
+// The first two reference rows come from the sentence's own module only: an earlier sentence of
+// another module that would match better is passed over.
+TEST_F(LearningStepTest, SuccessReferenceRowsOfTheSameModuleOnly) {
+    const int other = t.AddModule(true);
+    struct Case {
+        const char* what;
+        int otherGood, otherPlace;  // the competitor, another module's, added first (smallest id)
+        int ownGood, ownPlace;      // the current sentence's module, added second
+        int between;                // a second competitor after the own row (0: none)
+        int place;                  // stored place
+    } cases[] = {
+        // More good answers: the earliest such row would be the competitor.
+        {"more good answers", 5, 700, 5, 100, 0, 99},
+        // As many good answers: the nearest earlier row would be the competitor added in between.
+        {"as many good answers", 0, 0, 1, 100, 400, 100},
+    };
+    auto add = [&](int isound, int igansw, int iplace) {
+        ItemSpec s;
+        s.isound = isound;
+        s.igansw = igansw;
+        s.iplace = iplace;
+        return t.AddItem(s);
+    };
+    for (const Case& c : cases) {
+        t.Exec("DELETE FROM items2;");
+        add(other, c.otherGood, c.otherPlace);
+        add(module, c.ownGood, c.ownPlace);
+        if (c.between) add(other, c.ownGood, c.between);
+        const int current = add(module, 0, 5);
+        EXPECT_EQ(Step(current).place, c.place) << c.what;
+        EXPECT_EQ(t.Item(current).iplace, c.place) << c.what;
+    }
+}
+
 TEST_F(LearningStepTest, SuccessOtherwisePlacesAfterTheLastQueuedSentenceWithNoMoreGoodAnswers) {
     const int other = t.AddModule(true);
     ItemSpec a;

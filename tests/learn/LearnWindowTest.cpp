@@ -145,6 +145,7 @@ private slots:
     void learnPageLaysOutTheFirstSentence();
     void dragsRebuildThreeSentencesThroughNext();
     void shortcutsActOnlyOnTheLearnPage();
+    void aSentenceWithoutWordsIsSolvedWhenLaidOut();
     void showAnswerAsksForAnsweredSentences();
     void helpedAnswerStaysHelpedAcrossPageSwitches();
     void doubleClickCopiesTheTextAbove();
@@ -320,6 +321,34 @@ void LearnWindowTest::dragsRebuildThreeSentencesThroughNext() {
         QCOMPARE(scratch.isentn, 4);
     }
     QVERIFY(run.State().Score > 0.0f);
+}
+
+void LearnWindowTest::aSentenceWithoutWordsIsSolvedWhenLaidOut() {
+    Run run;
+    const int empty = run.lessons->Add({"", 0, 0, 1});
+    const int blank = run.lessons->Add({" \t ", 0, 0, 2});
+    run.lessons->Add({"one two", 0, 0, 3});
+    run.Start();
+    QCOMPARE(run.State().CurrentItemId, empty);
+    QCOMPARE(run.Board().WordTileCount(), 0);
+    QVERIFY(run.State().SentenceSolved);
+    QVERIFY(run.F().NextBtn->isEnabled());
+    // The step grades it as a success and lays out the next one, which has no words either.
+    QTest::mouseClick(run.F().NextBtn, Qt::LeftButton);
+    QCOMPARE(run.Item(empty).iaansw, 1);
+    QCOMPARE(run.Item(empty).igansw, 1);
+    QCOMPARE(run.State().CurrentItemId, blank);
+    QVERIFY(run.State().SentenceSolved);
+    QVERIFY(run.F().NextBtn->isEnabled());
+    // With the answer shown it is a failure.
+    run.State().AnswerShown = true;
+    QTest::mouseClick(run.F().NextBtn, Qt::LeftButton);
+    QCOMPARE(run.Item(blank).iaansw, 0);
+    QCOMPARE(run.Count("SELECT count(*) FROM answcn;"), 2);
+    // A sentence with words waits for its tiles.
+    QVERIFY(run.Board().WordTileCount() > 0);
+    QVERIFY(!run.State().SentenceSolved);
+    QVERIFY(!run.F().NextBtn->isEnabled());
 }
 
 void LearnWindowTest::shortcutsActOnlyOnTheLearnPage() {

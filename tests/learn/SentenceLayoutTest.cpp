@@ -190,18 +190,93 @@ TEST_F(LayoutTest, ColumnStaircaseHoldsTwentyEightTiles) {
     EXPECT_EQ(std::next(columns.rbegin())->first, W - 44 - 46);
 }
 
-TEST_F(LayoutTest, ColumnLayoutFinishesBeyondTheStaircase) {
+bool Intersect(const WordTile& a, const WordTile& b) {
+    return a.Left < b.Left + b.Width && b.Left < a.Left + a.Width && a.Top < b.Top + b.Height &&
+           b.Top < a.Top + a.Height;
+}
+
+// Every tile inside the board and, among tiles first..last, no two that intersect.
+void ExpectVisibleAndApart(const SentenceBoard& board, int first, int last, const std::string& what) {
+    for (const WordTile& t : board.WordTiles) {
+        EXPECT_GE(t.Left, 0) << what << " " << t.Text;
+        EXPECT_GE(t.Top, 0) << what << " " << t.Text;
+        EXPECT_LE(t.Top + t.Height, H) << what << " " << t.Text;
+        EXPECT_LE(t.Left + t.Width, W) << what << " " << t.Text;
+    }
+    for (int a = first; a <= last; ++a)
+        for (int b = a + 1; b <= last; ++b)
+            EXPECT_FALSE(Intersect(board.WordTiles[a], board.WordTiles[b]))
+                << what << ": " << board.WordTiles[a].Text << " at " << board.WordTiles[a].Left << ","
+                << board.WordTiles[a].Top << " and " << board.WordTiles[b].Text << " at " << board.WordTiles[b].Left
+                << "," << board.WordTiles[b].Top;
+}
+
+// Narrow text: one pixel a byte, so that 200 short words fit on the board.
+class NarrowMetrics final : public TextMetrics {
+public:
+    int TextWidth(std::string_view text) const override { return static_cast<int>(text.size()); }
+    int TextHeight(std::string_view) const override { return 23; }
+};
+
+TEST_F(LayoutTest, ColumnLayoutBeyondTheStaircaseShowsEveryTileApart) {
     options.FirstSPos = 1;
-    for (int n : {29, 60, 200}) {
+    for (int n : {29, 60}) {
         Lay(Words(n), std::vector<int>(n, 0));
         ASSERT_EQ(board.WordTileCount(), n);
-        for (const WordTile& t : board.WordTiles) {
-            EXPECT_GE(t.Left, 0) << n;
-            EXPECT_GE(t.Top, 0) << n;
-            EXPECT_LE(t.Top + t.Height, H) << n;
-            EXPECT_LE(t.Left + t.Width, W) << n;
+        ExpectVisibleAndApart(board, 0, n - 1, std::to_string(n) + " words");
+    }
+    NarrowMetrics narrow;
+    row.stract = Words(200);
+    rng = ScriptedRandom(std::vector<int>(200, 0));
+    SentenceLayout(narrow, rng).Prepare(row, options, lookup, board, debugLines);
+    ASSERT_EQ(board.WordTileCount(), 200);
+    ExpectVisibleAndApart(board, 0, 199, "200 words");
+}
+
+TEST_F(LayoutTest, ColumnLayoutOfWordsOfEveryWidthShowsEveryTileApart) {
+    options.FirstSPos = 1;
+    for (int n : {5, 12, 20, 28, 29, 35, 45}) {
+        for (uint32_t seed = 1; seed <= 40; ++seed) {
+            std::string s;
+            uint32_t v = seed * 2654435761u + static_cast<uint32_t>(n);
+            for (int i = 0; i < n; ++i) {
+                v = v * 1103515245u + 12345u;
+                s += (i ? " " : "") + std::string(1 + (v >> 16) % 8, static_cast<char>('a' + i % 26));
+            }
+            row.stract = s;
+            StdRandom real(seed);
+            SentenceLayout(metrics, real).Prepare(row, options, lookup, board, debugLines);
+            ASSERT_EQ(board.WordTileCount(), n);
+            ExpectVisibleAndApart(board, 0, n - 1, std::to_string(n) + " words, seed " + std::to_string(seed));
         }
     }
+}
+
+TEST_F(LayoutTest, ColumnLayoutOfAVeryWideWordKeepsTheOthersOnTheBoard) {
+    options.FirstSPos = 1;
+    Lay(Words(10) + " " + std::string(70, 'x'), std::vector<int>(11, 0));
+    int wide = -1;
+    for (int i = 0; i < board.WordTileCount(); ++i)
+        if (board.WordTiles[i].Width > W) wide = i;
+    ASSERT_GE(wide, 0);
+    EXPECT_EQ(board.WordTiles[wide].Left, 0);  // as much of it as the board shows
+    for (int i = 0; i < board.WordTileCount(); ++i) {
+        if (i == wide) continue;
+        const WordTile& t = board.WordTiles[i];
+        EXPECT_GE(t.Left, 0);
+        EXPECT_LE(t.Left + t.Width, W);
+        EXPECT_FALSE(Intersect(t, board.WordTiles[wide])) << t.Text;
+    }
+}
+
+TEST_F(LayoutTest, ColumnLayoutOfMoreThanTheBoardHoldsLaysTheRestOverTheFirstLayer) {
+    options.FirstSPos = 1;
+    Lay(Words(200), std::vector<int>(200, 0));
+    ASSERT_EQ(board.WordTileCount(), 200);
+    // Tiles 42 wide, 46 apart: seven rows of twelve fill the board (tiles 199 down to 116); the
+    // rest lies over them, on the board too, again apart from each other.
+    ExpectVisibleAndApart(board, 200 - 84, 199, "first layer");
+    ExpectVisibleAndApart(board, 200 - 168, 200 - 85, "second layer");
 }
 
 TEST_F(LayoutTest, ColumnLayoutOnATinyBoardFinishes) {

@@ -94,9 +94,28 @@ TEST(SolveTest, ComparesLowerCaseWithTheCollapsedSentence) {
         {"cat The ", "The cat", false},
         {"The cat", "The cat", false},
         {"\xC4\xE0 ", "\xE4\xC0", true},  // Cyrillic capitals and small letters
-        {"", "", false},
+        // A sentence without words is spelled by no words, and only by them.
+        {"", "", true},
+        {"", " \t\r\n ", true},
+        {" ", "", false},
+        {"a ", "  ", false},
+        {"", "a", false},
     };
     for (const Case& c : cases) EXPECT_EQ(AnswerSpellsSentence(c.answer, c.stract), c.solved) << c.answer;
+}
+
+TEST_F(TileBoardTest, AWordlessSentenceIsSolvedAsSoonAsItIsLaidOut) {
+    stract = "   ";
+    EXPECT_TRUE(board.SolveIfWordless());
+    EXPECT_EQ(solveTests, 1);
+    EXPECT_TRUE(solved);
+    // With tiles on the board nothing runs: the learner's moves do the solve test.
+    stract = "one";
+    solved = false;
+    Add("one", 300, 200);
+    EXPECT_FALSE(board.SolveIfWordless());
+    EXPECT_EQ(solveTests, 1);
+    EXPECT_FALSE(solved);
 }
 
 TEST_F(TileBoardTest, TwoBlanksInARowCanBeSolved) {
@@ -195,6 +214,20 @@ TEST_F(DragTest, HoverSelectsAndColoursTheTile) {
     // The edges are outside (strict).
     board.MouseMove(false, 300, 270);
     EXPECT_EQ(board.SelectedTile, -1);
+}
+
+TEST_F(DragTest, HoverTakesTheTileDrawnOnTop) {
+    const int over = Add("three", 320, 260);  // drawn after "one", over its right part
+    board.MouseMove(false, 330, 270);
+    EXPECT_EQ(board.SelectedTile, over);
+    EXPECT_EQ(T(over).Color, kHoverTileColor);
+    // Where only "one" lies, "one" is taken.
+    board.MouseMove(false, 305, 262);
+    EXPECT_EQ(board.SelectedTile, a);
+    // A drag moves the tile on top.
+    Drag(330, 270, 330, 100);
+    EXPECT_EQ(T(over).Top, 260 - 170);
+    EXPECT_EQ(T(a).Top, 256);
 }
 
 TEST_F(DragTest, DropHappensAtTheFirstMoveWithoutTheButton) {

@@ -171,6 +171,29 @@ TEST_F(ImportTest, Utf8TextFilesAreStoredAsCp1251) {
     EXPECT_EQ(folder.Rows("items2")[0][17], Cp("Привет||мир"));
 }
 
+TEST_F(ImportTest, AByteOrderMarkBeforeCp1251TextIsNotStored) {
+    WriteModule("bom", "\xEF\xBB\xBF\xCF\xF0\xE8 First\r\nSecond\r\n", test::MakePos(2, {Rec(1, 1, 2), Rec(1, 3, 4)}));
+    ASSERT_EQ(Import("bom.txt"), kImportDone);
+    const auto rows = folder.Rows("items2");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][15], "\xCF\xF0\xE8 First");
+    EXPECT_EQ(rows[1][14], "\xCF\xF0\xE8 First");  // strbef of the next sentence
+}
+
+TEST_F(ImportTest, NulBytesInTheTextFilesAreStoredAsBlanks) {
+    using namespace std::string_literals;
+    const std::string txr = "Note\0 one||two\n"s;
+    WriteModule("nul", "Hello\0 world again\nNext\0line\n"s, test::MakePos(2, {Rec(1, 1, 2), Rec(1, 3, 4)}), &txr);
+    ASSERT_EQ(Import("nul.txt"), kImportDone);
+    const auto rows = folder.Rows("items2");
+    ASSERT_EQ(rows.size(), 2u);
+    // The blank pair becomes one blank, as for any text.
+    EXPECT_EQ(rows[0][15], "Hello world again");
+    EXPECT_EQ(rows[0][16], "Next line");
+    EXPECT_EQ(rows[0][17], "Note one||two");
+    EXPECT_EQ(rows[1][15], "Next line");
+}
+
 // ---- result codes -------------------------------------------------------------------------
 
 struct RefusalCase {

@@ -49,6 +49,17 @@ TEST(ModuleLinesTest, SplitsAtCrLfLfAndLoneCr) {
     EXPECT_THAT(SplitModuleLines("\xEF\xBB\xBF\xD0\x94\xD0\xB0\n"), ElementsAre("\xC4\xE0"));
     // cp1251 bytes that are no valid UTF-8 stay as they are.
     EXPECT_THAT(SplitModuleLines("\xC4\xE0\n"), ElementsAre("\xC4\xE0"));
+    // The mark goes before cp1251 text too.
+    EXPECT_THAT(SplitModuleLines("\xEF\xBB\xBF\xC4\xE0 First\r\nSecond\r\n"), ElementsAre("\xC4\xE0 First", "Second"));
+}
+
+TEST(ModuleLinesTest, NulBytesReadAsBlanksAndLoseNothing) {
+    using namespace std::string_literals;
+    EXPECT_THAT(SplitModuleLines("Hello\0 world again\nx\0y\0\n"s), ElementsAre("Hello  world again", "x y"));
+    EXPECT_THAT(SplitModuleLines("\0\0\r\n\0a\r\n"s), ElementsAre("", "a"));
+    // In UTF-8 and in cp1251 text alike.
+    EXPECT_THAT(SplitModuleLines("\xD0\x94\0\xD0\xB0\n"s), ElementsAre("\xC4 \xE0"));
+    EXPECT_THAT(SplitModuleLines("\xC4\0\xE0\n"s), ElementsAre("\xC4 \xE0"));
 }
 
 TEST(StoredSentenceTextTest, ApostrophesFirstThenOnePassOverBlankPairs) {

@@ -102,6 +102,36 @@ TEST_F(DictionaryLookupTest, OutsideProgramGetsTheWordUnchanged) {
     EXPECT_TRUE(keys.sent.empty());
 }
 
+TEST(OutsideDictionaryArgumentTest, AWordNeverBecomesAnOption) {
+    const struct {
+        const char* word;
+        const char* arg;
+    } cases[] = {
+        {"hello", "hello"},
+        {"a-b", "a-b"},
+        {"50%/60%", "50%/60%"},  // only words that begin with "-" change
+        {"--version", "goldendict://--version"},
+        {"--help", "goldendict://--help"},
+        {"-style", "goldendict://-style"},
+        {"-", "goldendict://-"},
+        {"-50%/x/", "goldendict://-50%25%2Fx%2F"},
+        {"-\xEF\xF0\xE8", "goldendict://-\xEF\xF0\xE8"},
+    };
+    for (const auto& c : cases) {
+        const std::string arg = OutsideDictionaryArgument(c.word);
+        EXPECT_EQ(arg, c.arg) << c.word;
+        EXPECT_NE(arg.front(), '-') << c.word;
+    }
+}
+
+TEST_F(DictionaryLookupTest, AWordThatBeginsWithADashReachesTheProgramAsAnAddress) {
+    board.WordTiles[0].Text = "--version";
+    DictionaryLookup d = Lookup();
+    d.Lookup(board, 0, 0, {10, 20}, 7, state, 0);
+    EXPECT_EQ(clipboard.text, "--version");  // the clipboard gets the word itself
+    EXPECT_EQ(launcher.args, (std::vector<std::string>{"goldendict://--version"}));
+}
+
 TEST_F(DictionaryLookupTest, LibraryGetsTheNormalisedWordAtTheTilesTopRight) {
     library.SetEntryPoints(FakeShow, FakeHide, FakeExit);
     DictionaryLookup d = Lookup();

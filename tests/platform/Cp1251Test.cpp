@@ -157,7 +157,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"a\xF0\x9F\x98\x80", "a?"},                                      // no such letter
                       FileCase{Bytes({0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2}),                      // already cp1251
                                Bytes({0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2})},
-                      FileCase{Bytes({'a', 0x92, 's'}), Bytes({'a', 0x92, 's'})}));
+                      FileCase{Bytes({'a', 0x92, 's'}), Bytes({'a', 0x92, 's'})},
+                      // A mark before cp1251 text (no valid UTF-8) goes as well.
+                      FileCase{Bytes({0xEF, 0xBB, 0xBF, 0xCF, 0xF0, 0xE8}), Bytes({0xCF, 0xF0, 0xE8})},
+                      FileCase{Bytes({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 0xC4}), Bytes({0xEF, 0xBB, 0xBF, 0xC4})}));
 
 }  // namespace
 }  // namespace lq

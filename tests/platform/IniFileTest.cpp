@@ -113,6 +113,13 @@ TEST(IniReaderFile, CrLfLinesAndAMissingLastLineBreak) {
     EXPECT_EQ(ini.GetString("Common", "Top", ""), "7");
 }
 
+TEST(IniReaderFile, ALoneCrEndsALine) {
+    const IniFile ini = FromText("[Common]\rLeft=5\rTop=7\r\nPlayDelay=9\r");
+    EXPECT_EQ(ini.GetString("Common", "Left", ""), "5");
+    EXPECT_EQ(ini.GetString("Common", "Top", ""), "7");
+    EXPECT_EQ(ini.GetString("Common", "PlayDelay", ""), "9");
+}
+
 TEST(IniReaderFile, AByteOrderMarkIsNotPartOfTheFirstLine) {
     IniFile ini = FromText("\xEF\xBB\xBF[Common]\nLeft=5\n");
     EXPECT_EQ(ini.GetString("Common", "Left", ""), "5");
@@ -182,7 +189,18 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"CommentedKeyIsNotReplaced", "[A]\n;k=1\n", "A", "k", "2", "[A]\n;k=1\nk=2\n"},
         WriteCase{"EmptyValue", "[A]\nk=1\n", "A", "k", "", "[A]\nk=\n"},
         WriteCase{"LineBreaksInAValueCannotMakeLines", "", "A", "k", "x\r\ny", "[A]\nk=x  y\n"},
-        WriteCase{"KeysBeforeAnySectionAreLeftAlone", "k=1\n", "A", "k", "2", "k=1\n[A]\nk=2\n"}),
+        WriteCase{"KeysBeforeAnySectionAreLeftAlone", "k=1\n", "A", "k", "2", "k=1\n[A]\nk=2\n"},
+        // A stray CR is a line end of its own: never doubled, never part of a value.
+        WriteCase{"ReplaceALineEndingInALoneCr", "[A]\r\nLeft=10\rTop=20\r\n", "A", "Left", "1000",
+                  "[A]\r\nLeft=1000\r\nTop=20\r\n"},
+        WriteCase{"ReplaceTheLastLineEndingInALoneCr", "[A]\r\nLeft=10\r", "A", "Left", "1000",
+                  "[A]\r\nLeft=1000\r\n"},
+        WriteCase{"AppendAfterALastLoneCr", "[A]\r\nLeft=10\r", "A", "Top", "5", "[A]\r\nLeft=10\rTop=5\r\n"},
+        WriteCase{"NewSectionAfterALastLoneCr", "[A]\r\nLeft=10\r", "B", "k", "v",
+                  "[A]\r\nLeft=10\r[B]\r\nk=v\r\n"},
+        WriteCase{"ReplaceBeforeAStrayCr", "[A]\r\nLeft=10\r\r\nX=1\r\n", "A", "Left", "1000",
+                  "[A]\r\nLeft=1000\r\n\r\nX=1\r\n"},
+        WriteCase{"LoneCrFileWritesCrLf", "[A]\ra=1\r", "A", "a", "2", "[A]\ra=2\r\n"}),
     [](const ::testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
 
 TEST(IniWriterFile, WrittenValuesReadBack) {

@@ -97,6 +97,33 @@ TEST_F(SettingsFile, ScheduleExponentStaysFinite) {
     EXPECT_NEAR(s.ScheduleExponent, std::log(500.0f) / std::log(13.0f), 1e-5);
 }
 
+TEST_F(SettingsFile, AStrayCarriageReturnIsNeverDoubled) {
+    IniFile ini = Load("[Common]\r\nLeft=1000\rTop=20\r\nPlayDelay=3000\r");
+    ReadCommonSettings(ini, s, 0, left, top);
+    EXPECT_EQ(left, 1000);
+    EXPECT_EQ(top, 20);
+    EXPECT_EQ(s.PlayDelay, 3000u);
+    WindowsToSave w;
+    w.MainLeft = 1000;
+    w.MainTop = 20;
+    for (int run = 0; run < 2; ++run) {
+        WriteCommonSettings(ini, s, w);
+        ASSERT_TRUE(ini.Save());
+        ASSERT_TRUE(ini.Load());
+    }
+    const std::string after = test::TempDir::Read(ini.Path());
+    EXPECT_EQ(after.find("\r\r"), std::string::npos) << after;
+    EXPECT_NE(after.find("Left=1000\r\nTop=20\r\nPlayDelay=3000\r\n"), std::string::npos) << after;
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (after[i] == '\r') {
+            EXPECT_EQ(after.substr(i, 2), "\r\n") << "at " << i;
+        }
+        if (after[i] == '\n') {
+            EXPECT_EQ(after[i - 1], '\r') << "at " << i;
+        }
+    }
+}
+
 TEST_F(SettingsFile, PaddedKeysFindHandEditedOnesAndForeignContentSurvives) {
     const std::string before = "; my notes\r\n[Other]\r\nLeft=999\r\n[common]\r\n  left = 33 \r\nTOP=44\r\nX=1\r\n";
     IniFile ini = Load(before);

@@ -169,6 +169,24 @@ TEST_F(StatisticsPageTest, SearchFindsTheFirstWordNotBeforeTheText) {
     EXPECT_EQ(CurrentRow(), 0);
 }
 
+TEST_F(StatisticsPageTest, SearchTextIsOnlyLowerCased) {
+    Words();
+    AddWord("2nd", 1, 0, 0);  // as an older version's data may hold it
+    Page().OnShow();
+    QLineEdit* edit = Find<QLineEdit>("Edit2");
+    edit->setText("c");
+    ASSERT_EQ(CurrentRow(), 3);  // 2nd, apple, banana, cherry
+    // Digits and end punctuation are part of the text: "9z" sorts before every letter.
+    edit->setText("9z");
+    EXPECT_EQ(CurrentRow(), 1);
+    edit->setText("2");
+    EXPECT_EQ(CurrentRow(), 0);
+    edit->setText("Banana.");
+    EXPECT_EQ(CurrentRow(), 3);  // after "banana"
+    edit->setText("(b");
+    EXPECT_EQ(CurrentRow(), 0);  // "(" sorts before the digits
+}
+
 TEST_F(StatisticsPageTest, SearchTextCannotRunStatements) {
     Words();
     Page().OnShow();
