@@ -51,9 +51,9 @@ int ModulePanel::SelectedModuleRow() const {
 }
 
 void ModulePanel::Reload() {
-    if (!ctx_.db) return;
-    const std::string error = model_->Reload(*ctx_.db);
-    if (!error.empty()) qWarning("SQL error: %s", error.c_str());
+    // After a change that restarts the program the connection is already closed.
+    if (!ctx_.db || !ctx_.db->IsOpen()) return;
+    model_->Reload(*ctx_.db);  // a failed read is logged by the database and shows no rows
 }
 
 TChooseModuleFrm& ModulePanel::Chooser() {
