@@ -11,7 +11,6 @@
 #include "main/Progress.h"
 #include "main/Score.h"
 #include "main/Transaction.h"
-#include "main/Words.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"
@@ -64,6 +63,28 @@ long long MaxAnswerId(const Database& db) {
     return id;
 }
 
+constexpr long long kImportCacheKiB = 128 * 1024;
+
+// The connection's page cache set to `kib` for the object's lifetime, then as it was.
+class CacheSize {
+public:
+    CacheSize(const Database& db, long long kib) : db_(db) {
+        db_.Query("PRAGMA cache_size;", [this](int n, char** v, char**) {
+            if (n > 0 && v[0]) previous_ = v[0];
+        });
+        if (!previous_.empty()) db_.Exec(Sql("PRAGMA cache_size=-%lld;", kib));
+    }
+    ~CacheSize() {
+        if (!previous_.empty()) db_.Exec("PRAGMA cache_size=" + previous_ + ";");
+    }
+    CacheSize(const CacheSize&) = delete;
+    CacheSize& operator=(const CacheSize&) = delete;
+
+private:
+    const Database& db_;
+    std::string previous_;
+};
+
 class OldDataImporter {
 public:
     OldDataImporter(const Database& db, const OldDataFiles& files, const std::string& dataDir, int inputAfter,
@@ -77,6 +98,9 @@ public:
                          [](const OldIndexRecord& a, const OldIndexRecord& b) { return a.position > b.position; });
         const std::vector<std::vector<size_t>> byModule = SentencesByModule(sorted, files_.modules.size());
 
+        // The whole import is one transaction of tens of megabytes: a page cache that holds it
+        // keeps the engine from spilling pages to the file before the commit.
+        const CacheSize cache(db_, kImportCacheKiB);
         Transaction txn(db_);
         Check(txn.Begin(Transaction::Mode::Exclusive));
         for (size_t i = 0; i < files_.modules.size(); ++i) ImportModuleLine(i, sorted, byModule[i], result);
@@ -128,16 +152,17 @@ private:
     }
 
     void ImportWords(OldDataImportResult& result) {
-        CurrentRow row;
         const int count = static_cast<int>(files_.words.size());
         for (int i = 0; i < count; ++i) {
             const OldWordRecord& w = files_.words[static_cast<size_t>(i)];
             const std::string word = OldStoredWord(w.word);
-            int istate = 0, icount = 0;
-            if (!word.empty() && !LookupWordStat(db_, row, word, istate, icount)) {
-                Check(db_.ExecCached("INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(?, ?, ?, ?);",
-                                     {w.icount, w.ianswr, w.istate, word}));
-                ++result.words;
+            if (!word.empty()) {
+                // A word that wrdstt holds (LookupWordStat's test: the same stored form) keeps its
+                // row; the test is part of the one prepared insert, so a word costs one statement.
+                Check(db_.ExecCached("INSERT INTO wrdstt (icount, ianswr, istate, twordd) SELECT ?, ?, ?, ? "
+                                     "WHERE NOT EXISTS (SELECT 1 FROM wrdstt WHERE twordd=?);",
+                                     {w.icount, w.ianswr, w.istate, word, word}));
+                result.words += sqlite3_changes(db_.Handle());
             }
             progress_.ShowProgress("Words statistic", i, count);
         }
