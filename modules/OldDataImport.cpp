@@ -3,9 +3,8 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <exception>
-#include <numeric>
-#include <utility>
 #include <vector>
 
 #include "main/Progress.h"
