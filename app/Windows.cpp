@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "main/AppContext.h"
 #include "main/Database.h"
+#include "main/ui/TChooseModuleFrm.h"
 #include "main/ui/TComentFrm.h"
 #include "main/ui/TImagesFrm.h"
 #include "main/ui/TProgressFrm.h"
@@ -19,9 +20,11 @@ int RunWindows(QApplication& app, const ProgramEnv& envIn, const ProgramOptions&
     TTessarinMF mainWindow(ctx, options.dbFile);
     // No connection at all: the start-up has said so; running on nothing would lose every answer.
     if (!mainWindow.Context().db->IsOpen()) return 1;
-    // The other windows in their order (the recorder and the module chooser come with their own
-    // work): pictures, comments, progress. They read their geometry from the loaded settings.
+    // The other windows in their order (the recorder comes with its own work): pictures, module
+    // chooser, comments, progress. They read their geometry from the loaded settings.
     auto* imagesFrm = new TImagesFrm(mainWindow.Context(), &mainWindow);
+    auto* chooseModuleFrm = new TChooseModuleFrm(mainWindow.Context(), &mainWindow);
+    mainWindow.AttachModuleChooser(*chooseModuleFrm);
     auto* comentFrm = new TComentFrm(mainWindow.Context(), &mainWindow);
     mainWindow.AttachPicturesWindow(*imagesFrm);
     mainWindow.AttachCommentsWindow(*comentFrm);

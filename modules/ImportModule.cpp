@@ -1,7 +1,5 @@
 #include "modules/ImportModule.h"
 
-#include <sys/stat.h>
-
 #include <QString>
 #include <vector>
 
@@ -9,23 +7,13 @@
 #include "main/Progress.h"
 #include "main/Transaction.h"
 #include "modules/ModuleFiles.h"
+#include "modules/ModuleFolder.h"
 #include "platform/DateTime.h"
 #include "platform/FileNames.h"
 #include "platform/Prompter.h"
 
 namespace lq {
 namespace {
-
-bool IsRegularFile(const std::string& path) {
-    struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The module file `name` in `dataDir` (exact name first, then ignoring case); "" when missing.
-std::string FindModuleFile(const std::string& dataDir, const std::string& name) {
-    const std::string path = ResolveCi(dataDir, name);
-    return IsRegularFile(path) ? path : std::string();
-}
 
 int Refuse(Prompter& prompter, int code, const QString& text, MsgIcon icon) {
     prompter.Show(text, QString::fromLatin1(kImportCaption), icon);
@@ -55,16 +43,9 @@ const std::string& LineOrEmpty(const std::vector<std::string>& lines, long long 
 }  // namespace
 
 std::optional<bool> IsModuleAdded(const Database& db, std::string_view key, std::string* error) {
-    const std::string wanted = AsciiLowerText(key);
-    bool found = false;
-    const SqlResult r = db.Query("SELECT sfname FROM sounds;", [&](int n, char** values, char**) {
-        if (n > 0 && values[0] && ModuleKeyOfStoredName(values[0]) == wanted) found = true;
-    });
-    if (!r.ok()) {
-        if (error) *error = r.message;
-        return std::nullopt;
-    }
-    return found;
+    const std::optional<AddedModules> added = AddedModules::Read(db, error);
+    if (!added) return std::nullopt;
+    return added->Contains(key);
 }
 
 ModuleImporter::ModuleImporter(const Database& db, std::string programDir)

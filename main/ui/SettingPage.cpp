@@ -66,16 +66,15 @@ SettingPage::SettingPage(QWidget* tabSheet, AppContext& ctx)
     connect(u.SpeedButton6, &QToolButton::clicked, this, &SettingPage::SelectAllModulesClicked);
     connect(u.SpeedButton7, &QToolButton::clicked, this, &SettingPage::UnselectAllModulesClicked);
     connect(u.DelModuleBtn, &QToolButton::clicked, this, &SettingPage::DeleteModuleClicked);
-    connect(u.ModulList, &QTableView::doubleClicked, this, &SettingPage::ModuleListDoubleClicked);
+    connect(u.ModulList, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) emit ModuleListDoubleClicked(index.row());
+    });
     connect(u.SpeedButton5, &QToolButton::clicked, this, &SettingPage::SoundCheckVariablesClicked);
     connect(u.SpeedButton2, &QToolButton::clicked, this, &SettingPage::SoundCheckSound1Clicked);
     connect(u.SpeedButton4, &QToolButton::clicked, this, &SettingPage::SoundCheckSound2Clicked);
 
-    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{u.AddItemsBtn, u.BitBtn1, u.SpeedButton6,
-                                                                      u.SpeedButton7, u.DelModuleBtn, u.SpeedButton5,
-                                                                      u.SpeedButton2, u.SpeedButton4})
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{u.SpeedButton5, u.SpeedButton2, u.SpeedButton4})
         b->setProperty(kHintProperty, b->toolTip());
-    SetModuleActionsAvailable(false);
     SetSoundCheckAvailable(false);
     u.SpeedButton8->setVisible(false);
 }
@@ -91,14 +90,6 @@ void SettingPage::SetAvailable(QAbstractButton* button, bool available, const QS
     const QString hint = button->property(kHintProperty).toString();
     if (available) button->setToolTip(hint);
     else button->setToolTip(hint.isEmpty() ? reason : hint + QLatin1Char('\n') + reason);
-}
-
-void SettingPage::SetModuleActionsAvailable(bool available) {
-    const QString why = QStringLiteral("Module management is not available in this build.");
-    Ui::TabSheet5& u = *ui_;
-    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{u.AddItemsBtn, u.BitBtn1, u.SpeedButton6,
-                                                                      u.SpeedButton7, u.DelModuleBtn})
-        SetAvailable(b, available, why);
 }
 
 void SettingPage::SetSoundCheckAvailable(bool available) {

@@ -2,8 +2,8 @@
 // The Setting page (TabSheet5): the learning options of CommonSettings, written the moment a
 // control changes. The page also holds the groups of the module list ("Add Items", "Items
 // List") and of the sound check ("Sound Check"), whose buttons are reported as signals to the
-// parts that own them; until a part declares itself available its buttons stay disabled and say
-// why.
+// parts that own them; until the sound check declares itself available its buttons stay
+// disabled and say why.
 #include <QString>
 
 #include <memory>
@@ -41,8 +41,7 @@ public:
     // "Input next word in sentence" is checked.
     void SetFreeWordEdit(QWidget* edit) { freeWordEdit_ = edit; }
 
-    // The owners of the other groups switch their buttons on once they are connected.
-    void SetModuleActionsAvailable(bool available);
+    // The owner of the sound check switches its buttons on once it is connected.
     void SetSoundCheckAvailable(bool available);
 
     QPlainTextEdit* SoundCheckMemo() const;  // Memo1
@@ -60,8 +59,8 @@ signals:
     void SelectAllModulesClicked();
     void UnselectAllModulesClicked();
     void DeleteModuleClicked();
-    void ModuleListDoubleClicked();
-    void ModuleRowCountChanged(int rows);  // each time the page is shown
+    void ModuleListDoubleClicked(int line);  // a line of ModulList (never an empty place)
+    void ModuleRowCountChanged(int rows);  // each time the page is shown: the list is read again
     // "Sound Check".
     void SoundCheckVariablesClicked();
     void SoundCheckSound1Clicked();

@@ -30,6 +30,7 @@
 #include "main/ui/EditPage.h"
 #include "main/ui/GraphsPage.h"
 #include "main/ui/ListPage.h"
+#include "main/ui/ModulePanel.h"
 #include "main/ui/Page.h"
 #include "main/ui/ScoreLabels.h"
 #include "main/ui/SettingPage.h"
@@ -69,6 +70,7 @@ struct TTessarinMF::OtherParts {
     std::unique_ptr<ListPage> list;
     std::unique_ptr<GraphsPage> graphs;
     std::unique_ptr<SettingPage> setting;
+    std::unique_ptr<ModulePanel> modules;  // goes before its page
     std::unique_ptr<StatisticsPage> statistics;
     std::unique_ptr<AboutPage> about;
     DictionaryLibrary dictionaryLibrary;
@@ -131,6 +133,9 @@ void TTessarinMF::ConnectOtherParts() {
     connect(p.setting.get(), &SettingPage::SoundCheckSound2Clicked, this,
             [this] { SpeedButton4Click(parts_->setting->SoundCheckMemo()); });
 
+    // The module list and the module buttons of the Setting page.
+    p.modules = std::make_unique<ModulePanel>(*p.setting, ctx_);
+
     // The dictionary (its library is loaded at the end of the start-up).
     p.dictionary = std::make_unique<DictionaryLookup>(p.dictionaryPorts.Ports(), p.dictionaryLibrary,
                                                       [](std::string_view w) { return NormalizeWord(w); });
@@ -145,8 +150,10 @@ void TTessarinMF::ConnectOtherParts() {
 
     // Still for the entry: the pictures and comments windows (AttachPicturesWindow,
     // AttachCommentsWindow), the recorder (LearnHooks().OpenRecorder, CollectGeometry) and the
-    // module list's actions on the Setting page.
+    // module chooser (AttachModuleChooser).
 }
+
+void TTessarinMF::AttachModuleChooser(TChooseModuleFrm& window) { parts_->modules->SetChooserWindow(&window); }
 
 void TTessarinMF::AttachPicturesWindow(TImagesFrm& window) {
     picturesWindow_ = &window;

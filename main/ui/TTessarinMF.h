@@ -30,6 +30,7 @@ class LearnPage;
 class LearningStep;
 class Page;
 class SoundPlayer;
+class TChooseModuleFrm;
 class TComentFrm;
 class TImagesFrm;
 class TLoadSound;
@@ -78,6 +79,8 @@ public:
     void AttachPicturesWindow(TImagesFrm& window);
     // The comments window: its toggle, the comment of each sentence laid out, its geometry.
     void AttachCommentsWindow(TComentFrm& window);
+    // The module chooser of the Setting page's "Add".
+    void AttachModuleChooser(TChooseModuleFrm& window);
     // The Learn page's remaining hooks (the recorder's button).
     LearnPageHooks& LearnHooks();
     // Further geometry keys for the settings file (the recorder's).

@@ -329,15 +329,18 @@ void PagesUiTest::settingPageOtherGroups() {
     page.OnShow();
     QVERIFY(Find<QAbstractButton>(sheet, "SpeedButton8")->isVisibleTo(sheet));
 
-    // Until their owners are connected the buttons are disabled and say why.
+    // The module buttons work from the start with their own hints; the sound check's buttons
+    // stay disabled and say why until their owner is connected.
     QAbstractButton* add = Find<QAbstractButton>(sheet, "AddItemsBtn");
     QAbstractButton* del = Find<QAbstractButton>(sheet, "DelModuleBtn");
     QAbstractButton* sound1 = Find<QAbstractButton>(sheet, "SpeedButton2");
-    QVERIFY(!add->isEnabled() && !del->isEnabled() && !sound1->isEnabled());
-    QVERIFY(del->toolTip().startsWith(QStringLiteral("Delete currently selected module\n")));
-    page.SetModuleActionsAvailable(true);
-    page.SetSoundCheckAvailable(true);
+    QVERIFY(add->isEnabled() && del->isEnabled() && Find<QAbstractButton>(sheet, "BitBtn1")->isEnabled());
     QCOMPARE(del->toolTip(), QStringLiteral("Delete currently selected module"));
+    QCOMPARE(Find<QAbstractButton>(sheet, "SpeedButton6")->toolTip(), QStringLiteral("Select all modules"));
+    QVERIFY(add->toolTip().isEmpty());
+    QVERIFY(!sound1->isEnabled());
+    page.SetSoundCheckAvailable(true);
+    QVERIFY(sound1->isEnabled());
     QSignalSpy adds(&page, &SettingPage::AddItemsClicked);
     QSignalSpy sounds(&page, &SettingPage::SoundCheckSound1Clicked);
     QSignalSpy selects(&page, &SettingPage::SelectAllModulesClicked);

@@ -1,0 +1,95 @@
+#include "modules/ModuleFolder.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "modules/ModuleFiles.h"
+#include "platform/FileNames.h"
+
+namespace lq {
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool HasTextExtension(std::string_view name) {
+    return name.size() >= 4 && AsciiLowerText(name.substr(name.size() - 4)) == ".txt";
+}
+
+// The sentence files of `dir`, sorted ignoring ASCII case, then by their bytes.
+std::vector<std::string> SentenceFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    if (!d) return names;
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (HasTextExtension(name) && IsRegularFile(JoinPath(dir, name))) names.push_back(name);
+    }
+    closedir(d);
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(names.size());
+    for (std::string& n : names) keyed.emplace_back(AsciiLowerText(n), std::move(n));
+    std::sort(keyed.begin(), keyed.end());
+    names.clear();
+    for (auto& k : keyed) names.push_back(std::move(k.second));
+    return names;
+}
+
+}  // namespace
+
+std::string FindModuleFile(const std::string& dir, const std::string& name) {
+    const std::string path = ResolveCi(dir, name);
+    return IsRegularFile(path) ? path : std::string();
+}
+
+std::optional<AddedModules> AddedModules::Read(const Database& db, std::string* error) {
+    AddedModules added;
+    const SqlResult r = db.Query("SELECT sfname FROM sounds;", [&](int n, char** values, char**) {
+        if (n > 0 && values[0]) added.keys_.insert(ModuleKeyOfStoredName(values[0]));
+    });
+    if (!r.ok()) {
+        if (error) *error = r.message;
+        return std::nullopt;
+    }
+    return added;
+}
+
+bool AddedModules::Contains(std::string_view key) const { return keys_.count(AsciiLowerText(key)) != 0; }
+
+std::optional<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& dataDir, const Database& db,
+                                                             std::string* error) {
+    const std::optional<AddedModules> added = AddedModules::Read(db, error);
+    if (!added) return std::nullopt;
+    std::vector<ModuleFileState> states;
+    for (std::string& name : SentenceFiles(dataDir)) {
+        const std::optional<ModuleNames> names = ModuleNames::FromTextName(name);
+        ModuleState state = ModuleState::FilesMissing;
+        if (names && !FindModuleFile(dataDir, names->index).empty() && !FindModuleFile(dataDir, names->sound).empty())
+            state = added->Contains(names->key) ? ModuleState::AlreadyAdded : ModuleState::CanBeAdded;
+        states.push_back({std::move(name), state});
+    }
+    return states;
+}
+
+ModuleListing ListModules(const std::string& dataDir, const Database& db, bool showAll) {
+    ModuleListing listing;
+    const std::optional<std::vector<ModuleFileState>> states = ScanModuleFolder(dataDir, db, &listing.error);
+    if (!states) return listing;
+    for (const ModuleFileState& s : *states) {
+        if (!showAll) {
+            if (s.state == ModuleState::CanBeAdded) listing.lines.push_back(s.textName);
+            continue;
+        }
+        listing.lines.push_back(s.textName);
+        listing.lines.emplace_back(s.state == ModuleState::CanBeAdded     ? kModuleCanBeAdded
+                                   : s.state == ModuleState::AlreadyAdded ? kModuleAlreadyAdded
+                                                                          : kModuleFilesMissing);
+    }
+    return listing;
+}
+
+}  // namespace lq

@@ -1,0 +1,58 @@
+#pragma once
+// What the folder Data/ holds against what the database holds: the module files found ignoring
+// letter case, the modules already stored, and the module chooser's listing.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "main/Database.h"
+
+namespace lq {
+
+// The regular file `name` in `dir` (exact name first, then ignoring ASCII case); "" when there
+// is none (a folder of that name does not count).
+std::string FindModuleFile(const std::string& dir, const std::string& name);
+
+// The keys of the stored modules (sfname less its extension, ASCII lower-cased), read once.
+// The one duplicate rule: a module is added when its key equals a stored key exactly.
+class AddedModules {
+public:
+    // nullopt with the engine's text in `error` when the query fails.
+    static std::optional<AddedModules> Read(const Database& db, std::string* error = nullptr);
+    // `key` is compared ignoring ASCII case.
+    bool Contains(std::string_view key) const;
+
+private:
+    std::unordered_set<std::string> keys_;
+};
+
+// The status lines of the full listing (UTF-8).
+inline constexpr const char* kModuleCanBeAdded = "  Модуль можно добавить";
+inline constexpr const char* kModuleAlreadyAdded = "  Модуль уже добавлен";
+inline constexpr const char* kModuleFilesMissing = "  Нет файла(ов): *.pos *.mp3";
+
+enum class ModuleState { CanBeAdded, AlreadyAdded, FilesMissing };
+
+struct ModuleFileState {
+    std::string textName;  // the sentence file's bare name as the folder spells it
+    ModuleState state;
+};
+
+// Every sentence file of `dataDir` (a regular file whose name ends in ".txt", any letter case),
+// sorted ignoring ASCII case (then by the bytes, so the order is stable), with its state. A
+// missing folder has none. nullopt with the engine's text in `error` when the database cannot
+// be read.
+std::optional<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& dataDir, const Database& db,
+                                                             std::string* error = nullptr);
+
+// The chooser's lines: without `showAll` the names of the modules that can be added; with it
+// every sentence file, each followed by its status line. File names are the folder's bytes.
+struct ModuleListing {
+    std::vector<std::string> lines;
+    std::string error;  // the engine's text when the database could not be read (no lines then)
+};
+ModuleListing ListModules(const std::string& dataDir, const Database& db, bool showAll);
+
+}  // namespace lq

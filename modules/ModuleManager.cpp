@@ -1,0 +1,130 @@
+#include "modules/ModuleManager.h"
+
+#include <QString>
+
+#include "main/AppState.h"
+#include "main/Progress.h"
+#include "main/Restart.h"
+#include "main/Settings.h"
+#include "main/Transaction.h"
+#include "modules/ImportModule.h"
+#include "modules/OldDataImport.h"
+#include "platform/Prompter.h"
+
+namespace lq {
+
+std::optional<std::vector<ModuleListRow>> ReadModuleList(const Database& db, std::string* error) {
+    std::vector<ModuleListRow> rows;
+    const SqlResult r = db.Query("SELECT ididnt,isigns,sfname FROM sounds ORDER BY ididnt;", [&](int n, char** v, char**) {
+        if (n < 3) return;
+        ModuleListRow row;
+        row.ididnt = v[0] ? std::atoll(v[0]) : 0;
+        row.isigns = v[1] ? std::atoi(v[1]) : 0;
+        row.sfname = v[2] ? v[2] : "";
+        rows.push_back(std::move(row));
+    });
+    if (!r.ok()) {
+        if (error) *error = r.message;
+        return std::nullopt;
+    }
+    return rows;
+}
+
+std::string ModuleShownName(const std::string& sfname) {
+    return sfname.size() > 4 ? sfname.substr(0, sfname.size() - 4) : std::string();
+}
+
+std::string ModuleCellText(const ModuleListRow& row, int r, int column) {
+    switch (column) {
+        case 0: return std::to_string(r + 1);
+        case 1: return ModuleShownName(row.sfname);
+        case 2: return row.isigns != 0 ? "+" : " ";
+        default: return {};
+    }
+}
+
+ModuleManager::ModuleManager(const AppContext& ctx, ModuleManagerServices services)
+    : ctx_(ctx), services_(std::move(services)) {
+    if (!services_.importModule) {
+        services_.importModule = [this](const std::string& name) {
+            LearnState none;
+            return lq::ImportModule(*ctx_.db, ctx_.env->ProgramDir, name, ctx_.state ? *ctx_.state : none);
+        };
+    }
+    if (!services_.restart) services_.restart = [] { RestartProgram(); };
+}
+
+Prompter& ModuleManager::Ask() const { return services_.prompter ? *services_.prompter : AppPrompter(); }
+
+void ModuleManager::ReportFailure(const std::string& what, const SqlResult& r) const {
+    Ask().Show(QString::fromUtf8(what.c_str()) + QStringLiteral(" SQL error: ") + QString::fromUtf8(r.message.c_str()),
+               QString::fromLatin1(kImportCaption), MsgIcon::Error);
+}
+
+std::optional<ModuleListRow> ModuleManager::ModuleAt(int r) const {
+    if (r < 0) return std::nullopt;
+    CurrentRow row;
+    row.ididnt = 0;
+    const SqlResult res = ctx_.db->Query(Sql("SELECT * FROM sounds ORDER BY ididnt LIMIT %i,1;", r), row);
+    if (!res.ok()) {
+        ReportFailure("The module list could not be read.", res);
+        return std::nullopt;
+    }
+    if (row.ididnt < 1) return std::nullopt;
+    return ModuleListRow{row.ididnt, row.isigns, row.sfname};
+}
+
+void ModuleManager::Toggle(int r) {
+    const std::optional<ModuleListRow> m = ModuleAt(r);
+    if (!m) return;
+    const SqlResult res = ctx_.db->Exec(Sql(m->isigns == 0 ? "UPDATE sounds set isigns=1 WHERE ididnt=%lld;"
+                                                           : "UPDATE sounds set isigns=0 WHERE ididnt=%lld;",
+                                            m->ididnt));
+    if (!res.ok()) ReportFailure("The module's mark was not changed.", res);
+}
+
+void ModuleManager::SetAll(bool selected) {
+    const SqlResult res = ctx_.db->Exec(selected ? "UPDATE sounds SET isigns=1;" : "UPDATE sounds SET isigns=0;");
+    if (!res.ok()) ReportFailure("The marks were not changed.", res);
+}
+
+void ModuleManager::Delete(int r) {
+    const std::optional<ModuleListRow> m = ModuleAt(r);
+    if (!m) return;
+    const QString question = QStringLiteral("Are you sure to del module '%1'?")
+                                 .arg(QString::fromLocal8Bit(ModuleShownName(m->sfname)));
+    if (Ask().Show(question, QString::fromLatin1(kQuestionCaption), MsgIcon::Question, MsgButtons::YesNo) !=
+        MsgResult::Yes)
+        return;
+
+    const Database& db = *ctx_.db;
+    Transaction txn(db);
+    SqlResult res = txn.Begin();
+    if (res.ok()) res = db.Exec(Sql("DELETE FROM sounds WHERE ididnt=%lld;", m->ididnt));
+    if (res.ok()) res = db.Exec(Sql("DELETE FROM items2 WHERE isound=%lld;", m->ididnt));
+    if (res.ok()) res = txn.Commit();
+    if (!res.ok()) {
+        txn.Rollback();
+        ReportFailure("The module was not deleted (nothing was changed).", res);
+        return;
+    }
+    // The deletion stands; a failed compaction loses nothing.
+    if (const SqlResult vacuum = db.Exec("VACUUM;"); !vacuum.ok())
+        ReportFailure("The module was deleted, but the database file was not compacted.", vacuum);
+    services_.restart();
+}
+
+void ModuleManager::Add() {
+    if (!services_.chooseModule) return;
+    const std::optional<std::string> name = services_.chooseModule();
+    if (!name) return;
+    if (services_.importModule(*name) == kImportDone) services_.restart();
+}
+
+void ModuleManager::ImportOldData() {
+    const int inputAfter = ctx_.settings ? ctx_.settings->InputAfter : 12;
+    Progress& progress = services_.progress ? *services_.progress : AppProgress();
+    if (RunOldDataImport(*ctx_.db, ctx_.env->ProgramDir, inputAfter, progress, Ask())) services_.restart();
+}
+
+}  // namespace lq
