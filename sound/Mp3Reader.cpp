@@ -80,6 +80,7 @@ uint32_t HeaderKey(const uint8_t* p) {
 class FileWindow {
 public:
     static constexpr int64_t kBack = 4096;  // kept before a requested position, for short steps back
+    static_assert(TMyPlayer0802::kIndexPieceBytes >= kBack + 2 * 144000 + 16, "two frames ahead must fit");
 
     FileWindow(int fd, int64_t size)
         : fd_(fd), size_(size), buffer_(std::make_unique_for_overwrite<uint8_t[]>(
