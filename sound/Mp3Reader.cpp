@@ -119,8 +119,8 @@ private:
     bool shrunk_ = false;
 };
 
-// Finds the chain of frames in a file and records its table, with the rules of the whole-file
-// reader: the same positions tried, in the same order, against the same bytes.
+// Finds the chain of frames in a file and records its table: the positions are tried in the same
+// order, against the same bytes, as if the whole file were in memory.
 class ChainWalk {
 public:
     ChainWalk(int fd, int64_t size) : window_(fd, size) {}
