@@ -1,15 +1,18 @@
 #pragma once
-// The MP3 file reader: reads a module's whole MP3 file, finds where its chain of MPEG audio
-// frames starts (three frames in a row at their computed lengths), records every frame's byte
-// offset, measures how long one frame lasts, and decodes a range of frames to signed 16-bit PCM
-// with libmpg123 in feed mode.
+// The MP3 file reader: finds where a module's chain of MPEG audio frames starts (three frames in a
+// row at their computed lengths), records every frame's byte offset, measures how long one frame
+// lasts, and decodes a range of frames to signed 16-bit PCM with libmpg123 in feed mode.
+//
+// The frame table of a file is built once, by walking its headers through a window of the file
+// read in pieces, and kept in Mp3IndexCache while the file stays as it was (path, inode, size and
+// modification time); a decode reads only the bytes of its frames and their pre-roll, with pread.
 //
 // Positions are samples of 1/11025 s whatever the file's own rate; frame k covers
 // [k * FrameDuration, (k + 1) * FrameDuration). Each range is decoded by a decoder of its own,
 // primed with the frames before the range from a frame where the synthesis filter stands as in a
 // decode of the whole file (and given the frame after it), so its samples are bit for bit those of
-// that decode (on some MPEG-2 files a rare value stays 1 apart). Not shared between threads: each
-// build uses its own reader.
+// that decode (on some MPEG-2 files a rare value stays 1 apart). A reader is not shared between
+// threads: each build uses its own reader (the tables they share are read-only).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -34,12 +37,24 @@ struct Mp3FrameHeader {
 // sync bits, bitrate index neither 0 nor 15, sample-rate index not 3. Fills `out` then.
 bool ParseMp3FrameHeader(const uint8_t* p, Mp3FrameHeader& out);
 
+// What indexing a file finds: the byte offset of every frame in the chain (each one followed by a
+// valid header where its length says), where the frame after the last one starts, the measured
+// seconds of one frame, and the last header the walk parsed.
+struct Mp3FrameIndex {
+    std::vector<uint32_t> frames;
+    int64_t chainEnd = 0;
+    float frameDuration = 0.0f;
+    Mp3FrameHeader last;
+};
+
 class TMyPlayer0802 {
 public:
     // The frames handed to one decode are at most this many bytes (less the last frame's length).
     static constexpr int64_t kInputWindowLimit = 786431;
     // Fewer frames than this, or a measured duration of 0, and Open fails.
     static constexpr int kMinFrames = 11;
+    // Indexing reads the file in pieces of this many bytes (two frames ahead fit in one).
+    static constexpr int64_t kIndexPieceBytes = 1 << 20;
 
     TMyPlayer0802();
     ~TMyPlayer0802();
@@ -48,8 +63,9 @@ public:
 
     std::string Mp3FileName;
 
-    // Reads Mp3FileName, builds the frame table and measures FrameDuration. False when the file
-    // cannot be read, holds no run of three frames, fewer than 11 frames, or measures 0.
+    // Opens Mp3FileName and takes its frame table from the cache, or builds it and measures
+    // FrameDuration. False when the file cannot be read, holds no run of three frames, fewer than
+    // 11 frames, or measures 0. The file stays open for DecodeRange until Close.
     bool Open();
     bool Open(const std::string& path) {
         Mp3FileName = path;
@@ -70,11 +86,18 @@ public:
     // never writing more than `capacity` bytes: the sound ends at the last frame that fits.
     Decoded DecodeRange(uint8_t* out, size_t capacity);
 
+    // The bytes of the file that decoding frames [first, end) reads: from the first frame of its
+    // pre-roll to the end of the frame after the range. Empty when the frames are not in the table.
+    struct ByteSpan {
+        int64_t begin = 0, end = 0;
+    };
+    ByteSpan DecodeSpan(int first, int end) const;
+
     bool Close();  // always true
 
-    bool IsOpen() const { return data_ != nullptr; }
-    const std::vector<uint32_t>& FrameTable() const { return frames_; }
-    int FrameCount() const { return static_cast<int>(frames_.size()); }
+    bool IsOpen() const { return index_ != nullptr; }
+    const std::vector<uint32_t>& FrameTable() const;
+    int FrameCount() const { return index_ ? static_cast<int>(index_->frames.size()) : 0; }
     float FrameDuration() const { return frameDuration_; }
     int StartFrame = 0;
     int EndFrame = 0;  // exclusive
@@ -82,32 +105,8 @@ public:
     const Mp3FrameHeader& LastHeader() const { return last_; }
 
 private:
-    bool HeaderAt(int64_t pos, Mp3FrameHeader& h);
-    bool FindNextHeader(int64_t pos, float length, int firstOffset, int64_t& found, Mp3FrameHeader& h);
-    int64_t FindRunOfThree();
-    void StartTable(int64_t start);
-    void AdvanceTable();
-    void IndexReadBytes();
-    bool MeasureFrameDuration();
-    int64_t FrameEnd(int frame) const;
-    int PrerollStart(int first) const;
-    Decoded DecodeFrames(int first, int end, uint8_t* out, size_t capacity) const;
-
-    std::unique_ptr<uint8_t[]> data_;
-    int64_t size_ = 0;
-    int64_t readable_ = 0;         // bytes of data_ read so far
-    bool starved_ = false;         // a search wanted bytes that are not read yet
-    bool searchDeferred_ = false;  // the run of three is looked for once the whole file is in
-    struct TableWalk {
-        bool started = false, done = false;
-        int64_t pos = 0;
-        Mp3FrameHeader h;
-        uint32_t key = 0, lengthKey = 0;
-        float length = 0.0f;
-    };
-    TableWalk walk_;
-    std::vector<uint32_t> frames_;
-    int64_t chainEnd_ = 0;  // where the frame after the table's last one starts
+    int fd_ = -1;
+    std::shared_ptr<const Mp3FrameIndex> index_;
     float frameDuration_ = 0.1f;
     Mp3FrameHeader last_;
 };

@@ -1,8 +1,11 @@
 #pragma once
-// The progress window "Lindquest Progress": the operation's text, the percentage and a bar,
-// repainted at once on every report because its callers do not return to the event loop until
-// their work is done.
+// The progress window "Lindquest Progress": the operation's text, the percentage and a bar. Its
+// callers do not return to the event loop until their work is done, so the window paints itself
+// at once, but at most about 30 times a second (ProgressRepaintThrottle): its labels and bar
+// always hold the latest report, and a report left unpainted is painted by a trailing timer when
+// the event loop runs, or at the latest when the window is hidden.
 #include <QDialog>
+#include <QTimer>
 #include <memory>
 
 #include "main/Progress.h"
@@ -16,21 +19,29 @@ namespace lq {
 class TProgressFrm final : public QDialog {
     Q_OBJECT
 public:
-    explicit TProgressFrm(QWidget* parent = nullptr);
+    // `clock`: the steady clock the repaint throttle reads (null: the system's).
+    explicit TProgressFrm(QWidget* parent = nullptr, ProgressRepaintThrottle::Clock clock = nullptr);
     ~TProgressFrm() override;
 
     // Label1 = text; the bar's maximum, then its position; Label2 = the percentage; shown on top
-    // and repainted at once.
+    // and repainted at once when the throttle lets it.
     void ShowProgress(const QString& text, int position, int maximum);
+    // Paints the latest report when it is not painted yet, then hides the window.
     void HideProgress();
+    // True while the latest report waits to be painted.
+    bool PaintPending() const { return throttle_.Pending(); }
 
 protected:
     // The user cannot close it (Alt+F4 included): only HideProgress hides it.
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void PaintPendingReport();
+
     std::unique_ptr<Ui::ProgressFrm> ui_;
     bool placed_ = false;  // centred on the screen at its first showing
+    ProgressRepaintThrottle throttle_;
+    QTimer trailing_;  // paints a waiting report once its interval is over, if the event loop runs
 };
 
 // The Progress of the program: the progress window, created on the first report (or by Create,
@@ -38,7 +49,7 @@ private:
 // reports go nowhere.
 class ProgressWindow final : public Progress {
 public:
-    ProgressWindow();
+    explicit ProgressWindow(ProgressRepaintThrottle::Clock clock = nullptr);
     ~ProgressWindow() override;
 
     void ShowProgress(const std::string& text, int position, int maximum) override;
@@ -48,6 +59,7 @@ public:
     TProgressFrm* Window() const { return frm_.get(); }  // null until created
 
 private:
+    ProgressRepaintThrottle::Clock clock_;
     std::unique_ptr<TProgressFrm> frm_;
 };
 

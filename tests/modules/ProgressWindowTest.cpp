@@ -6,11 +6,41 @@
 #include <QtTest>
 
 #include "Version.h"
+#include "main/Progress.h"
 #include "main/ui/TProgressFrm.h"
 #include "main/ui/TWlcmScrnFrm.h"
 #include "platform/Cp1251.h"
 
 namespace lq {
+
+using namespace std::chrono_literals;
+
+// What the progress window shows each time it paints itself.
+class PaintLog final : public QObject {
+public:
+    explicit PaintLog(TProgressFrm* w)
+        : text_(w->findChild<QLabel*>(QStringLiteral("Label1"))), percent_(w->findChild<QLabel*>(QStringLiteral("Label2"))) {
+        w->installEventFilter(this);
+        bar_ = w->findChild<QProgressBar*>(QStringLiteral("PB"));
+        bar_->installEventFilter(this);
+    }
+    QStringList painted;  // "text|percent"
+    int barPaints = 0;    // the bar's paintings, its own included
+    QString Last() const { return painted.isEmpty() ? QString() : painted.last(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint) return false;
+        if (watched == bar_) ++barPaints;
+        else painted << text_->text() + QLatin1Char('|') + percent_->text();
+        return false;
+    }
+
+private:
+    QProgressBar* bar_;
+    QLabel* text_;
+    QLabel* percent_;
+};
 
 class ProgressWindowTest : public QObject {
     Q_OBJECT
@@ -84,6 +114,77 @@ private slots:
         QCOMPARE(Child<QLabel>(w, "Label1")->text(), QString::fromUtf8("Добавление"));
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
+    }
+
+    // A thousand reports over a second: about 30 paintings, the labels and bar always at the
+    // latest report, and the last painting showing the last report.
+    void repaintsAboutThirtyTimesASecondAndEndsOnTheLastReport() {
+        ProgressRepaintThrottle::TimePoint now{1h};
+        ProgressWindow progress([&] { return now; });
+        PaintLog log(progress.Create());
+        for (int i = 0; i < 1000; ++i) {
+            now += 1ms;
+            progress.ShowProgress("Words statistic", i, 1000);
+            if (i % 97 == 0) {
+                QCOMPARE(Child<QLabel>(progress.Window(), "Label2")->text(),
+                         QString::fromLatin1(ProgressPercentText(i, 1000).c_str()));
+                QCOMPARE(Child<QProgressBar>(progress.Window(), "PB")->value(), i);
+            }
+        }
+        QVERIFY2(log.painted.size() <= 1000 / 33 + 4, qPrintable(QString::number(log.painted.size())));
+        QVERIFY(log.painted.size() >= 25);
+        QVERIFY2(log.barPaints <= log.painted.size() + 2, qPrintable(QString::number(log.barPaints)));
+        QCOMPARE(log.Last(), QStringLiteral("Words statistic|99.90/%"));
+        QVERIFY(!progress.Window()->PaintPending());
+        const qsizetype before = log.painted.size();
+        progress.HideProgress();
+        QCOMPARE(log.painted.size(), before);  // nothing left to paint
+        QVERIFY(!progress.Window()->isVisible());
+    }
+
+    // A report inside the interval waits; hiding the window paints it first.
+    void waitingReportIsPaintedBeforeHiding() {
+        ProgressRepaintThrottle::TimePoint now{1h};
+        ProgressWindow progress([&] { return now; });
+        PaintLog log(progress.Create());
+        progress.ShowProgress("Adding module", 0, 10);
+        QCOMPARE(log.Last(), QStringLiteral("Adding module|0.00/%"));
+        progress.ShowProgress("Adding module", 4, 10);
+        QCOMPARE(Child<QLabel>(progress.Window(), "Label2")->text(), QStringLiteral("40.00/%"));
+        QVERIFY(progress.Window()->PaintPending());
+        progress.HideProgress();
+        QCOMPARE(log.Last(), QStringLiteral("Adding module|40.00/%"));
+        QVERIFY(!progress.Window()->PaintPending());
+        QVERIFY(!progress.Window()->isVisible());
+    }
+
+    // A waiting report is painted by the trailing timer once the event loop runs.
+    void waitingReportIsPaintedWhenTheEventLoopRuns() {
+        ProgressRepaintThrottle::TimePoint now{1h};
+        ProgressWindow progress([&] { return now; });
+        PaintLog log(progress.Create());
+        progress.ShowProgress("Answers", 0, 8);
+        progress.ShowProgress("Answers", 3, 8);
+        QVERIFY(progress.Window()->PaintPending());
+        QTRY_VERIFY(!progress.Window()->PaintPending());
+        QCOMPARE(log.Last(), QStringLiteral("Answers|37.50/%"));
+        QVERIFY(progress.Window()->isVisible());
+        progress.HideProgress();
+    }
+
+    // Stages announced at 0 one right after the other are each painted at once, and so is the
+    // last item of a loop.
+    void stagesAndLastItemsArePaintedAtOnce() {
+        ProgressRepaintThrottle::TimePoint now{1h};
+        ProgressWindow progress([&] { return now; });
+        PaintLog log(progress.Create());
+        progress.ShowProgress("Reading data", 0, 100);
+        progress.ShowProgress("Sorting", 0, 100);
+        QCOMPARE(log.Last(), QStringLiteral("Sorting|0.00/%"));
+        for (int i = 0; i < 50; ++i) progress.ShowProgress("Module 1 (2)", i, 50);
+        QCOMPARE(log.Last(), QStringLiteral("Module 1 (2)|98.00/%"));
+        QVERIFY(!progress.Window()->PaintPending());
+        progress.HideProgress();
     }
 
     void createdHiddenByTheWindowedStart() {

@@ -12,6 +12,7 @@
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"
 #include "tests/sound/SoundTestSupport.h"
+#include "tests/sound/WholeFileMp3Reader.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {
@@ -245,6 +246,49 @@ TEST_F(BuilderTest, BuildsTheSentenceRange) {
         loudest = std::max(loudest, std::abs(out));
     }
     EXPECT_EQ(loudest, 30000);
+}
+
+// Every image is the one the whole-file reader's decode gives, sample for sample, whether the
+// module's frame table is built by the build or kept from the one before.
+TEST_F(BuilderTest, ImagesMatchTheWholeFileReader) {
+    const char* fixtures[] = {"mpeg1_stereo_44k.mp3", "mpeg1_mono_32k.mp3", "mpeg2_mono_22k.mp3",
+                              "mpeg2_stereo_22k.mp3", "mpeg25_mono_11k.mp3", "id3v2_mono_11k.mp3",
+                              "vbr_mono_44k.mp3",     "short_13_frames.mp3", "cut_mono_22k.mp3"};
+    const struct {
+        int b, e;
+        float add;
+    } ranges[] = {{0, 3000, 0.0f}, {5000, 12000, 0.5f}, {11025, 16000, 3.0f}, {20000, 2000000, 1.0f}};
+    int id = 0;
+    for (int module = 0; module < static_cast<int>(std::size(fixtures)); ++module) {
+        const std::string name = "m" + std::to_string(module) + ".mp3";
+        CopyFixture(fixtures[module], name);
+        AddModule(module + 1, name);
+        for (const auto& r : ranges) {
+            SCOPED_TRACE(testing::Message() << fixtures[module] << " " << r.b << ".." << r.e << " +" << r.add);
+            AddItem(++id, module + 1, r.b, r.e);
+            addTime = r.add;
+
+            SoundBuffer want;
+            test::WholeFileMp3Reader reference;
+            ASSERT_TRUE(reference.Open(dir.Path() + "/Data/" + name));
+            const wave::Range range = wave::WidenRange(r.b, r.e, r.add);
+            reference.SetRange(0, range.start);
+            reference.SetRange(1, range.end);
+            const auto d = reference.DecodeRange(want.Data(), SoundBuffer::Capacity());
+            ASSERT_TRUE(d.ok);
+            WriteWaveHeader(want.Data(), static_cast<uint32_t>(d.bytes), d.channels, d.rate);
+            wave::ScaleAndFade(want.Data() + 44, static_cast<int>((d.bytes - 44) / 2), d.rate, d.channels, r.add);
+
+            SoundBuilder builder(db.Handle(), addTime, dir.Path());
+            for (int pass = 0; pass < 2; ++pass) {
+                SoundBuffer got;
+                ASSERT_EQ(builder.BuildItemWave(got, id), 5);
+                ASSERT_EQ(got.ImageBytes(), d.bytes) << "pass " << pass;
+                EXPECT_EQ(std::memcmp(got.Data(), want.Data(), d.bytes), 0) << "pass " << pass;
+                EXPECT_EQ(got.DurationMs, range.durationMs);
+            }
+        }
+    }
 }
 
 TEST_F(BuilderTest, ExtraTimeWidensAndFades) {

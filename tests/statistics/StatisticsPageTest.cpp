@@ -7,12 +7,16 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
+#include <QProgressBar>
 #include <QToolButton>
+#include <chrono>
 
 #include "main/AppContext.h"
 #include "main/AppState.h"
 #include "main/ui/ScoreLabels.h"
+#include "main/Progress.h"
 #include "main/ui/StatisticsPage.h"
+#include "main/ui/TProgressFrm.h"
 #include "tests/core/CoreTestDb.h"
 
 namespace lq {
@@ -247,6 +251,47 @@ TEST_F(StatisticsPageTest, RebuildButtonCountsTheWordsAndGoesToAlphabeticalOrder
     EXPECT_FALSE(Find<QLineEdit>("Edit2")->isEnabled());  // left as it was
     EXPECT_EQ(Column(2), (QStringList{"dogs", "like"}));
     EXPECT_EQ(Column(1), (QStringList{"2", "1"}));
+}
+
+// The rebuild reports every sentence to the progress window, which paints about 30 times a
+// second and ends as it always has: hidden, with the last sentence's report in its labels and bar.
+TEST_F(StatisticsPageTest, RebuildButtonShowsProgressAtAboutThirtyPaintingsASecond) {
+    constexpr int kSentences = 3000;
+    t.Exec("BEGIN;");
+    test::ItemSpec s;
+    for (int i = 0; i < kSentences; ++i) {
+        std::string word = "zq";
+        for (int k = i % 700; k > 0; k /= 26) word += static_cast<char>('a' + k % 26);
+        s.stract = "Sentence number " + word + " here.";
+        t.AddItem(s);
+    }
+    t.Exec("COMMIT;");
+    state.ItemCount = kSentences;
+    Page().OnShow();
+    ProgressWindow progress;
+    ScopedAppProgress useProgress(&progress);
+    TProgressFrm* w = progress.Create();
+    struct PaintCounter final : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    w->installEventFilter(&counter);
+
+    const auto start = std::chrono::steady_clock::now();
+    Find<QToolButton>("SpeedButton1")->click();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(state.WordStatCount, 703);
+    EXPECT_LE(counter.paints, ms.count() / 33 + 4) << ms.count() << " ms";
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->PaintPending());
+    EXPECT_EQ(w->findChild<QLabel*>("Label1")->text(), "Words statistic");
+    EXPECT_EQ(w->findChild<QLabel*>("Label2")->text(),
+              QString::fromLatin1(ProgressPercentText(kSentences - 1, kSentences).c_str()));
+    EXPECT_EQ(w->findChild<QProgressBar*>("PB")->maximum(), kSentences);
+    EXPECT_EQ(w->findChild<QProgressBar*>("PB")->value(), kSentences - 1);
 }
 
 // ---- The Learn page's score labels ------------------------------------------------------------
