@@ -14,6 +14,7 @@
 #include "main/ui/ScoreLabels.h"
 #include "main/ui/StatisticsPage.h"
 #include "tests/core/CoreTestDb.h"
+#include "tests/support/RecordingPrompter.h"
 
 namespace lq {
 namespace {
@@ -229,6 +230,35 @@ TEST_F(StatisticsPageTest, RebuildButtonCountsTheWordsAndGoesToAlphabeticalOrder
     EXPECT_FALSE(Find<QLineEdit>("Edit2")->isEnabled());  // left as it was
     EXPECT_EQ(Column(2), (QStringList{"dogs", "like"}));
     EXPECT_EQ(Column(1), (QStringList{"2", "1"}));
+}
+
+// A word statistics table that refuses every change: the double click and the rebuild say so
+// with the engine's message, and the table stays as it was.
+TEST_F(StatisticsPageTest, FailedWritesAreToldAndChangeNothing) {
+    test::ItemSpec s;
+    s.stract = "Dogs like dogs.";
+    t.AddItem(s);
+    state.ItemCount = 1;
+    AddWord("apple", 5, 0, 1);
+    t.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON wrdstt BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    test::RecordingPrompter prompter;
+    Page().OnShow();
+    QTableView* grid = Page().WordsList();
+    const QPoint where = grid->visualRect(Page().Model()->index(0, 2)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, where);
+    EXPECT_EQ(IstateOf("apple"), 1);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.contains("mark")) << prompter.messages[0].text.toStdString();
+    EXPECT_TRUE(prompter.messages[0].text.contains("refused"));
+
+    Find<QToolButton>("SpeedButton1")->click();
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_TRUE(prompter.messages[1].text.contains("statistics")) << prompter.messages[1].text.toStdString();
+    EXPECT_TRUE(prompter.messages[1].text.contains("refused"));
+    EXPECT_EQ(state.WordStatCount, 1);
+    EXPECT_EQ(Column(2), (QStringList{"apple"}));
+    EXPECT_EQ(t.Count("SELECT count(*) FROM wrdstt WHERE icount=5;"), 1) << "the old counts are kept";
 }
 
 // ---- The Learn page's score labels ------------------------------------------------------------
