@@ -66,7 +66,7 @@ struct Run {
 
     void Start() {
         lessons->db.Close();
-        env.ProgramDir = dir.Path();
+        env.ProgramDir = programDir;
         AppContext ctx;
         ctx.env = &env;
         MainWindowServices s;
@@ -127,6 +127,7 @@ struct Run {
     }
 
     test::TempDir dir;
+    std::string programDir = dir.Path();  // where the program runs (its database is there)
     std::unique_ptr<test::LessonDb> lessons;
     test::TaggingBuilder builder;
     FakeSoundPlayer player;
@@ -689,8 +690,36 @@ void AnswerOne(Run& run) {
 }  // namespace
 
 // The program installed for all users: its folder and database cannot be written by the learner.
-// (As root, where permission bits stop nothing, the run happens in a child as uid 65534.)
+// The run on that folder is a fresh process of this test program (as uid 65534 when the tests
+// run as root, since permission bits do not stop root); it finds the folder in this variable.
+constexpr const char* kReadOnlyFolderVariable = "LQ_TEST_READ_ONLY_PROGRAM_DIR";
+
 void LearnWindowTest::readOnlyProgramFolderIsToldOnceAndStoresNothing() {
+    const QByteArray childFolder = qgetenv(kReadOnlyFolderVariable);
+    if (!childFolder.isEmpty()) {
+        // The child: the program on the read-only folder says so once, lets the learner go on and
+        // stores nothing.
+        Run run;
+        run.programDir = childFolder.toStdString();
+        Database db;
+        QVERIFY(db.Open(run.programDir + "/QV_01.db"));
+        const std::string before = StoredState(db);
+        db.Close();
+        test::RecordingPrompter prompter;
+        run.Start();
+        QCOMPARE(prompter.messages.size(), size_t(1));
+        QVERIFY(prompter.messages[0].text.contains(QStringLiteral("will not be saved")));
+        for (int round = 0; round < 3; ++round) {
+            AnswerOne(run);
+            if (QTest::currentTestFailed()) return;
+        }
+        QCOMPARE(run.State().RunAnswerCount, 3);
+        QCOMPARE(prompter.messages.size(), size_t(1));
+        QCOMPARE(StoredState(*run.W().Context().db), before);
+        run.W().close();
+        return;
+    }
+
     Run run;
     for (const char* text : {"one two", "red fox runs", "we can go"}) run.lessons->Add({text});
     run.lessons->db.Close();
@@ -703,27 +732,12 @@ void LearnWindowTest::readOnlyProgramFolderIsToldOnceAndStoresNothing() {
         before = StoredState(db);
     }
     namespace fs = std::filesystem;
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(run.dir.Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-
-    const test::UnprivilegedRun child = test::RunUnprivileged({run.dir.Path()}, [&] {
-        [&] {
-            test::RecordingPrompter prompter;
-            run.Start();
-            QCOMPARE(prompter.messages.size(), size_t(1));
-            QVERIFY(prompter.messages[0].text.contains(QStringLiteral("will not be saved")));
-            for (int round = 0; round < 3; ++round) {
-                AnswerOne(run);
-                if (QTest::currentTestFailed()) return;
-            }
-            QCOMPARE(run.State().RunAnswerCount, 3);
-            QCOMPARE(prompter.messages.size(), size_t(1));
-            QCOMPARE(StoredState(*run.W().Context().db), before);
-            run.W().close();
-        }();
-        return !QTest::currentTestFailed();
-    });
+    const test::UnprivilegedRun child = test::RunUnprivilegedProgram(
+        {run.dir.Path()}, {"/proc/self/exe", "readOnlyProgramFolderIsToldOnceAndStoresNothing"},
+        {{kReadOnlyFolderVariable, run.dir.Path()}});
     fs::permissions(run.dir.Path(), fs::perms::owner_all, fs::perm_options::add);
     if (child.outcome == test::UnprivilegedRun::Unavailable) QSKIP(child.why.c_str());
     QVERIFY2(child.outcome == test::UnprivilegedRun::Passed, child.why.c_str());
@@ -732,7 +746,6 @@ void LearnWindowTest::readOnlyProgramFolderIsToldOnceAndStoresNothing() {
     // Started again where it can write, the program finds the history as it was and stores.
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
     test::RecordingPrompter prompter;
-    run.window.reset();
     run.Start();
     QVERIFY(prompter.messages.empty());
     QCOMPARE(StoredState(*run.W().Context().db), before);
