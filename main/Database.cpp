@@ -338,7 +338,8 @@ SqlResult Database::CheckWritable() const {
             },
             &version, &msg);
     }
-    if (r.code == SQLITE_OK) r.code = sqlite3_exec(db_, Sql("PRAGMA user_version=%d;", version).c_str(), nullptr, nullptr, &msg);
+    if (r.code == SQLITE_OK)
+        r.code = sqlite3_exec(db_, Sql("PRAGMA user_version=%d;", version).c_str(), nullptr, nullptr, &msg);
     if (r.code != SQLITE_OK) r.message = msg ? msg : sqlite3_errmsg(db_);
     sqlite3_free(msg);
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);

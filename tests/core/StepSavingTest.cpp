@@ -251,7 +251,8 @@ TEST_P(StepSavingLocked, AStepWaitsOnceStoresNothingAndTheNextFreeStepStores) {
     EXPECT_TRUE(learner.hooks.queued.empty());
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("not being saved")));
-    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("locked"))) << prompter.messages[0].text.toStdString();
+    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("locked")))
+        << prompter.messages[0].text.toStdString();
 
     ASSERT_TRUE(other.Exec("ROLLBACK;").ok());
     EXPECT_EQ(StoredState(other), before_);

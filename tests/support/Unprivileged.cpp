@@ -57,7 +57,10 @@ UnprivilegedRun Await(pid_t child) {
         case 0: run.outcome = UnprivilegedRun::Passed; break;
         case kCannotDrop: run.why = "cannot drop root to uid/gid 65534 (setresuid/setresgid refused)"; break;
         case kCannotReach: run.why = "uid 65534 cannot reach the test folder (check TMPDIR's permissions)"; break;
-        case kCannotRun: run.outcome = UnprivilegedRun::Failed; run.why = "the child program could not be started"; break;
+        case kCannotRun:
+            run.outcome = UnprivilegedRun::Failed;
+            run.why = "the child program could not be started";
+            break;
         default: run.outcome = UnprivilegedRun::Failed; run.why = "a check failed in the unprivileged child"; break;
     }
     return run;
