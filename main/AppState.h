@@ -27,6 +27,7 @@ struct LearnState {
     int WordStatCount = 0;
     int RunAnswerCount = 0;      // learning steps since start-up (AnswerCountLbl)
     float DaysToTarget = -1.0f;  // forecast of the days until the score reaches 80; -1 = no trend
+    bool AnswersNotSavedReported = false;  // the learner was told that the answers are not stored
     // Debug mode's scheduling lines: [0..2] the last three, oldest first; [3] the line shown.
     std::array<std::string, 4> DebugLines;
 };

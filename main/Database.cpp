@@ -4,6 +4,8 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "main/AppState.h"
@@ -96,6 +98,9 @@ const ColumnField kColumns[] = {
     {"min(glrang)", Kind::FloatAggregate, nullptr, nullptr, nullptr},
 };
 
+// The innermost failure watch of this thread (each one links to the one around it).
+thread_local FailureWatch* tInnermostWatch = nullptr;
+
 int ExecCallback(void* context, int n, char** values, char** names) {
     (*static_cast<const RowCallback*>(context))(n, values, names);
     return 0;
@@ -176,7 +181,8 @@ bool Database::Open(const std::string& path, std::string* error) {
         return false;
     };
     if (rc != SQLITE_OK) return fail(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    busyTimeoutMs_ = kBusyTimeoutMs;
     // A file that is not a database opens without complaint and fails at the first statement.
     char* msg = nullptr;
     if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &msg) != SQLITE_OK) {
@@ -221,7 +227,7 @@ SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) cons
     if (!db_) {
         r.code = SQLITE_MISUSE;
         r.message = "no database connection";
-        qWarning("SQL error: %s", r.message.c_str());
+        NoteFailure(r);
         return r;
     }
     char* msg = nullptr;
@@ -229,7 +235,7 @@ SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) cons
                           onRow ? const_cast<RowCallback*>(&onRow) : nullptr, &msg);
     if (r.code != SQLITE_OK) {
         r.message = msg ? msg : sqlite3_errstr(r.code);
-        qWarning("SQL error: %s", r.message.c_str());
+        NoteFailure(r);
     }
     sqlite3_free(msg);
     return r;
@@ -245,10 +251,10 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
 
 SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> args, const RowCallback& onRow) const {
     SqlResult r;
-    auto fail = [&r](int code, const char* message) {
+    auto fail = [this, &r](int code, const char* message) {
         r.code = code;
         r.message = message ? message : sqlite3_errstr(code);
-        qWarning("SQL error: %s", r.message.c_str());
+        NoteFailure(r);
         return r;
     };
     if (!db_) return fail(SQLITE_MISUSE, "no database connection");
@@ -298,6 +304,53 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
 
 long long Database::LastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
 
+void Database::NoteFailure(const SqlResult& r) const {
+    qWarning("SQL error: %s", r.message.c_str());
+    for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
+        if (&w->db_ == this && w->first_.ok()) w->first_ = r;
+}
+
+void Database::SetBusyTimeout(int ms) const {
+    if (!db_) return;
+    sqlite3_busy_timeout(db_, ms);
+    busyTimeoutMs_ = ms;
+}
+
+bool Database::IsReadOnly() const { return db_ && sqlite3_db_readonly(db_, "main") == 1; }
+
+SqlResult Database::CheckWritable() const {
+    if (!db_) return {SQLITE_MISUSE, "no database connection"};
+    if (IsReadOnly()) return {SQLITE_READONLY, sqlite3_errstr(SQLITE_READONLY)};
+    if (!sqlite3_get_autocommit(db_)) return {};  // inside a transaction: nothing to learn here
+    const int waited = busyTimeoutMs_;
+    SetBusyTimeout(0);
+    SqlResult r;
+    char* msg = nullptr;
+    // Rewriting the header's user version needs the journal, as every real change does.
+    int version = 0;
+    r.code = sqlite3_exec(db_, "BEGIN IMMEDIATE;", nullptr, nullptr, &msg);
+    if (r.code == SQLITE_OK) {
+        r.code = sqlite3_exec(
+            db_, "PRAGMA user_version;",
+            [](void* out, int, char** values, char**) {
+                *static_cast<int*>(out) = values[0] ? CAtoi(values[0]) : 0;
+                return 0;
+            },
+            &version, &msg);
+    }
+    if (r.code == SQLITE_OK)
+        r.code = sqlite3_exec(db_, Sql("PRAGMA user_version=%d;", version).c_str(), nullptr, nullptr, &msg);
+    if (r.code != SQLITE_OK) r.message = msg ? msg : sqlite3_errmsg(db_);
+    sqlite3_free(msg);
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+    SetBusyTimeout(waited);
+    return r;
+}
+
+FailureWatch::FailureWatch(const Database& db) : db_(db), outer_(tInnermostWatch) { tInnermostWatch = this; }
+
+FailureWatch::~FailureWatch() { tInnermostWatch = outer_; }
+
 SqlResult Database::EnsureSchema() const {
     std::string script = "BEGIN;";
     for (const char* statement : kSchema) script += IfNotExists(statement);
@@ -323,6 +376,22 @@ std::string DefaultPath(const std::string& programDir) {
     return programDir.empty() ? std::string(kDefaultDatabaseName) : programDir + "/" + kDefaultDatabaseName;
 }
 
+// Whether two names lead to one file: the same file when both exist, else the same canonical
+// path (as far as the folders exist).
+bool SameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code ea, eb;
+    if (fs::exists(a, ea) && fs::exists(b, eb)) {
+        std::error_code e;
+        const bool same = fs::equivalent(a, b, e);
+        if (!e) return same;
+    }
+    const fs::path ca = fs::weakly_canonical(fs::absolute(a, ea), ea);
+    const fs::path cb = fs::weakly_canonical(fs::absolute(b, eb), eb);
+    if (ea || eb) return a == b;
+    return ca == cb;
+}
+
 }  // namespace
 
 bool OpenAtStartup(Database& db, const std::string& path, const std::string& programDir) {
@@ -330,8 +399,9 @@ bool OpenAtStartup(Database& db, const std::string& path, const std::string& pro
     if (db.Open(path, &error)) return true;
     ReportOpenFailure(error);
     const std::string fallback = DefaultPath(programDir);
-    if (fallback != path && db.Open(fallback, &error)) return true;
-    if (fallback != path) ReportOpenFailure(error);
+    if (SameFile(fallback, path)) return false;
+    if (db.Open(fallback, &error)) return true;
+    ReportOpenFailure(error);
     return false;
 }
 

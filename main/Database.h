@@ -68,6 +68,8 @@ struct SqlArg {
     std::string text;
 };
 
+class FailureWatch;
+
 class Database {
 public:
     Database() = default;
@@ -100,16 +102,55 @@ public:
 
     long long LastInsertRowId() const;
 
+    // How long a statement waits for another process's lock before it fails with SQLITE_BUSY
+    // (kBusyTimeoutMs after Open). The connection is shared, so this holds for both threads.
+    void SetBusyTimeout(int ms) const;
+    int BusyTimeout() const { return busyTimeoutMs_; }
+
+    // True when the engine opened the file read-only (sqlite3_db_readonly).
+    bool IsReadOnly() const;
+    // Whether a change can really be stored: a file that opened read-write may still refuse its
+    // first write (its folder is read-only, so no journal can be made). Changes one header field
+    // inside a transaction and rolls it back; nothing is stored. Does not wait for a lock: a
+    // busy database gives SQLITE_BUSY, which says nothing about writability.
+    SqlResult CheckWritable() const;
+
     // The eleven schema statements as "CREATE ... IF NOT EXISTS", in one transaction.
     SqlResult EnsureSchema() const;
 
 private:
+    friend class FailureWatch;
     void FinalizeCached();
+    // A failed statement: logged, and noted by this thread's watches on this connection.
+    void NoteFailure(const SqlResult& r) const;
 
     sqlite3* db_ = nullptr;
     std::string path_;
     mutable std::recursive_mutex cacheMutex_;  // held while a cached statement runs
     mutable std::unordered_map<std::string, sqlite3_stmt*> cache_;
+    mutable int busyTimeoutMs_ = 0;
+};
+
+inline constexpr int kBusyTimeoutMs = 5000;
+
+// While it lives, remembers the first statement that failed on `db` in the constructing thread
+// (through Exec, Query and the cached calls; the other thread's statements are not seen). Lets
+// an operation of many statements find out whether all of them worked.
+class FailureWatch {
+public:
+    explicit FailureWatch(const Database& db);
+    ~FailureWatch();
+    FailureWatch(const FailureWatch&) = delete;
+    FailureWatch& operator=(const FailureWatch&) = delete;
+
+    bool Failed() const { return !first_.ok(); }
+    const SqlResult& First() const { return first_; }
+
+private:
+    friend class Database;
+    const Database& db_;
+    FailureWatch* outer_;
+    SqlResult first_;
 };
 
 // The schema statements exactly as the database stores them in sqlite_master.
@@ -120,8 +161,9 @@ struct LearnState;
 inline constexpr const char* kDefaultDatabaseName = "QV_01.db";
 
 // The windowed start-up's open of `path`. When it cannot be opened the learner is told
-// ("Can't open database: %s") and QV_01.db in `programDir` is opened instead. False when no
-// connection could be had at all (that has been reported too).
+// ("Can't open database: %s") and QV_01.db in `programDir` is opened instead, unless that is
+// the same file (so a broken file is reported once). False when no connection could be had at
+// all (that has been reported too).
 bool OpenAtStartup(Database& db, const std::string& path, const std::string& programDir);
 
 // Opens `programDir`/QV_01.db when no connection is open, then reads ItemCount and Score

@@ -4,6 +4,7 @@
 
 #include "main/Database.h"
 #include "main/SentenceBoard.h"
+#include "main/Words.h"
 #include "platform/CNumbers.h"
 #include "platform/Cp1251.h"
 
@@ -77,15 +78,16 @@ SqlResult ReplaceItemTexts(const Database& db, int itemId, bool typingEnabled, s
                        typingEnabled ? 1 : 2, b.c_str(), s.c_str(), a.c_str(), -1, -1, itemId));
 }
 
-bool ToggleWordMark(const Database& db, CurrentRow& row, const std::string& word) {
+bool ToggleWordMark(const Database& db, CurrentRow& row, const std::string& word, SqlResult* failure) {
     row.ididnt = -1;
     row.istate = 0;
     row.twordd.clear();
-    if (!db.Query(Sql("SELECT * FROM wrdstt WHERE twordd='%q';", word.c_str()), row).ok()) return false;
-    if (row.ididnt <= 0) return false;
-    const int state = row.istate == 1 ? 0 : 1;
-    db.Exec(Sql("UPDATE wrdstt SET istate=%i WHERE twordd='%q';", state, row.twordd.c_str()));
-    return true;
+    SqlResult r = db.Query(Sql("SELECT * FROM wrdstt WHERE twordd='%q';", word.c_str()), row);
+    if (r.ok() && row.ididnt <= 0) return false;
+    if (r.ok()) r = StoreWordMark(db, row.twordd, ToggledWordMark(row.istate));
+    if (r.ok()) return true;
+    if (failure) *failure = r;
+    return false;
 }
 
 }  // namespace lq

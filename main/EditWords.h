@@ -45,7 +45,8 @@ SqlResult ReplaceItemTexts(const Database& db, int itemId, bool typingEnabled, s
                            std::string_view sentence, std::string_view after);
 
 // The double-click on a word: a word with a statistics row gets istate 0 when it was 1, else 1.
-// Only the row of `word` itself is touched; a word without a row changes nothing (false).
-bool ToggleWordMark(const Database& db, CurrentRow& row, const std::string& word);
+// Only the row of `word` itself is touched; a word without a row changes nothing (false). When
+// a statement fails the result is false and `failure` (when given) holds the engine's result.
+bool ToggleWordMark(const Database& db, CurrentRow& row, const std::string& word, SqlResult* failure = nullptr);
 
 }  // namespace lq

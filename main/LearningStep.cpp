@@ -1,11 +1,15 @@
 #include "main/LearningStep.h"
 
+#include <vector>
+
 #include "main/AppContext.h"
 #include "main/AppState.h"
 #include "main/Database.h"
 #include "main/Random.h"
 #include "main/SentenceBoard.h"
 #include "main/Settings.h"
+#include "main/Transaction.h"
+#include "main/WriteReports.h"
 #include "platform/CNumbers.h"
 #include "platform/DateTime.h"
 #include "platform/Tick.h"
@@ -13,25 +17,23 @@
 namespace lq {
 namespace {
 
-// BEGIN IMMEDIATE ... COMMIT around the statements of one step when the connection is in
-// autocommit mode; a failed commit is rolled back so that no transaction stays open.
-class StepTransaction {
+// After the step could not begin its transaction (another program holds the lock), the rest of
+// the step does not wait for that lock again: its reads fail at once instead.
+class NoBusyWait {
 public:
-    explicit StepTransaction(const Database& db) : db_(db) {
-        if (db_.Handle() && sqlite3_get_autocommit(db_.Handle())) open_ = db_.Exec("BEGIN IMMEDIATE;").ok();
+    NoBusyWait(const Database& db, bool active) : db_(db), waited_(db.BusyTimeout()), active_(active) {
+        if (active_) db_.SetBusyTimeout(0);
     }
-    ~StepTransaction() { Commit(); }
-    StepTransaction(const StepTransaction&) = delete;
-    StepTransaction& operator=(const StepTransaction&) = delete;
-    void Commit() {
-        if (!open_) return;
-        open_ = false;
-        if (!db_.Exec("COMMIT;").ok() && !sqlite3_get_autocommit(db_.Handle())) db_.Exec("ROLLBACK;");
+    ~NoBusyWait() {
+        if (active_) db_.SetBusyTimeout(waited_);
     }
+    NoBusyWait(const NoBusyWait&) = delete;
+    NoBusyWait& operator=(const NoBusyWait&) = delete;
 
 private:
     const Database& db_;
-    bool open_ = false;
+    int waited_;
+    bool active_;
 };
 
 }  // namespace
@@ -63,10 +65,20 @@ ScheduleResult LearningStep::Run() {
     in.nowText = DateText(now);
     in.success = state.SentenceSolved && !state.AnswerShown;
     state.NowText = in.nowText;
-    // The step's writes go to disk together; a caller's open transaction is joined instead.
-    StepTransaction transaction(db);
-    const ScheduleResult result = RescheduleAnsweredItem(
-        db, row, *ctx_.rng, in, board_, [this](const std::string& word) { hooks_.QueueAnsweredWord(word); });
+
+    // The step's writes are stored together or not at all: when the transaction cannot begin,
+    // none of them runs; when one of its statements or the commit fails, it is rolled back. The
+    // learner goes on to the next sentence either way. A caller's open transaction is joined.
+    Transaction transaction(db);
+    const FailureWatch failures(db);
+    const SqlResult begun = transaction.BeginOrJoin(Transaction::Mode::Immediate);
+    const NoBusyWait noWait(db, !begun.ok());
+    const int historyCount = state.AnswerHistoryCount;
+    std::vector<std::string> typedWords;  // handed to the sound thread once the step is stored
+    ScheduleResult result;
+    if (begun.ok())
+        result = RescheduleAnsweredItem(db, row, *ctx_.rng, in, board_,
+                                        [&typedWords](const std::string& word) { typedWords.push_back(word); });
     if (debugMode && result.found && result.success) {
         state.DebugLines[0] = state.DebugLines[1];
         state.DebugLines[1] = state.DebugLines[2];
@@ -77,9 +89,23 @@ ScheduleResult LearningStep::Run() {
     state.NextItemId = SelectNextItem(db, row, *ctx_.clock, state.CurrentItemId);
     state.Score = ComputeScore(db, row, state.ItemCount, settings.InputAfter);
     hooks_.PrepareCurrentItem();
-    AppendAnswerHistoryRow(db, row, state, now);
+    if (begun.ok()) AppendAnswerHistoryRow(db, row, state, now);
     UpdateDaysToTarget(db, row, state.DaysToTarget);
-    transaction.Commit();
+    SqlResult stored = begun;
+    if (stored.ok()) stored = failures.Failed() ? failures.First() : transaction.Commit();
+    if (stored.ok()) {
+        for (const std::string& word : typedWords) hooks_.QueueAnsweredWord(word);
+    } else {
+        transaction.Rollback();
+        state.AnswerHistoryCount = historyCount;
+        result.found = false;
+        if (begun.ok()) {
+            // The score and the forecast shown are those of what is stored.
+            state.Score = ComputeScore(db, row, state.ItemCount, settings.InputAfter);
+            UpdateDaysToTarget(db, row, state.DaysToTarget);
+        }
+        ReportAnswersNotSaved(state, stored);
+    }
     hooks_.ShowScoreLabels(MakeScoreLabelTexts(state.Score, state.DaysToTarget));
 
     state.SentenceSolved = false;

@@ -54,7 +54,10 @@ public:
     LearningStep(AppContext& ctx, SentenceBoard& board, LearningStepHooks& hooks,
                  std::function<uint32_t()> tickMs = nullptr);
 
-    // The step (NextBtnClick). Returns what was written for the answered sentence.
+    // The step (NextBtnClick). Its writes are stored together or not at all; when they cannot
+    // be stored the learner is told once per run (ReportAnswersNotSaved) and still goes on to the
+    // next sentence. Returns what was written for the answered sentence (`found` false when
+    // nothing was stored).
     ScheduleResult Run();
 
 private:

@@ -72,8 +72,10 @@ void ReadCommonSettings(const IniFile& ini, CommonSettings& s, int itemCount, in
     s.Translater = ReadSettingInt(ini, "Translater", "0");
     s.DoInpWords = ReadSettingInt(ini, "DoInpWords", "1");
     s.InputAfter = ReadSettingInt(ini, "InputAfter", "12");
-    // Below 1 the schedule exponent and the score would divide by zero: take the Setting page's floor.
+    // Below 1 the schedule exponent and the score would divide by zero: take the Setting page's
+    // floor. Above 12 the score's per-level counts would run for as many levels: take its ceiling.
     if (s.InputAfter < 1) s.InputAfter = 4;
+    if (s.InputAfter > 12) s.InputAfter = 12;
     float addTime = static_cast<float>(CAtofFinite(ReadSettingText(ini, "AddTimeSnd", "3.0")));
     s.ShowNxtSnt = ReadSettingInt(ini, "ShowNxtSnt", "1");
     s.DoAddInpWr = ReadSettingInt(ini, "DoAddInpWr", "1");

@@ -13,7 +13,16 @@ SqlResult Transaction::Begin(Mode mode) {
     return r;
 }
 
+SqlResult Transaction::BeginOrJoin(Mode mode) {
+    if (db_.Handle() && !sqlite3_get_autocommit(db_.Handle())) {
+        joined_ = true;
+        return {};
+    }
+    return Begin(mode);
+}
+
 SqlResult Transaction::Commit() {
+    if (joined_) return {};
     if (!open_) return {SQLITE_MISUSE, "no transaction is open"};
     SqlResult r = db_.Exec("COMMIT;");
     if (r.ok()) {

@@ -117,34 +117,49 @@ bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word
     return true;
 }
 
+SqlResult StoreWordMark(const Database& db, const std::string& word, int istate) {
+    return db.Exec(Sql("UPDATE wrdstt SET istate=%i WHERE twordd='%q';", istate, word.c_str()));
+}
+
 int CountWordStats(const Database& db, CurrentRow& row) {
     row.CountResult = 0;
     db.Query("SELECT count(*) FROM wrdstt;", row);
     return row.CountResult;
 }
 
-int RebuildWordStatistics(const Database& db, int itemCount) {
-    return RebuildWordStatistics(db, itemCount, AppProgress());
+int RebuildWordStatistics(const Database& db, int itemCount, SqlResult* failure) {
+    return RebuildWordStatistics(db, itemCount, AppProgress(), failure);
 }
 
-int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress) {
-    if (!db.IsOpen()) return -1;
+int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress, SqlResult* failure) {
+    SqlResult r;
+    // Every way out of a failed rebuild: the engine's result for the caller, and -1.
+    auto failed = [&](const SqlResult& why) {
+        if (failure) *failure = why;
+        return -1;
+    };
+    auto engineFailure = [&](int code) {
+        SqlResult why{code, sqlite3_errmsg(db.Handle())};
+        qWarning("SQL error: %s", why.message.c_str());
+        return failed(why);
+    };
+    if (!db.IsOpen()) return failed({SQLITE_MISUSE, "no database connection"});
     struct HideOnExit {
         Progress& p;
         ~HideOnExit() { p.HideProgress(); }
     } hideOnExit{progress};
     {
         Transaction tx(db);
-        if (!tx.Begin(Transaction::Mode::Exclusive).ok()) return -1;
+        if (!(r = tx.Begin(Transaction::Mode::Exclusive)).ok()) return failed(r);
         // Missing indexes make the drops fail, which is harmless.
         db.Exec("DROP INDEX icount;");
         db.Exec("DROP INDEX ianswr;");
-        if (!db.Exec("UPDATE wrdstt SET icount=0;").ok()) return -1;
+        if (!(r = db.Exec("UPDATE wrdstt SET icount=0;")).ok()) return failed(r);
 
         WordCounter counter;
         {
             Statement read(db.Handle(), "SELECT stract FROM items2 ORDER BY ididnt;");
-            if (!read) return -1;
+            if (!read) return engineFailure(sqlite3_errcode(db.Handle()));
             int i = 0;
             int rc;
             while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
@@ -157,31 +172,30 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress)
                 progress.ShowProgress("Words statistic", i, itemCount);
                 ++i;
             }
-            if (rc != SQLITE_DONE) {
-                qWarning("SQL error: %s", sqlite3_errmsg(db.Handle()));
-                return -1;
-            }
+            if (rc != SQLITE_DONE) return engineFailure(rc);
         }
 
         Statement update(db.Handle(), "UPDATE wrdstt SET icount=?1 WHERE twordd=?2;");
         Statement insert(db.Handle(), "INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(?1, 0, 0, ?2);");
-        if (!update || !insert) return -1;
+        if (!update || !insert) return engineFailure(sqlite3_errcode(db.Handle()));
         for (const auto& [word, count] : counter.counts) {
             sqlite3_reset(update.get());
             sqlite3_bind_int(update.get(), 1, count);
             BindText(update.get(), 2, word);
-            if (sqlite3_step(update.get()) != SQLITE_DONE) return -1;
+            int rc = sqlite3_step(update.get());
+            if (rc != SQLITE_DONE) return engineFailure(rc);
             if (sqlite3_changes(db.Handle()) > 0) continue;
             sqlite3_reset(insert.get());
             sqlite3_bind_int(insert.get(), 1, count);
             BindText(insert.get(), 2, word);
-            if (sqlite3_step(insert.get()) != SQLITE_DONE) return -1;
+            rc = sqlite3_step(insert.get());
+            if (rc != SQLITE_DONE) return engineFailure(rc);
         }
 
-        if (!db.Exec("DELETE FROM wrdstt WHERE icount=0;").ok()) return -1;
-        if (!db.Exec("CREATE INDEX icount ON wrdstt (icount);").ok()) return -1;
-        if (!db.Exec("CREATE INDEX ianswr ON wrdstt (ianswr);").ok()) return -1;
-        if (!tx.Commit().ok()) return -1;
+        for (const char* sql : {"DELETE FROM wrdstt WHERE icount=0;", "CREATE INDEX icount ON wrdstt (icount);",
+                                "CREATE INDEX ianswr ON wrdstt (ianswr);"})
+            if (!(r = db.Exec(sql)).ok()) return failed(r);
+        if (!(r = tx.Commit()).ok()) return failed(r);
     }
     db.Exec("VACUUM;");
     CurrentRow row;

@@ -9,6 +9,7 @@ namespace lq {
 class Database;
 struct CurrentRow;
 class Progress;
+struct SqlResult;
 
 // Strips punctuation and digits from both ends of a cp1251 word and turns the apostrophes and
 // hyphens left inside it into '*' ("don't" -> "don*t", "(see)" -> "see", "123" -> "").
@@ -25,6 +26,12 @@ bool IsStopWord(std::string_view word);
 // row's values and the result is true; otherwise both are left alone. Overwrites `row`.
 bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word, int& istate, int& icount);
 
+// The learner's mark of a word after a double click: 0 when it was 1, else 1.
+inline int ToggledWordMark(int istate) { return istate == 1 ? 0 : 1; }
+
+// "UPDATE wrdstt SET istate=%i WHERE twordd='%s';" for a word in its stored form.
+SqlResult StoreWordMark(const Database& db, const std::string& word, int istate);
+
 // "SELECT count(*) FROM wrdstt;" (0 when it fails).
 int CountWordStats(const Database& db, CurrentRow& row);
 
@@ -33,8 +40,8 @@ int CountWordStats(const Database& db, CurrentRow& row);
 // in it fails (or the progress report throws) the old statistics stay as they were.
 // Progress is shown per sentence ("Words statistic", with `itemCount` as the maximum) on
 // `progress`, or on AppProgress(). Returns the new number of rows of wrdstt, or -1 when the
-// rebuild failed and was rolled back.
-int RebuildWordStatistics(const Database& db, int itemCount);
-int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress);
+// rebuild failed and was rolled back; then `failure` (when given) holds the engine's result.
+int RebuildWordStatistics(const Database& db, int itemCount, SqlResult* failure = nullptr);
+int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress, SqlResult* failure = nullptr);
 
 }  // namespace lq

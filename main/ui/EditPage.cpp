@@ -9,6 +9,7 @@
 #include "main/Database.h"
 #include "main/SentenceBoard.h"
 #include "main/Words.h"
+#include "main/WriteReports.h"
 #include "platform/Cp1251.h"
 #include "main/ui/WidgetFonts.h"
 #include "ui_TabSheet2.h"
@@ -94,16 +95,19 @@ void EditPage::OnShow() {
 
 void EditPage::ReplBtnEdClick() {
     if (!ctx_.db || !ctx_.state) return;
-    ReplaceItemTexts(*ctx_.db, ctx_.state->CurrentItemId, ui_->DoInpCB->isChecked(),
-                     JoinMemoLines(MemoText(ui_->BeforeTxt)),
-                     JoinMemoLines(MemoText(ui_->LearnTxt)),
-                     JoinMemoLines(MemoText(ui_->AfterTxt)));
+    const SqlResult r = ReplaceItemTexts(*ctx_.db, ctx_.state->CurrentItemId, ui_->DoInpCB->isChecked(),
+                                         JoinMemoLines(MemoText(ui_->BeforeTxt)),
+                                         JoinMemoLines(MemoText(ui_->LearnTxt)),
+                                         JoinMemoLines(MemoText(ui_->AfterTxt)));
+    if (!r.ok()) ReportFailedWrite("The sentence was not changed", r);
 }
 
 void EditPage::ListBox1DblClick() {
     const int line = ui_->ListBox1->currentRow();
     if (line < 0 || line >= static_cast<int>(entries_.size()) || !ctx_.db || !ctx_.row) return;
-    ToggleWordMark(*ctx_.db, *ctx_.row, entries_[static_cast<size_t>(line)].Word);
+    SqlResult failure;
+    ToggleWordMark(*ctx_.db, *ctx_.row, entries_[static_cast<size_t>(line)].Word, &failure);
+    if (!failure.ok()) ReportFailedWrite("The word's mark was not changed", failure);
     OnShow();
     if (line < ui_->ListBox1->count()) ui_->ListBox1->setCurrentRow(line);
 }

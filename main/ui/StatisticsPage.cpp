@@ -8,6 +8,7 @@
 #include "main/AppContext.h"
 #include "main/AppState.h"
 #include "main/Words.h"
+#include "main/WriteReports.h"
 #include "platform/Cp1251.h"
 #include "ui_TabSheet7.h"
 
@@ -154,9 +155,11 @@ void StatisticsPage::OnShow() {
 
 void StatisticsPage::RebuildStatistics() {
     if (ctx_.db && ctx_.state) {
-        const int words = RebuildWordStatistics(*ctx_.db, ctx_.state->ItemCount);
+        SqlResult failure;
+        const int words = RebuildWordStatistics(*ctx_.db, ctx_.state->ItemCount, &failure);
         CurrentRow row;
         ctx_.state->WordStatCount = words >= 0 ? words : CountWordStats(*ctx_.db, row);
+        if (words < 0) ReportFailedWrite("The word statistics were not rebuilt; they stay as they were", failure);
     }
     ui_->ByABC->setChecked(true);
     model_->SetOrder(WordOrder::ByWord);
@@ -193,8 +196,8 @@ void StatisticsPage::ToggleMark() {
     if (!ctx_.db) return;
     CurrentRow row;
     if (!model_->ReadRow(selectedGridRow_, row)) return;  // a row that names no word
-    const int state = row.istate == 1 ? 0 : 1;
-    ctx_.db->Exec(Sql("UPDATE wrdstt SET istate=%i WHERE twordd='%q';", state, row.twordd.c_str()));
+    const SqlResult r = StoreWordMark(*ctx_.db, row.twordd, ToggledWordMark(row.istate));
+    if (!r.ok()) ReportFailedWrite("The word's mark was not changed", r);
     Repaint();
 }
 

@@ -7,6 +7,7 @@
 #include "main/AppState.h"
 #include "main/Comments.h"
 #include "main/Database.h"
+#include "main/WriteReports.h"
 #include "platform/Cp1251.h"
 #include "main/ui/WidgetFonts.h"
 #include "ui_ComentFrm.h"
@@ -51,9 +52,10 @@ void TComentFrm::BitBtn1Click() {
     QString text = ui_->RichEdit1->toPlainText();
     text.replace(QChar::LineSeparator, QLatin1Char('\n')).replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     const SqlResult r = SaveComment(*ctx_.db, ctx_.state->CurrentItemId, ToCp1251(text));
-    // The edit stays in the window either way; a failure shows in the title until the next save
-    // or sentence.
+    // The edit stays in the window either way; a failure is told, and shows in the title until
+    // the next save or sentence.
     setWindowTitle(r.ok() ? kTitle : kTitle + QStringLiteral(" (not saved)"));
+    if (!r.ok()) ReportFailedWrite("The comment was not saved", r);
 }
 
 bool TComentFrm::eventFilter(QObject* watched, QEvent* event) {

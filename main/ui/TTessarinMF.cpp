@@ -25,6 +25,7 @@
 #include "main/Scheduling.h"
 #include "main/Score.h"
 #include "main/Words.h"
+#include "main/WriteReports.h"
 #include "main/ui/LearnPage.h"
 #include "main/ui/AboutPage.h"
 #include "main/ui/EditPage.h"
@@ -286,6 +287,8 @@ void TTessarinMF::FormCreate() {
     StatusLine(kStatusReadingSentences, false);
     StatusLine(kStatusReadingAnswers);
     OpenDatabaseAndTotals(db, programDir, state, row);
+    // A database that cannot be written is told once, before the learner starts to practise.
+    ReportUnwritableDatabase(db, state);
     // 9-11.
     state.LastNextTime = ctx_.clock->Now();
     learnPage_->SetTextColors();

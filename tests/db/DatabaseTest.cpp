@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -152,6 +153,32 @@ TEST_F(DatabaseFile, StartupOpenReportsAndFallsBackToTheProgramFolder) {
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_TRUE(prompter.messages[0].text.startsWith("Can't open database: "));
     EXPECT_EQ(Master(db).size(), 11u);  // the fallback file gets its tables too
+}
+
+// The program folder's QV_01.db named another way is the same file: a broken one is reported
+// once, not once more for the fallback.
+TEST_F(DatabaseFile, ABrokenDatabaseIsReportedOnceHoweverItIsNamed) {
+    dir_.Write("QV_01.db", std::string(4096, 'x'));
+    std::filesystem::create_directory_symlink(dir_.Path(), dir_.File("link"));
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.Path());
+    for (const std::string& name : {std::string("QV_01.db"), std::string("./QV_01.db"), dir_.Path() + "/./QV_01.db",
+                                    dir_.Path() + "//QV_01.db", dir_.File("link/QV_01.db"), Path()}) {
+        SCOPED_TRACE(name);
+        test::RecordingPrompter prompter;
+        Database db;
+        EXPECT_FALSE(OpenAtStartup(db, name, dir_.Path()));
+        EXPECT_FALSE(db.IsOpen());
+        EXPECT_EQ(prompter.messages.size(), 1u);
+        for (const auto& m : prompter.messages) EXPECT_TRUE(m.text.startsWith("Can't open database: "));
+    }
+    // Another broken file still falls back to the program folder's (and both are told).
+    dir_.Write("other.db", std::string(4096, 'y'));
+    test::RecordingPrompter prompter;
+    Database db;
+    EXPECT_FALSE(OpenAtStartup(db, "other.db", dir_.Path()));
+    EXPECT_EQ(prompter.messages.size(), 2u);
+    std::filesystem::current_path(home);
 }
 
 TEST_F(DatabaseFile, StartupOpenWithNoConnectionAtAllSaysSo) {

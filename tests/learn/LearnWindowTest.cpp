@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -33,6 +35,7 @@
 #include "sound/LoadSoundThread.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 #include "ui_TabSheet1.h"
 #include "ui_TessarinMF.h"
 
@@ -63,7 +66,7 @@ struct Run {
 
     void Start() {
         lessons->db.Close();
-        env.ProgramDir = dir.Path();
+        env.ProgramDir = programDir;
         AppContext ctx;
         ctx.env = &env;
         MainWindowServices s;
@@ -124,6 +127,7 @@ struct Run {
     }
 
     test::TempDir dir;
+    std::string programDir = dir.Path();  // where the program runs (its database is there)
     std::unique_ptr<test::LessonDb> lessons;
     test::TaggingBuilder builder;
     FakeSoundPlayer player;
@@ -158,6 +162,8 @@ private slots:
     void doubleClickLooksUpTheHoveredWordWithoutALibrary();
     void minimisingKeepsTheBoard();
     void closingTheMainWindowEndsTheProgram();
+    void readOnlyProgramFolderIsToldOnceAndStoresNothing();
+    void lockedDatabaseCostsAStepOneWaitAndStoresNothing();
 };
 
 void LearnWindowTest::fileVersionIsTheProjectVersion() {
@@ -684,6 +690,126 @@ void LearnWindowTest::closingTheMainWindowEndsTheProgram() {
     QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(!run.W().Context().db->IsOpen());
+}
+
+namespace {
+
+// Everything the learner's steps store, as text.
+std::string StoredState(const Database& db) {
+    std::string out;
+    for (const char* sql : {"SELECT * FROM items2 ORDER BY ididnt;", "SELECT * FROM answcn;", "SELECT * FROM wrdstt;"})
+        db.Query(sql, [&](int n, char** values, char**) {
+            for (int i = 0; i < n; ++i) out += std::string(values[i] ? values[i] : "NULL") + "|";
+            out += "\n";
+        });
+    return out;
+}
+
+// Solves the sentence on the board and presses Next: the learner sees the pre-selected sentence.
+void AnswerOne(Run& run) {
+    const int expectedNext = run.State().NextItemId;
+    run.SolveByDragging();
+    QVERIFY(run.F().NextBtn->isEnabled());
+    QTest::mouseClick(run.F().NextBtn, Qt::LeftButton);
+    QCOMPARE(run.State().CurrentItemId, expectedNext);
+    QCOMPARE(run.Board().SentenceText, run.Item(expectedNext).stract);
+    QVERIFY(!run.F().NextBtn->isEnabled());
+}
+
+}  // namespace
+
+// The program installed for all users: its folder and database cannot be written by the learner.
+// The run on that folder is a fresh process of this test program (as uid 65534 when the tests
+// run as root, since permission bits do not stop root); it finds the folder in this variable.
+constexpr const char* kReadOnlyFolderVariable = "LQ_TEST_READ_ONLY_PROGRAM_DIR";
+
+void LearnWindowTest::readOnlyProgramFolderIsToldOnceAndStoresNothing() {
+    const QByteArray childFolder = qgetenv(kReadOnlyFolderVariable);
+    if (!childFolder.isEmpty()) {
+        // The child: the program on the read-only folder says so once, lets the learner go on and
+        // stores nothing.
+        Run run;
+        run.programDir = childFolder.toStdString();
+        Database db;
+        QVERIFY(db.Open(run.programDir + "/QV_01.db"));
+        const std::string before = StoredState(db);
+        db.Close();
+        test::RecordingPrompter prompter;
+        run.Start();
+        QCOMPARE(prompter.messages.size(), size_t(1));
+        QVERIFY(prompter.messages[0].text.contains(QStringLiteral("will not be saved")));
+        for (int round = 0; round < 3; ++round) {
+            AnswerOne(run);
+            if (QTest::currentTestFailed()) return;
+        }
+        QCOMPARE(run.State().RunAnswerCount, 3);
+        QCOMPARE(prompter.messages.size(), size_t(1));
+        QCOMPARE(StoredState(*run.W().Context().db), before);
+        run.W().close();
+        return;
+    }
+
+    Run run;
+    for (const char* text : {"one two", "red fox runs", "we can go"}) run.lessons->Add({text});
+    run.lessons->db.Close();
+    const std::string path = run.dir.File("QV_01.db");
+    const std::string bytes = test::TempDir::Read(path);
+    std::string before;
+    {
+        Database db;
+        QVERIFY(db.Open(path));
+        before = StoredState(db);
+    }
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(run.dir.Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const test::UnprivilegedRun child = test::RunUnprivilegedProgram(
+        {run.dir.Path()}, {"/proc/self/exe", "readOnlyProgramFolderIsToldOnceAndStoresNothing"},
+        {{kReadOnlyFolderVariable, run.dir.Path()}});
+    fs::permissions(run.dir.Path(), fs::perms::owner_all, fs::perm_options::add);
+    if (child.outcome == test::UnprivilegedRun::Unavailable) QSKIP(child.why.c_str());
+    QVERIFY2(child.outcome == test::UnprivilegedRun::Passed, child.why.c_str());
+    QVERIFY(test::TempDir::Read(path) == bytes);
+
+    // Started again where it can write, the program finds the history as it was and stores.
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    test::RecordingPrompter prompter;
+    run.Start();
+    QVERIFY(prompter.messages.empty());
+    QCOMPARE(StoredState(*run.W().Context().db), before);
+    AnswerOne(run);
+    QCOMPARE(run.Count("SELECT count(*) FROM answcn;"), 1);
+    QVERIFY(prompter.messages.empty());
+}
+
+// Another program holds the write lock: each step waits once, the learner goes on, nothing is
+// stored and the learner is told once; when the lock goes, steps are stored again.
+void LearnWindowTest::lockedDatabaseCostsAStepOneWaitAndStoresNothing() {
+    Run run;
+    for (const char* text : {"one two", "red fox runs", "we can go"}) run.lessons->Add({text});
+    test::RecordingPrompter prompter;
+    run.Start();
+    Database other;
+    QVERIFY(other.Open(run.dir.File("QV_01.db")));
+    const std::string before = StoredState(other);
+    QVERIFY(other.Exec("BEGIN IMMEDIATE;").ok());
+    constexpr int kWaitMs = 300;
+    run.W().Context().db->SetBusyTimeout(kWaitMs);
+    for (int round = 0; round < 2; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        AnswerOne(run);
+        QVERIFY2(timer.elapsed() < 2 * kWaitMs, "one busy wait per step");
+    }
+    QCOMPARE(prompter.messages.size(), size_t(1));
+    QVERIFY(prompter.messages[0].text.contains(QStringLiteral("not being saved")));
+    QVERIFY(other.Exec("ROLLBACK;").ok());
+    QCOMPARE(StoredState(other), before);
+
+    AnswerOne(run);
+    QCOMPARE(run.Count("SELECT count(*) FROM answcn;"), 1);
+    QCOMPARE(prompter.messages.size(), size_t(1));
 }
 
 QTEST_MAIN(LearnWindowTest)

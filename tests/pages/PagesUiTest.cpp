@@ -29,6 +29,7 @@
 #include "platform/DateTime.h"
 #include "platform/KeySynth.h"
 #include "tests/pages/PagesTestSupport.h"
+#include "tests/support/RecordingPrompter.h"
 
 namespace lq {
 namespace {
@@ -210,6 +211,25 @@ void PagesUiTest::editPageShowsStoresAndMarks() {
     page.OnShow();
     QVERIFY(pairs->isVisibleTo(sheet));
     QVERIFY(!board.ItemTypingEnabled);
+
+    // Changes that cannot be stored are told, with the engine's message, each time.
+    f.Exec("CREATE TRIGGER refuse_items BEFORE UPDATE ON items2 BEGIN SELECT RAISE(ABORT, 'no items'); END;");
+    f.Exec("CREATE TRIGGER refuse_words BEFORE UPDATE ON wrdstt BEGIN SELECT RAISE(ABORT, 'no words'); END;");
+    test::RecordingPrompter prompter;
+    Find<QPlainTextEdit>(sheet, "LearnTxt")->setPlainText(QStringLiteral("lost"));
+    QTest::mouseClick(Find<QAbstractButton>(sheet, "ReplBtnEd"), Qt::LeftButton);
+    QCOMPARE(QString::fromStdString(f.ItemText(id, "stract")), QStringLiteral("It'snew"));
+    QCOMPARE(prompter.messages.size(), size_t(1));
+    QVERIFY(prompter.messages[0].text.contains(QStringLiteral("no items")));
+    QVERIFY(prompter.messages[0].text.contains(QStringLiteral("sentence")));
+    page.OnShow();
+    const QRect first = list->visualItemRect(list->item(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    QCOMPARE(list->item(0)->text(), QStringLiteral("   \t5\t  \tcat"));
+    QCOMPARE(prompter.messages.size(), size_t(2));
+    QVERIFY(prompter.messages[1].text.contains(QStringLiteral("no words")));
+    QVERIFY(prompter.messages[1].text.contains(QStringLiteral("mark")));
 }
 
 void PagesUiTest::listPageDrawsTheQueue() {
@@ -463,10 +483,15 @@ void PagesUiTest::commentsWindow() {
     SendMouse(w.Editor()->viewport(), QEvent::MouseMove, {20, 20}, Qt::NoButton, Qt::NoButton);
     QVERIFY(f.state.ShortcutsSuspended);
 
-    // A failed save says so in the title.
+    // A failed save is told, with the engine's message, and says so in the title.
     f.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON items2 BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    test::RecordingPrompter prompter;
     w.BitBtn1Click();
     QCOMPARE(w.windowTitle(), QStringLiteral("Comments: (not saved)"));
+    QCOMPARE(prompter.messages.size(), size_t(1));
+    QVERIFY(prompter.messages[0].text.contains(QStringLiteral("comment")));
+    QVERIFY(prompter.messages[0].text.contains(QStringLiteral("refused")));
+    QCOMPARE(f.ItemText(id, "strtrn"), std::string("\xC4\xEE\xEC"));
     w.ShowComment("next");
     QCOMPARE(w.windowTitle(), QStringLiteral("Comments:"));
 }

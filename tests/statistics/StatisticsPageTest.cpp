@@ -18,6 +18,7 @@
 #include "main/ui/StatisticsPage.h"
 #include "main/ui/TProgressFrm.h"
 #include "tests/core/CoreTestDb.h"
+#include "tests/support/RecordingPrompter.h"
 
 namespace lq {
 namespace {
@@ -292,6 +293,35 @@ TEST_F(StatisticsPageTest, RebuildButtonShowsProgressAtAboutThirtyPaintingsASeco
               QString::fromLatin1(ProgressPercentText(kSentences - 1, kSentences).c_str()));
     EXPECT_EQ(w->findChild<QProgressBar*>("PB")->maximum(), kSentences);
     EXPECT_EQ(w->findChild<QProgressBar*>("PB")->value(), kSentences - 1);
+}
+
+// A word statistics table that refuses every change: the double click and the rebuild say so
+// with the engine's message, and the table stays as it was.
+TEST_F(StatisticsPageTest, FailedWritesAreToldAndChangeNothing) {
+    test::ItemSpec s;
+    s.stract = "Dogs like dogs.";
+    t.AddItem(s);
+    state.ItemCount = 1;
+    AddWord("apple", 5, 0, 1);
+    t.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON wrdstt BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    test::RecordingPrompter prompter;
+    Page().OnShow();
+    QTableView* grid = Page().WordsList();
+    const QPoint where = grid->visualRect(Page().Model()->index(0, 2)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, where);
+    EXPECT_EQ(IstateOf("apple"), 1);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.contains("mark")) << prompter.messages[0].text.toStdString();
+    EXPECT_TRUE(prompter.messages[0].text.contains("refused"));
+
+    Find<QToolButton>("SpeedButton1")->click();
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_TRUE(prompter.messages[1].text.contains("statistics")) << prompter.messages[1].text.toStdString();
+    EXPECT_TRUE(prompter.messages[1].text.contains("refused"));
+    EXPECT_EQ(state.WordStatCount, 1);
+    EXPECT_EQ(Column(2), (QStringList{"apple"}));
+    EXPECT_EQ(t.Count("SELECT count(*) FROM wrdstt WHERE icount=5;"), 1) << "the old counts are kept";
 }
 
 // ---- The Learn page's score labels ------------------------------------------------------------
