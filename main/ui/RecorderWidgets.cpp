@@ -112,23 +112,10 @@ void SplitterBar::mouseMoveEvent(QMouseEvent* event) {
 
 CanvasView::CanvasView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
-QImage& CanvasView::Canvas() {
-    const QSize want(std::max(canvas_.width(), width()), std::max(canvas_.height(), height()));
-    if (want != canvas_.size() && !want.isEmpty()) {
-        QImage grown(want, QImage::Format_RGB32);
-        grown.fill(palette().window().color());
-        if (!canvas_.isNull()) {
-            QPainter p(&grown);
-            p.drawImage(0, 0, canvas_);
-        }
-        canvas_ = grown;
-    }
-    return canvas_;
-}
-
 void CanvasView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawImage(0, 0, Canvas());
+    p.fillRect(rect(), palette().window());
+    if (picture_) p.drawImage(0, 0, *picture_);
 }
 
 }  // namespace lq

@@ -80,20 +80,18 @@ private:
     int lastY_ = 0;
 };
 
-// A picture that stays from one paint to the next: what is painted into Canvas() is kept until
-// it is painted over.
+// Shows a picture kept elsewhere (the analysis canvas, which stays from one analysis to the next).
 class CanvasView final : public QWidget {
     Q_OBJECT
 public:
     explicit CanvasView(QWidget* parent = nullptr);
-    // The canvas, at least the widget's size (grown without losing what it holds).
-    QImage& Canvas();
+    void SetPicture(const QImage* picture) { picture_ = picture; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
-    QImage canvas_;
+    const QImage* picture_ = nullptr;
 };
 
 }  // namespace lq

@@ -1,12 +1,15 @@
 #include "main/ui/TRecFrm.h"
 
+#include <QCoreApplication>
 #include <QPalette>
+#include <QPointer>
 #include <QShowEvent>
 #include <algorithm>
 
 #include "main/ui/RecorderWidgets.h"
 #include "main/ui/WidgetFonts.h"
 #include "platform/AudioCapture.h"
+#include "platform/Prompter.h"
 #include "platform/SoundPlayer.h"
 #include "recorder/DrawWave.h"
 #include "ui_RecFrm.h"
@@ -14,7 +17,8 @@
 namespace lq {
 
 TRecFrm::TRecFrm(const RecorderServices& services, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::RecFrm>()), debugMode_(services.debugMode) {
+    : QDialog(parent), ui_(std::make_unique<Ui::RecFrm>()), debugMode_(services.debugMode),
+      prompter_(services.prompter) {
     ui_->setupUi(this);
     setModal(true);
     SetFontPixels(this, 11, QStringLiteral("Tahoma"));
@@ -68,6 +72,8 @@ TRecFrm::TRecFrm(const RecorderServices& services, QWidget* parent)
 }
 
 TRecFrm::~TRecFrm() {
+    worker_.Cancel();
+    worker_.Wait();
     recTimer_.stop();
     model_->FinishRecording();
 }
@@ -86,10 +92,82 @@ void TRecFrm::SetupKnobs() {
 }
 
 void TRecFrm::SetupAnalysis() {
-    // The analysis needs its computation; until it is there its buttons do nothing.
-    for (QWidget* w : {static_cast<QWidget*>(ui_->SpeedButton5), static_cast<QWidget*>(ui_->SpeedButton6),
-                       static_cast<QWidget*>(ui_->SpeedButton7)})
-        w->setEnabled(false);
+    ui_->WvltView->SetPicture(&canvas_.Image());
+    connect(ui_->SpeedButton5, &QToolButton::clicked, this, [this] { SpeedButton5Click(AnalysisSource::Sentence); });
+    connect(ui_->SpeedButton6, &QToolButton::clicked, this, [this] { SpeedButton5Click(AnalysisSource::Record); });
+    connect(ui_->SpeedButton7, &QToolButton::clicked, this, [this] { SpeedButton7Click(); });
+}
+
+void TRecFrm::AnalysisButtonsEnabled(bool on) {
+    ui_->SpeedButton5->setEnabled(on);
+    ui_->SpeedButton6->setEnabled(on);
+    ui_->SpeedButton7->setEnabled(on);
+}
+
+void TRecFrm::SpeedButton5Click(AnalysisSource source) {
+    if (worker_.Busy()) return;
+    Prompter& prompter = prompter_ ? *prompter_ : AppPrompter();
+    const WaveletSettings settings =
+        ParseWaveletSettings(ui_->WaveNum->text().toStdString(), ui_->WLtR_ED->text().toStdString());
+    if (!settings.Ok) {
+        prompter.Show(QString::fromStdString(settings.Error), windowTitle(), MsgIcon::Error);
+        return;
+    }
+    // Each source bounded by its own header (rate, channels, sample count).
+    const bool record = source == AnalysisSource::Record;
+    const auto& r = model_->Record();
+    WaveletSignal signal = record ? WaveletSignalFromImage(r.data(), r.size())
+                                  : WaveletSignalFromImage(model_->Sentence(), model_->SentenceSize());
+    WaveletRequest request;
+    request.ViewCentre = model_->ViewCentre;
+    request.ViewWidth = model_->ViewWidth;
+    request.LevelCount = settings.LevelCount;
+    request.Ratio = settings.Ratio;
+    if (ClampWaveletLevelCount(request.LevelCount) <= 0) return;  // nothing to compute or paint
+    AnalysisButtonsEnabled(false);
+    ui_->PB->setValue(0);
+    QPointer<TRecFrm> self(this);
+    const bool started = worker_.Start(
+        std::move(signal), request,
+        [self](int, int column, int columns) {
+            QMetaObject::invokeMethod(self, [self, column, columns] {
+                if (!self) return;
+                self->ui_->PB->setMaximum(columns);
+                self->ui_->PB->setValue(column);
+            }, Qt::QueuedConnection);
+        },
+        [self](std::optional<std::vector<WaveletGrid>> grids) {
+            QMetaObject::invokeMethod(self, [self, g = std::move(grids)]() mutable {
+                if (self) self->AnalysisFinished(std::move(g));
+            }, Qt::QueuedConnection);
+        });
+    if (!started) AnalysisButtonsEnabled(true);
+}
+
+void TRecFrm::AnalysisFinished(std::optional<std::vector<WaveletGrid>> grids) {
+    AnalysisButtonsEnabled(true);
+    if (!grids) return;  // cancelled
+    grids_ = std::move(*grids);
+    PaintGrids();
+}
+
+void TRecFrm::WaitForAnalysis() {
+    worker_.Wait();
+    QCoreApplication::sendPostedEvents(this);
+}
+
+void TRecFrm::SpeedButton7Click() { PaintGrids(); }
+
+void TRecFrm::PaintGrids() {
+    const WaveletLogMin logMin = ParseWaveletLogMin(ui_->LogMinED->text().toStdString());
+    if (!logMin.Ok) {
+        (prompter_ ? *prompter_ : AppPrompter()).Show(QString::fromStdString(logMin.Error), windowTitle(), MsgIcon::Error);
+        return;
+    }
+    // The axis as it stands now: a grid painted after a zoom lies on the new axis.
+    canvas_.Resize(ui_->WvltView->width(), ui_->WvltView->height());
+    canvas_.Paint(grids_, model_->ViewCentre, model_->ViewWidth, static_cast<float>(logMin.LogMin));
+    ui_->WvltView->update();
 }
 
 void TRecFrm::SetSentence(const uint8_t* image, size_t size, float durationMs) {
@@ -110,7 +188,6 @@ void TRecFrm::showEvent(QShowEvent* event) {
 
 void TRecFrm::FormShow() {
     recTimer_.stop();
-    closing_ = false;
     model_->Show(sentence_, sentenceSize_, durationMs_);
     ShowLabel();
     ShowRecordButton();
@@ -155,6 +232,8 @@ void TRecFrm::FormResize() {
     ui_->Splitter1->setGeometry(0, h - panel5 - splitter, w, splitter);
     ui_->Panel5->setGeometry(0, h - panel5, w, panel5);
     ui_->WvltView->setGeometry(0, 0, w, panel5);
+    canvas_.Resize(w, panel5);
+    ui_->WvltView->SetPicture(&canvas_.Image());
 }
 
 void TRecFrm::ShowLabel() {

@@ -10,6 +10,8 @@
 
 #include "main/Settings.h"
 #include "recorder/RecorderModel.h"
+#include "recorder/Wavelet.h"
+#include "recorder/WaveletPainter.h"
 
 namespace Ui {
 class RecFrm;
@@ -18,6 +20,7 @@ class RecFrm;
 namespace lq {
 
 class IniFile;
+class Prompter;
 class SoundPlayer;
 class AudioCapture;
 
@@ -27,6 +30,7 @@ struct RecorderServices {
     SoundPlayer* player = nullptr;     // none: the process-wide player
     AudioCapture* capture = nullptr;   // none: the window's own SDL capture
     rec::RecorderClock* clock = nullptr;  // none: a steady clock
+    Prompter* prompter = nullptr;      // the analysis's conversion errors; none: the process-wide one
 };
 
 class TRecFrm : public QDialog {
@@ -53,6 +57,16 @@ public:
     void SpeedButton4Click();  // stop playing
     void RecTimerTimer();
     void RedrawWaveViews();
+    // The analysis: "Or" (the sentence's sound) and "Rc" (the recording) compute the levels on a
+    // worker thread, "Sh" paints the grids again as they stand.
+    enum class AnalysisSource { Sentence, Record };
+    void SpeedButton5Click(AnalysisSource source);
+    void SpeedButton7Click();
+    bool AnalysisRunning() const { return worker_.Busy(); }
+    // Waits for a running analysis and handles its result (for the tests).
+    void WaitForAnalysis();
+    const std::vector<WaveletGrid>& Grids() const { return grids_; }
+    const QImage& AnalysisPicture() const { return canvas_.Image(); }
 
 public slots:
     void done(int result) override;
@@ -71,6 +85,9 @@ private:
     void DrawOrigView(QImage& img, bool record);
     void SetupKnobs();
     void SetupAnalysis();
+    void AnalysisButtonsEnabled(bool on);
+    void AnalysisFinished(std::optional<std::vector<WaveletGrid>> grids);
+    void PaintGrids();
 
     std::unique_ptr<Ui::RecFrm> ui_;
     std::unique_ptr<AudioCapture> ownCapture_;
@@ -86,7 +103,10 @@ private:
     const float zoomStep_ = 1.03f;
     const float amplitudeStep_ = 1.03f;
     int panel5Height_ = 179;
-    bool closing_ = false;
+    Prompter* prompter_ = nullptr;
+    std::vector<WaveletGrid> grids_ = std::vector<WaveletGrid>(1);  // as they stand ("Sh")
+    WaveletCanvas canvas_;
+    WaveletWorker worker_;  // last: it stops before the members its results reach
 };
 
 }  // namespace lq

@@ -23,6 +23,7 @@
 #include "platform/SoundPlayerFake.h"
 #include "tests/learn/LearnTestSupport.h"
 #include "tests/recorder/RecorderTestSupport.h"
+#include "tests/support/RecordingPrompter.h"
 #include "tests/support/TempDir.h"
 #include "ui_RecFrm.h"
 #include "ui_TabSheet1.h"
@@ -69,6 +70,7 @@ private slots:
     void playsSegmentsAndStops();
     void closingDuringARecordingEndsIt();
     void knobsZoomAndPanTheViews();
+    void analysisRunsOffTheInterfaceThread();
     void geometryComesFromTheSettings();
     void learnPageOpensItAndTheSettingsHoldAllKeys();
 };
@@ -96,8 +98,6 @@ void RecorderWindowTest::layoutFollowsDebugMode() {
         QCOMPARE(r.F().OrigView->Picture().size(), r.F().OrigView->size());
         QCOMPARE(r.F().RcrdView->Picture().size().isEmpty() || r.F().RcrdView->Picture().size() == r.F().RcrdView->size(), true);
         QVERIFY(CountColour(r.F().OrigView->Picture(), QColor(0, 0x60, 0x40).rgb()) > 100);
-        // The analysis buttons are off while there is no analysis to run.
-        QVERIFY(!r.F().SpeedButton5->isEnabled());
         r.window->done(QDialog::Rejected);
     }
 }
@@ -199,6 +199,43 @@ void RecorderWindowTest::knobsZoomAndPanTheViews() {
     test::SendMove(zoom, QPoint(2000, 5), Qt::LeftButton);
     QTest::mouseRelease(zoom, Qt::LeftButton, {}, QPoint(2000, 5));
     QCOMPARE(m.ViewWidth, 1e3f);
+}
+
+void RecorderWindowTest::analysisRunsOffTheInterfaceThread() {
+    test::RecordingPrompter prompter;
+    Recorder r(true);
+    r.window->resize(700, 500);
+    r.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(r.window.get()));
+    const QImage before = r.window->AnalysisPicture().copy();
+    // R out of range: the conversion error, nothing computed.
+    r.F().WLtR_ED->setText("0");
+    r.F().SpeedButton5->click();
+    QCOMPARE(prompter.messages.size(), size_t{1});
+    QVERIFY(!r.window->AnalysisRunning());
+    r.F().WLtR_ED->setText("5");
+    r.F().WaveNum->setText("2");
+    r.F().SpeedButton5->click();
+    // The buttons stay off until the result is back.
+    QVERIFY(!r.F().SpeedButton5->isEnabled());
+    QVERIFY(!r.F().SpeedButton6->isEnabled());
+    QVERIFY(!r.F().SpeedButton7->isEnabled());
+    r.window->WaitForAnalysis();
+    QVERIFY(r.F().SpeedButton5->isEnabled());
+    QCOMPARE(r.window->Grids().size(), size_t{2});
+    QCOMPARE(r.F().PB->maximum(), 50);  // the last level's columns
+    QVERIFY(r.window->AnalysisPicture() != before);
+    // "Rc" on the silent recording, then "Sh" with a bad colour floor: the message only.
+    r.F().SpeedButton6->click();
+    r.window->WaitForAnalysis();
+    QCOMPARE(r.window->Grids()[0].Max, 0.0f);
+    r.F().LogMinED->setText("x");
+    r.F().SpeedButton7->click();
+    QCOMPARE(prompter.messages.size(), size_t{2});
+    // Closing while an analysis runs: the window goes without waiting for a result.
+    r.F().LogMinED->setText("-5");
+    r.F().SpeedButton5->click();
+    r.window.reset();
 }
 
 void RecorderWindowTest::geometryComesFromTheSettings() {
