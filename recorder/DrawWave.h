@@ -19,7 +19,7 @@ struct TimeAxis {
     float viewWidth = 0.0f;   // µs
 };
 
-// Fills `target` white and draws `image` (`size` bytes) in `colour`, then the markers that lie
+// Fills `target` (made RGB32 when it has another format) white and draws `image` (`size` bytes) in `colour`, then the markers that lie
 // strictly inside the view. A sample value v is at y = trunc(mid - v * mid / 16484) and a time t
 // at x = trunc((t - viewStart) * W / viewWidth); a column holding several samples is drawn as a
 // stroke from their maximum to their minimum.

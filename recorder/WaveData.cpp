@@ -17,12 +17,6 @@ void Put32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-int16_t WaveData::Sample(int64_t i) const {
-    int16_t v = 0;
-    std::memcpy(&v, samples + static_cast<size_t>(i) * static_cast<size_t>(channels) * 2, 2);
-    return v;
-}
-
 void SetWaveLengths(uint8_t* image, uint32_t dataBytes) {
     Put32(image + 40, dataBytes);
     Put32(image + 4, dataBytes + static_cast<uint32_t>(kWaveHeaderBytes) - 8);

@@ -4,6 +4,7 @@
 // play of two markers sends to the player.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace lq::rec {
@@ -19,7 +20,11 @@ struct WaveData {
 
     bool HasSound() const { return channels > 0 && rate > 0; }
     // Channel 0 of frame i (no bounds check).
-    int16_t Sample(int64_t i) const;
+    int16_t Sample(int64_t i) const {
+        int16_t v = 0;
+        std::memcpy(&v, samples + static_cast<size_t>(i) * static_cast<size_t>(channels) * 2, 2);
+        return v;
+    }
 };
 
 // The header's fields of `image` (`size` bytes in all). A header without channels or rate
