@@ -23,37 +23,30 @@ double SteadyRecorderClock::Seconds() { return PerformanceSeconds(); }
 
 std::string WaveInErrorText(CaptureStep step, CaptureResult result) {
     if (result == CaptureResult::Ok) return {};
-    const char* name = "????";
-    switch (step) {
-    case CaptureStep::Open:
-        switch (result) {
-        case CaptureResult::Allocated: name = "MMSYSERR_ALLOCATED"; break;
-        case CaptureResult::BadDeviceId: name = "MMSYSERR_BADDEVICEID"; break;
-        case CaptureResult::NoDriver: name = "MMSYSERR_NODRIVER"; break;
-        case CaptureResult::NoMem: name = "MMSYSERR_NOMEM"; break;
-        case CaptureResult::BadFormat: name = "WAVERR_BADFORMAT"; break;
-        default: break;
-        }
-        return std::string("Open ") + name;
-    case CaptureStep::Start:
-        switch (result) {
-        case CaptureResult::InvalHandle: name = "MMSYSERR_INVALHANDLE"; break;
-        case CaptureResult::NoDriver: name = "MMSYSERR_NODRIVER"; break;
-        case CaptureResult::NoMem: name = "MMSYSERR_NOMEM"; break;
-        default: break;
-        }
-        return std::string("Start ") + name;
-    case CaptureStep::Close:
-        switch (result) {
-        case CaptureResult::InvalHandle: name = "MMSYSERR_INVALHANDLE"; break;
-        case CaptureResult::NoDriver: name = "MMSYSERR_NODRIVER"; break;
-        case CaptureResult::NoMem: name = "MMSYSERR_NOMEM"; break;
-        case CaptureResult::StillPlaying: name = "WAVERR_STILLPLAYING"; break;
-        default: break;
-        }
-        return std::string("Close ") + name;
-    }
-    return {};
+    // The codes each step names; any other code of that step is "????".
+    struct Named {
+        CaptureStep step;
+        CaptureResult result;
+        const char* name;
+    };
+    static const Named kNames[] = {
+        {CaptureStep::Open, CaptureResult::Allocated, "MMSYSERR_ALLOCATED"},
+        {CaptureStep::Open, CaptureResult::BadDeviceId, "MMSYSERR_BADDEVICEID"},
+        {CaptureStep::Open, CaptureResult::NoDriver, "MMSYSERR_NODRIVER"},
+        {CaptureStep::Open, CaptureResult::NoMem, "MMSYSERR_NOMEM"},
+        {CaptureStep::Open, CaptureResult::BadFormat, "WAVERR_BADFORMAT"},
+        {CaptureStep::Start, CaptureResult::InvalHandle, "MMSYSERR_INVALHANDLE"},
+        {CaptureStep::Start, CaptureResult::NoDriver, "MMSYSERR_NODRIVER"},
+        {CaptureStep::Start, CaptureResult::NoMem, "MMSYSERR_NOMEM"},
+        {CaptureStep::Close, CaptureResult::InvalHandle, "MMSYSERR_INVALHANDLE"},
+        {CaptureStep::Close, CaptureResult::NoDriver, "MMSYSERR_NODRIVER"},
+        {CaptureStep::Close, CaptureResult::NoMem, "MMSYSERR_NOMEM"},
+        {CaptureStep::Close, CaptureResult::StillPlaying, "WAVERR_STILLPLAYING"},
+    };
+    const char* prefix = step == CaptureStep::Open ? "Open " : step == CaptureStep::Start ? "Start " : "Close ";
+    for (const Named& n : kNames)
+        if (n.step == step && n.result == result) return std::string(prefix) + n.name;
+    return std::string(prefix) + "????";
 }
 
 int64_t RecordSampleCount(float durationMs) {

@@ -409,3 +409,45 @@ TEST_F(RecorderFixture, ShowingAgainEndsARecordingFirst) {
 
 }  // namespace
 }  // namespace lq
+
+namespace lq {
+namespace {
+
+TEST(SdlCaptureErrors, OpenFailuresMapToTheLabelsCodes) {
+    struct Case {
+        const char* sdlError;
+        const char* label;
+    };
+    const Case cases[] = {
+        {"Device or resource busy", "Open MMSYSERR_ALLOCATED"},
+        {"Too many open audio devices", "Open MMSYSERR_ALLOCATED"},
+        {"Unsupported audio format", "Open WAVERR_BADFORMAT"},
+        {"No such device", "Open MMSYSERR_NODRIVER"},
+        {"Out of memory", "Open MMSYSERR_NOMEM"},
+        {"Connection refused", "Open ????"},
+        {"", "Open ????"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sdlError);
+        EXPECT_EQ(rec::WaveInErrorText(rec::CaptureStep::Open, CaptureOpenResultFromSdlError(c.sdlError)), c.label);
+    }
+}
+
+TEST(SdlCapture, WithoutADeviceNothingIsOpenAndCloseSaysSo) {
+    SdlAudioCapture capture;  // SDL_AUDIODRIVER=dummy in the tests: no capture device
+    EXPECT_EQ(capture.Start(), CaptureResult::InvalHandle);
+    EXPECT_EQ(capture.Close(), CaptureResult::InvalHandle);
+    uint8_t buffer[16];
+    EXPECT_EQ(capture.Read(buffer, sizeof buffer), 0u);
+    const CaptureResult opened = capture.Open(11025);
+    if (opened == CaptureResult::Ok) {
+        EXPECT_TRUE(capture.IsOpen());
+        EXPECT_EQ(capture.Start(), CaptureResult::Ok);
+        capture.Stop();
+        EXPECT_EQ(capture.Close(), CaptureResult::Ok);
+    }
+    EXPECT_FALSE(capture.IsOpen());
+}
+
+}  // namespace
+}  // namespace lq
