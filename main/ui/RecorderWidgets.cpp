@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "platform/CNumbers.h"
+
 namespace lq {
 
 WaveView::WaveView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
@@ -31,7 +33,7 @@ void WaveView::paintEvent(QPaintEvent*) {
 }
 
 void WaveView::mouseReleaseEvent(QMouseEvent* event) {
-    emit Released(event->button(), static_cast<int>(event->position().x()));
+    emit Released(event->button(), TruncToInt(event->position().x()));
 }
 
 KnobImage::KnobImage(QWidget* parent) : QWidget(parent) {}
@@ -100,11 +102,11 @@ void SplitterBar::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), palette().window());
 }
 
-void SplitterBar::mousePressEvent(QMouseEvent* event) { lastY_ = static_cast<int>(event->globalPosition().y()); }
+void SplitterBar::mousePressEvent(QMouseEvent* event) { lastY_ = TruncToInt(event->globalPosition().y()); }
 
 void SplitterBar::mouseMoveEvent(QMouseEvent* event) {
     if (!(event->buttons() & Qt::LeftButton)) return;
-    const int y = static_cast<int>(event->globalPosition().y());
+    const int y = TruncToInt(event->globalPosition().y());
     const int dy = y - lastY_;
     lastY_ = y;
     if (dy != 0) emit Dragged(dy);

@@ -230,6 +230,9 @@ TTessarinMF::TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowSe
     connect(&timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
     timer1_.start();
     SetMainWindowCloser([this] { close(); });
+    // The recorder is created with the windows of the start-up (it reads its geometry keys now,
+    // and writes them at the shut-down) and shown modally from the Learn page.
+    if (ctx_.db->IsOpen()) Recorder();
 }
 
 TTessarinMF::~TTessarinMF() {

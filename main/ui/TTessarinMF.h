@@ -86,7 +86,7 @@ public:
     LearnPageHooks& LearnHooks();
     // Further geometry keys for the settings file.
     std::function<void(WindowsToSave&)> CollectGeometry;
-    // The recorder window (created on first use, then kept for the run) and its opening from the
+    // The recorder window (created at the start-up, kept for the run) and its opening from the
     // Learn page: playing stops, the sound loop goes off, the window shows modally on the current
     // sentence's sound.
     TRecFrm& Recorder();
