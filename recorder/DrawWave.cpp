@@ -124,7 +124,8 @@ void DrawWave(QImage& target, const uint8_t* image, size_t size, const QColor& c
         int64_t first = std::clamp<int64_t>(TruncToInt64(viewStart / us), 0, w.frames);
         while (first > 0 && timeOf(first - 1) > viewStart) --first;
         while (first < w.frames && timeOf(first) <= viewStart) ++first;
-        int64_t last = std::clamp<int64_t>(TruncToInt64(viewEnd / us) + 1, first, w.frames);
+        int64_t last = std::clamp<int64_t>(TruncToInt64(viewEnd / us), first, w.frames);
+        if (last < w.frames) ++last;
         while (last > first && !visible(last - 1)) --last;
         while (last < w.frames && visible(last)) ++last;
 
@@ -140,7 +141,7 @@ void DrawWave(QImage& target, const uint8_t* image, size_t size, const QColor& c
         int64_t i = first;
         while (i < last) {
             const int x = xOf(timeOf(i));
-            int64_t end = std::clamp<int64_t>(TruncToInt64(((x + 1) * usPerPixel + viewStart) / us), i + 1, last);
+            int64_t end = std::clamp<int64_t>(TruncToInt64(((x + 1.0) * usPerPixel + viewStart) / us), i + 1, last);
             while (end > i + 1 && xOf(timeOf(end - 1)) != x) --end;
             while (end < last && xOf(timeOf(end)) == x) ++end;
             const int s = w.Sample(i);
