@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,13 +50,29 @@ std::string FindProgram(const char* name) {
 // A child process ended by its pid (terminated, then killed when it does not go).
 class Child {
 public:
+    // The child's output goes to /dev/null (a test runner waits for its pipes to close), and the
+    // child is ended with the test even when the test itself is killed.
     bool Spawn(std::vector<std::string> args, std::vector<std::string> env) {
         std::vector<char*> argv, envp;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         for (auto& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);
-        if (posix_spawn(&pid_, args[0].c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) pid_ = 0;
+        const pid_t parent = getpid();
+        pid_ = fork();
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(127);
+            const int null = open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                dup2(null, 0);
+                dup2(null, 1);
+                dup2(null, 2);
+            }
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+        if (pid_ < 0) pid_ = 0;
         return pid_ > 0;
     }
     bool Exited() {
