@@ -67,6 +67,7 @@ class RecorderWindowTest : public QObject {
 private slots:
     void layoutFollowsDebugMode();
     void recordsWithTheScriptedCapture();
+    void waveInFailuresShowInTheLabel();
     void playsSegmentsAndStops();
     void closingDuringARecordingEndsIt();
     void knobsZoomAndPanTheViews();
@@ -132,6 +133,38 @@ void RecorderWindowTest::recordsWithTheScriptedCapture() {
     QCOMPARE(test::SampleAt(r.window->Model().Record(), 1102), int16_t(10000));
     // The recording's view shows the take in blue.
     QVERIFY(CountColour(r.F().RcrdView->Picture(), qRgb(0, 0, 255)) > 50);
+}
+
+void RecorderWindowTest::waveInFailuresShowInTheLabel() {
+    const QColor red(255, 0, 0);
+    {
+        Recorder r(false);
+        r.capture.openResult = CaptureResult::NoDriver;
+        r.window->show();
+        r.F().SpeedButton1->click();
+        QCOMPARE(r.F().Label1->text(), QString("Open MMSYSERR_NODRIVER"));
+        QCOMPARE(r.F().Label1->palette().color(QPalette::WindowText), red);
+        QVERIFY(!r.window->RecTimer().isActive());
+        QVERIFY(r.F().SpeedButton1->isEnabled());
+    }
+    {
+        Recorder r(false);
+        r.capture.startResult = CaptureResult::NoMem;
+        r.window->show();
+        r.F().SpeedButton1->click();
+        QCOMPARE(r.F().Label1->text(), QString("Start MMSYSERR_NOMEM"));
+        QVERIFY(r.window->RecTimer().isActive());
+        QVERIFY(!r.F().SpeedButton1->isEnabled());  // no second open over the pending device
+        for (int i = 0; i < 40 && r.window->RecTimer().isActive(); ++i) {
+            r.clock.AdvanceMs(120);
+            r.window->RecTimerTimer();
+        }
+        QVERIFY(!r.window->RecTimer().isActive());
+        QVERIFY(!r.capture.IsOpen());
+        QVERIFY(r.F().SpeedButton1->isEnabled());
+        QCOMPARE(r.F().Label1->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        QCOMPARE(r.capture.opens, 1);
+    }
 }
 
 void RecorderWindowTest::playsSegmentsAndStops() {
