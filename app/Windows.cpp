@@ -20,8 +20,9 @@ int RunWindows(QApplication& app, const ProgramEnv& envIn, const ProgramOptions&
     TTessarinMF mainWindow(ctx, options.dbFile);
     // No connection at all: the start-up has said so; running on nothing would lose every answer.
     if (!mainWindow.Context().db->IsOpen()) return 1;
-    // The other windows in their order (the recorder comes with its own work): pictures, module
-    // chooser, comments, progress. They read their geometry from the loaded settings.
+    // The other windows in their order: pictures, module chooser, comments, progress (the main
+    // window creates the recorder with its own start-up). They read their geometry from the
+    // loaded settings.
     auto* imagesFrm = new TImagesFrm(mainWindow.Context(), &mainWindow);
     auto* chooseModuleFrm = new TChooseModuleFrm(mainWindow.Context(), &mainWindow);
     mainWindow.AttachModuleChooser(*chooseModuleFrm);

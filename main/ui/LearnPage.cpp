@@ -94,9 +94,6 @@ LearnPage::LearnPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board)
     connect(ui_->SpeedButton3, &QToolButton::clicked, this, [this] {
         if (hooks_.OpenRecorder) hooks_.OpenRecorder();
     });
-    // The recorder is not part of this version: its button stays off and says so.
-    ui_->SpeedButton3->setEnabled(false);
-    ui_->SpeedButton3->setToolTip(QStringLiteral("My voice record (the voice recorder is not part of this version)"));
     connect(ui_->ComboBox1, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (ctx_.settings) ctx_.settings->PlayDelay = PlayDelayForIndex(index);
     });

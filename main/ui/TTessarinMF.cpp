@@ -38,6 +38,7 @@
 #include "main/ui/StatisticsPage.h"
 #include "main/ui/TComentFrm.h"
 #include "main/ui/TImagesFrm.h"
+#include "main/ui/TRecFrm.h"
 #include "main/ui/TWlcmScrnFrm.h"
 #include "platform/DateTime.h"
 #include "platform/IniFile.h"
@@ -148,10 +149,11 @@ void TTessarinMF::ConnectOtherParts() {
     };
     hooks.CtrlBlocked = [this] { return parts_->dictionary->Guard().BlocksCtrl(TickCountMs()); };
     hooks.CtrlReleased = [this] { parts_->dictionary->Guard().NoteCtrlReleased(); };
+    hooks.OpenRecorder = [this] { OpenRecorder(); };
 
     // Still for the entry: the pictures and comments windows (AttachPicturesWindow,
-    // AttachCommentsWindow), the recorder (LearnHooks().OpenRecorder, CollectGeometry) and the
-    // module chooser (AttachModuleChooser).
+    // AttachCommentsWindow), the module chooser (AttachModuleChooser) and the module list's
+    // actions on the Setting page.
 }
 
 void TTessarinMF::AttachModuleChooser(TChooseModuleFrm& window) { parts_->modules->SetChooserWindow(&window); }
@@ -237,6 +239,9 @@ TTessarinMF::TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowSe
     connect(&timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
     timer1_.start();
     SetMainWindowCloser([this] { close(); });
+    // The recorder is created with the windows of the start-up (it reads its geometry keys now,
+    // and writes them at the shut-down) and shown modally from the Learn page.
+    if (ctx_.db->IsOpen()) Recorder();
 }
 
 TTessarinMF::~TTessarinMF() {
@@ -247,6 +252,29 @@ TTessarinMF::~TTessarinMF() {
 }
 
 LearnPageHooks& TTessarinMF::LearnHooks() { return learnPage_->Hooks(); }
+
+TRecFrm& TTessarinMF::Recorder() {
+    if (!recorder_) {
+        RecorderServices rs;
+        rs.ini = ctx_.ini;
+        rs.debugMode = ctx_.env && ctx_.env->DebugMode;
+        rs.player = player_;
+        rs.capture = services_.capture;
+        recorder_ = std::make_unique<TRecFrm>(rs, this);
+    }
+    return *recorder_;
+}
+
+void TTessarinMF::OpenRecorder() {
+    StopSound();
+    learnPage_->SetSoundOn(false);
+    TRecFrm& recorder = Recorder();
+    if (sound_)
+        recorder.SetSentence(sound_->CurrentSoundBuffer().Data(), SoundBuffer::Capacity(), sound_->CurrentSoundDuration());
+    else
+        recorder.SetSentence(nullptr, 0, 0.0f);
+    recorder.exec();
+}
 
 void TTessarinMF::StatusLine(const char* line, bool paint) {
     if (!welcome_) return;
@@ -346,6 +374,10 @@ void TTessarinMF::FormClose() {
     windows.MainTop = y();
     if (picturesWindow_) windows.Pictures = picturesWindow_->Geometry();
     if (commentsWindow_) windows.Comments = commentsWindow_->Geometry();
+    if (recorder_) {
+        recorder_->done(QDialog::Rejected);  // a recording under way ends first
+        windows.Recorder = recorder_->GeometryToSave();
+    }
     if (CollectGeometry) CollectGeometry(windows);
     WriteCommonSettings(*ctx_.ini, *ctx_.settings, windows);
     if (!ctx_.ini->Save()) qWarning("Cannot write the settings file %s", ctx_.ini->Path().c_str());

@@ -30,9 +30,11 @@ class LearnPage;
 class LearningStep;
 class Page;
 class SoundPlayer;
+class AudioCapture;
 class TChooseModuleFrm;
 class TComentFrm;
 class TImagesFrm;
+class TRecFrm;
 class TLoadSound;
 class TWlcmScrnFrm;
 struct LearnPageHooks;
@@ -50,6 +52,8 @@ struct MainWindowServices {
     int startupPauseMs = 100;
     // Whether the start-up shows the welcome window.
     bool welcomeWindow = true;
+    // Records the learner's voice in the recorder; when empty, the recorder's SDL capture.
+    AudioCapture* capture = nullptr;
 };
 
 class TTessarinMF : public QMainWindow {
@@ -83,8 +87,14 @@ public:
     void AttachModuleChooser(TChooseModuleFrm& window);
     // The Learn page's remaining hooks (the recorder's button).
     LearnPageHooks& LearnHooks();
-    // Further geometry keys for the settings file (the recorder's).
+    // Further geometry keys for the settings file.
     std::function<void(WindowsToSave&)> CollectGeometry;
+    // The recorder window (created at the start-up, kept for the run) and its opening from the
+    // Learn page: playing stops, the sound loop goes off, the window shows modally on the current
+    // sentence's sound.
+    TRecFrm& Recorder();
+    bool HasRecorder() const { return recorder_ != nullptr; }
+    void OpenRecorder();
 
     // The learning step (NextBtnClick).
     void NextBtnClick();
@@ -145,6 +155,7 @@ private:
     bool closed_ = false;
     TImagesFrm* picturesWindow_ = nullptr;
     TComentFrm* commentsWindow_ = nullptr;
+    std::unique_ptr<TRecFrm> recorder_;  // last: it goes before the services it uses
 };
 
 }  // namespace lq
