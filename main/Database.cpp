@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "main/AppState.h"
+#include "main/ScoreTotals.h"
 #include "platform/CNumbers.h"
 #include "platform/Prompter.h"
 
@@ -120,6 +121,12 @@ const char* const kSchema[] = {
     "CREATE INDEX twordd on wrdstt (twordd);",
 };
 
+const char* const kSpeedIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS isound_igansw on items2 (isound, igansw);",
+    "CREATE INDEX IF NOT EXISTS igansw_iplace on items2 (igansw, iplace);",
+    "CREATE INDEX IF NOT EXISTS dtansn_queue on items2 (dtansn, isound, iplace);",
+};
+
 // "CREATE TABLE x" -> "CREATE TABLE IF NOT EXISTS x" (likewise for indexes).
 std::string IfNotExists(std::string_view statement) {
     for (std::string_view head : {std::string_view("CREATE TABLE "), std::string_view("CREATE INDEX ")}) {
@@ -162,6 +169,11 @@ const char* const* SchemaStatements(int* count) {
     return kSchema;
 }
 
+const char* const* SpeedIndexStatements(int* count) {
+    if (count) *count = static_cast<int>(std::size(kSpeedIndexes));
+    return kSpeedIndexes;
+}
+
 Database::~Database() { Close(); }
 
 bool Database::Open(const std::string& path, std::string* error) {
@@ -192,6 +204,8 @@ bool Database::Open(const std::string& path, std::string* error) {
         path_.clear();
         return fail(schema.message);
     }
+    EnsureSpeedIndexes();
+    totals_ = std::make_unique<ScoreTotals>(db_);
     return true;
 }
 
@@ -203,6 +217,7 @@ void Database::FinalizeCached() {
 
 void Database::Close() {
     FinalizeCached();
+    totals_.reset();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -230,6 +245,8 @@ SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) cons
     if (r.code != SQLITE_OK) {
         r.message = msg ? msg : sqlite3_errstr(r.code);
         qWarning("SQL error: %s", r.message.c_str());
+        // A failed statement's own changes are undone without any hook telling the totals.
+        if (totals_) totals_->Invalidate();
     }
     sqlite3_free(msg);
     return r;
@@ -245,7 +262,8 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
 
 SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> args, const RowCallback& onRow) const {
     SqlResult r;
-    auto fail = [&r](int code, const char* message) {
+    auto fail = [this, &r](int code, const char* message) {
+        if (totals_) totals_->Invalidate();  // see Query
         r.code = code;
         r.message = message ? message : sqlite3_errstr(code);
         qWarning("SQL error: %s", r.message.c_str());
@@ -294,6 +312,14 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
     return r;
+}
+
+void Database::EnsureSpeedIndexes() const {
+    // Best effort: a read-only or foreign file works as before, only slower.
+    std::string script = "BEGIN;";
+    for (const char* statement : kSpeedIndexes) script += statement;
+    script += "COMMIT;";
+    if (!Exec(script).ok() && !sqlite3_get_autocommit(db_)) Exec("ROLLBACK;");
 }
 
 long long Database::LastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }

@@ -9,10 +9,13 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "main/ScoreTotals.h"
 
 namespace lq {
 
@@ -102,6 +105,11 @@ public:
 
     // The eleven schema statements as "CREATE ... IF NOT EXISTS", in one transaction.
     SqlResult EnsureSchema() const;
+    // The indexes of SpeedIndexStatements, when the file can take them (on opening).
+    void EnsureSpeedIndexes() const;
+
+    // The in-memory totals of items2 on this connection; null while no connection is open.
+    ScoreTotals* Totals() const { return totals_.get(); }
 
 private:
     void FinalizeCached();
@@ -110,10 +118,16 @@ private:
     std::string path_;
     mutable std::recursive_mutex cacheMutex_;  // held while a cached statement runs
     mutable std::unordered_map<std::string, sqlite3_stmt*> cache_;
+    std::unique_ptr<ScoreTotals> totals_;
 };
 
 // The schema statements exactly as the database stores them in sqlite_master.
 const char* const* SchemaStatements(int* count);
+
+// Indexes added to every file on opening so that the learning step's reference queries are
+// seeks. SQLite keeps them up to date for any program that writes the file, also one that does
+// not know them; they change no statement's result.
+const char* const* SpeedIndexStatements(int* count);
 
 struct LearnState;
 

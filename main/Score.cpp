@@ -1,29 +1,51 @@
 #include "main/Score.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "main/AppState.h"
 #include "main/Database.h"
+#include "main/ScoreTotals.h"
 #include "platform/CNumbers.h"
 
 namespace lq {
 
+namespace {
+
+int SaturatedInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
+
+}  // namespace
+
 float ComputeScore(const Database& db, CurrentRow& row, int itemCount, int inputAfter) {
     if (itemCount <= 0 || inputAfter <= 0) return 0.0f;
+    // The totals answer the counts and the sum exactly as the statements below would, and leave
+    // the row store as they would.
+    ItemTotals totals;
+    const bool cached = db.Totals() && db.Totals()->Read(totals);
     float acc = 0.0f;
     for (int i = 0; i <= inputAfter; ++i) {
         row.CountResult = 0;  // a failed count must not add the previous one
-        db.QueryCached(i < inputAfter ? "SELECT count(*) FROM items2 WHERE igansw=?;"
-                                      : "SELECT count(*) FROM items2 WHERE igansw>=?;",
-                       {i}, row);
+        if (cached)
+            row.CountResult = SaturatedInt(i < inputAfter ? totals.CountOf(i) : totals.CountAtLeast(i));
+        else
+            db.QueryCached(i < inputAfter ? "SELECT count(*) FROM items2 WHERE igansw=?;"
+                                          : "SELECT count(*) FROM items2 WHERE igansw>=?;",
+                           {i}, row);
         acc += static_cast<float>(static_cast<int64_t>(row.CountResult) * i);
     }
     const float divisor = static_cast<float>(static_cast<int64_t>(itemCount) * inputAfter);
     const float a = 100.0f * acc / divisor * (1.0f / 3.0f);
 
     row.IntAggregate = 0;
-    db.QueryCached("SELECT sum(irng_2) FROM items2;", {}, row);
+    if (cached) {
+        // sum() of no value is NULL, which leaves the field as preset.
+        if (totals.irng2Values > 0) row.IntAggregate = SaturatedInt(totals.irng2Sum);
+    } else {
+        db.QueryCached("SELECT sum(irng_2) FROM items2;", {}, row);
+    }
     const float typed = static_cast<float>(row.IntAggregate) * (1.0f / 9.0f);
     const float b = typed / static_cast<float>(itemCount) * (1.0f / 3.0f);
 
@@ -36,14 +58,50 @@ float AnswerWindowWeight(int d) {
     return static_cast<float>(x * x * std::exp(-x / 6.0));
 }
 
+namespace {
+
+// The 40 window counts from one range query over the span of all windows: the rows come back as
+// date texts, and a window counts those after its start and up to its end, compared as SQLite
+// compares texts (bytes, then length). Only text values satisfy the range, as in the window
+// statements. False when the query fails.
+bool WindowCounts(const Database& db, const std::string (&lo)[40], const std::string (&hi)[40], int (&counts)[40]) {
+    const std::string first = *std::min_element(std::begin(lo), std::end(lo));
+    const std::string last = *std::max_element(std::begin(hi), std::end(hi));
+    std::vector<std::string> dates;
+    const SqlResult r = db.QueryCached("SELECT dtdate FROM answcn WHERE dtdate>? AND dtdate<=?;", {first, last},
+                                       [&dates](int n, char** values, char**) {
+                                           if (n > 0 && values[0]) dates.emplace_back(values[0]);
+                                       });
+    if (!r.ok()) return false;
+    std::sort(dates.begin(), dates.end());
+    for (int d = 0; d < 40; ++d) {
+        const auto end = std::upper_bound(dates.begin(), dates.end(), hi[d]);
+        const auto begin = std::upper_bound(dates.begin(), dates.end(), lo[d]);
+        counts[d] = end > begin ? static_cast<int>(end - begin) : 0;
+    }
+    return true;
+}
+
+}  // namespace
+
 float AnswersPerDay(const Database& db, CurrentRow& row, DateTime stepTime) {
+    std::string lo[40];
+    std::string hi[40];
+    for (int d = 0; d < 40; ++d) {
+        const DateTime end = stepTime - d;
+        hi[d] = DateText(end);
+        lo[d] = DateText(end - 7.0);
+    }
+    int counts[40];
+    const bool ranged = WindowCounts(db, lo, hi, counts);
     float num = 0.0f;
     float den = 0.0f;
     for (int d = 0; d < 40; ++d) {
-        const DateTime hi = stepTime - d;
-        const DateTime lo = hi - 7.0;
         row.CountResult = 0;
-        db.QueryCached("SELECT count(*) FROM answcn WHERE dtdate>? AND dtdate<=?;", {DateText(lo), DateText(hi)}, row);
+        if (ranged)
+            row.CountResult = counts[d];
+        else
+            db.QueryCached("SELECT count(*) FROM answcn WHERE dtdate>? AND dtdate<=?;", {lo[d], hi[d]}, row);
         const float w = AnswerWindowWeight(d);
         den += w;
         num += (static_cast<float>(row.CountResult) * (1.0f / 7.0f)) * w;
@@ -73,38 +131,66 @@ bool HistoryDay(const std::string& text, float& day) {
 
 namespace {
 
-// The mean of the glrang values a query returns, over the rows it returned.
-int MeanScore(const Database& db, CurrentRow& row, const char* sql, float& mean) {
-    row.GlrangSum = 0.0f;
-    int rows = 0;
-    db.QueryCached(sql, {}, [&](int n, char** values, char** names) {
-        StoreCurrentRow(row, n, values, names);
-        ++rows;
+// The rows of one stretch of the history, newest first: glrang and dtdate of each (null when NULL).
+struct HistoryRows {
+    std::vector<const char*> glrang;
+    std::vector<std::string> texts;  // owns the values
+    bool hasFirstDate = false;
+    std::string firstDate;
+    size_t count = 0;
+};
+
+HistoryRows ReadHistoryRows(const Database& db, const char* sql) {
+    HistoryRows h;
+    std::vector<bool> present;
+    db.QueryCached(sql, {}, [&](int n, char** values, char**) {
+        if (n < 2) return;
+        if (h.count == 0 && values[1]) {
+            h.hasFirstDate = true;
+            h.firstDate = values[1];
+        }
+        present.push_back(values[0] != nullptr);
+        h.texts.emplace_back(values[0] ? values[0] : "");
+        ++h.count;
     });
-    mean = rows > 0 ? row.GlrangSum * (1.0f / static_cast<float>(rows)) : 0.0f;
-    return rows;
+    for (size_t i = 0; i < h.count; ++i) h.glrang.push_back(present[i] ? h.texts[i].c_str() : nullptr);
+    return h;
 }
 
-bool HistoryDate(const Database& db, CurrentRow& row, const char* sql, float& day) {
-    int rows = 0;
-    db.QueryCached(sql, {}, [&](int n, char** values, char** names) {
-        StoreCurrentRow(row, n, values, names);
-        ++rows;
-    });
-    return rows > 0 && HistoryDay(row.dtdate, day);
+// The mean of the glrang values of the rows, over the rows, through the row store as a
+// "SELECT glrang" query would leave it.
+float MeanScore(CurrentRow& row, const HistoryRows& h) {
+    row.GlrangSum = 0.0f;
+    char name[] = "glrang";
+    char* names[] = {name};
+    for (const char* value : h.glrang) {
+        char* values[] = {const_cast<char*>(value)};
+        StoreCurrentRow(row, 1, values, names);
+    }
+    return h.count > 0 ? row.GlrangSum * (1.0f / static_cast<float>(h.count)) : 0.0f;
+}
+
+// The date of the stretch's first row as a "SELECT dtdate ... LIMIT n, 1" query leaves it.
+bool HistoryDate(CurrentRow& row, const HistoryRows& h, float& day) {
+    if (h.count == 0) return false;
+    if (h.hasFirstDate) row.dtdate = h.firstDate;
+    return HistoryDay(row.dtdate, day);
 }
 
 }  // namespace
 
 void UpdateDaysToTarget(const Database& db, CurrentRow& row, float& daysToTarget) {
-    float oldMean = 0.0f;
-    float newMean = 0.0f;
-    MeanScore(db, row, "SELECT glrang FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;", oldMean);
-    MeanScore(db, row, "SELECT glrang FROM answcn ORDER BY dtdate DESC LIMIT 0, 100;", newMean);
+    // Each stretch in one query: its scores give the mean and its first row the date, as the
+    // queries "SELECT glrang ... LIMIT 15000, 100;" and "SELECT dtdate ... LIMIT 15000, 1;" (and
+    // the same at 0) give them, the rows coming in the same index order.
+    const HistoryRows older = ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;");
+    const HistoryRows newer = ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 100;");
+    const float oldMean = MeanScore(row, older);
+    const float newMean = MeanScore(row, newer);
     float oldDay = 0.0f;
     float newDay = 0.0f;
-    if (!HistoryDate(db, row, "SELECT dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 1;", oldDay)) return;
-    if (!HistoryDate(db, row, "SELECT dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 1;", newDay)) return;
+    if (!HistoryDate(row, older, oldDay)) return;
+    if (!HistoryDate(row, newer, newDay)) return;
     if (newMean == oldMean) {
         daysToTarget = -1.0f;
         return;

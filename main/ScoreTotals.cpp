@@ -1,0 +1,198 @@
+// The pre-update hook's interface is declared only when this is defined; the library itself must
+// have been built with it (Available() asks).
+#ifndef SQLITE_ENABLE_PREUPDATE_HOOK
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
+#endif
+#include "main/ScoreTotals.h"
+
+#include <climits>
+#include <cstring>
+
+namespace lq {
+namespace {
+
+// The connection's own mutex (serialized mode), held for a scope.
+class ConnectionLock {
+public:
+    explicit ConnectionLock(sqlite3* db) : mutex_(sqlite3_db_mutex(db)) { sqlite3_mutex_enter(mutex_); }
+    ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
+    ConnectionLock(const ConnectionLock&) = delete;
+    ConnectionLock& operator=(const ConnectionLock&) = delete;
+
+private:
+    sqlite3_mutex* mutex_;  // null when the library is single-threaded; the calls accept that
+};
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// A value the totals can hold: an integer within the 32-bit range (so that no sum overflows).
+bool SmallInteger(sqlite3_value* v, long long& out) {
+    if (sqlite3_value_type(v) != SQLITE_INTEGER) return false;
+    out = sqlite3_value_int64(v);
+    return out >= INT_MIN && out <= INT_MAX;
+}
+
+}  // namespace
+
+long long ItemTotals::CountOf(long long igansw) const {
+    const auto it = gansw.find(igansw);
+    return it == gansw.end() ? 0 : it->second;
+}
+
+long long ItemTotals::CountAtLeast(long long igansw) const {
+    long long n = 0;
+    for (auto it = gansw.lower_bound(igansw); it != gansw.end(); ++it) n += it->second;
+    return n;
+}
+
+bool ScoreTotals::Available() { return sqlite3_compileoption_used("ENABLE_PREUPDATE_HOOK") != 0; }
+
+ScoreTotals::ScoreTotals(sqlite3* db) : db_(db) {
+    if (!Available()) {
+        enabled_ = false;
+        return;
+    }
+    sqlite3_preupdate_hook(db_, &ScoreTotals::OnPreUpdate, this);
+    sqlite3_rollback_hook(db_, &ScoreTotals::OnRollback, this);
+}
+
+ScoreTotals::~ScoreTotals() {
+    if (!Available()) return;
+    sqlite3_preupdate_hook(db_, nullptr, nullptr);
+    sqlite3_rollback_hook(db_, nullptr, nullptr);
+}
+
+void ScoreTotals::SetEnabled(bool enabled) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    enabled_ = enabled && Available();
+    valid_ = false;
+}
+
+bool ScoreTotals::Enabled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return enabled_;
+}
+
+void ScoreTotals::Invalidate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    valid_ = false;
+}
+
+void ScoreTotals::OnRollback(void* self) { static_cast<ScoreTotals*>(self)->Invalidate(); }
+
+void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table, sqlite3_int64,
+                              sqlite3_int64) {
+    if (!dbName || !table || std::strcmp(dbName, "main") != 0 || sqlite3_stricmp(table, "items2") != 0) return;
+    auto* t = static_cast<ScoreTotals*>(self);
+    std::lock_guard<std::mutex> lock(t->mutex_);
+    if (!t->valid_) return;
+    const Columns c = t->columns_;
+    sqlite3_value* irng2 = nullptr;
+    sqlite3_value* igansw = nullptr;
+    if (op == SQLITE_DELETE || op == SQLITE_UPDATE) {
+        if (sqlite3_preupdate_old(db, c.irng2, &irng2) != SQLITE_OK ||
+            sqlite3_preupdate_old(db, c.igansw, &igansw) != SQLITE_OK) {
+            t->valid_ = false;
+            return;
+        }
+        t->Apply(irng2, igansw, -1);
+    }
+    if (op == SQLITE_INSERT || op == SQLITE_UPDATE) {
+        if (sqlite3_preupdate_new(db, c.irng2, &irng2) != SQLITE_OK ||
+            sqlite3_preupdate_new(db, c.igansw, &igansw) != SQLITE_OK) {
+            t->valid_ = false;
+            return;
+        }
+        t->Apply(irng2, igansw, +1);
+    }
+}
+
+void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, int sign) {
+    totals_.rows += sign;
+    long long v = 0;
+    if (SmallInteger(igansw, v)) {
+        long long& n = totals_.gansw[v];
+        n += sign;
+        if (n == 0) totals_.gansw.erase(v);
+    } else if (sqlite3_value_type(igansw) != SQLITE_NULL) {
+        oddValues_ += sign;
+    }
+    if (SmallInteger(irng2, v)) {
+        totals_.irng2Sum += sign * v;
+        totals_.irng2Values += sign;
+    } else if (sqlite3_value_type(irng2) != SQLITE_NULL) {
+        oddValues_ += sign;
+    }
+}
+
+bool ScoreTotals::DataVersion(long long& version) {
+    Statement pragma(db_, "PRAGMA data_version;");
+    if (!pragma.get() || sqlite3_step(pragma.get()) != SQLITE_ROW) return false;
+    version = sqlite3_column_int64(pragma.get(), 0);
+    return true;
+}
+
+// Called with the connection's mutex held and mutex_ not held.
+bool ScoreTotals::Fill() {
+    long long version = 0;
+    if (!DataVersion(version)) return false;
+    Columns c;
+    {
+        Statement info(db_, "PRAGMA table_info(items2);");
+        if (!info.get()) return false;
+        while (sqlite3_step(info.get()) == SQLITE_ROW) {
+            const int cid = sqlite3_column_int(info.get(), 0);
+            const char* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+            if (!name) continue;
+            if (sqlite3_stricmp(name, "irng_2") == 0) c.irng2 = cid;
+            if (sqlite3_stricmp(name, "igansw") == 0) c.igansw = cid;
+        }
+    }
+    if (c.irng2 < 0 || c.igansw < 0) return false;
+    Statement scan(db_, "SELECT irng_2, igansw FROM items2;");
+    if (!scan.get()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    totals_ = ItemTotals();
+    oddValues_ = 0;
+    int rc;
+    while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW)
+        Apply(sqlite3_column_value(scan.get(), 0), sqlite3_column_value(scan.get(), 1), +1);
+    if (rc != SQLITE_DONE) return false;
+    columns_ = c;
+    dataVersion_ = version;
+    valid_ = true;
+    return true;
+}
+
+bool ScoreTotals::Read(ItemTotals& out) {
+    ConnectionLock connection(db_);
+    long long version = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!enabled_) return false;
+    }
+    if (!DataVersion(version)) return false;
+    bool valid;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (valid_ && version != dataVersion_) valid_ = false;  // another connection wrote
+        valid = valid_;
+    }
+    if (!valid && !Fill()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_ || oddValues_ != 0) return false;
+    out = totals_;
+    return true;
+}
+
+}  // namespace lq
