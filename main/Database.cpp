@@ -122,9 +122,8 @@ const char* const kSchema[] = {
 };
 
 const char* const kSpeedIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS isound_igansw on items2 (isound, igansw);",
+    "CREATE INDEX IF NOT EXISTS igansw_isound on items2 (igansw, isound);",
     "CREATE INDEX IF NOT EXISTS igansw_iplace on items2 (igansw, iplace);",
-    "CREATE INDEX IF NOT EXISTS dtansn_queue on items2 (dtansn, isound, iplace);",
 };
 
 // "CREATE TABLE x" -> "CREATE TABLE IF NOT EXISTS x" (likewise for indexes).

@@ -83,7 +83,7 @@ bool PlaceOf(const Database& db, CurrentRow& row, const char* sql, std::initiali
 }
 
 // "... WHERE isound=? AND igansw>? AND ididnt<? ORDER BY ididnt ASC LIMIT 1;": the smallest id
-// over one seek per good-answer value above `igansw` (index isound_igansw). -1 when none, -2
+// over one seek per good-answer value above `igansw` (index igansw_isound). -1 when none, -2
 // when this cannot tell.
 long long FirstEarlierWithMoreGoodAnswers(const Database& db, const ItemTotals& totals, int isound, int igansw,
                                           int itemId) {
@@ -92,8 +92,8 @@ long long FirstEarlierWithMoreGoodAnswers(const Database& db, const ItemTotals& 
     for (auto it = totals.gansw.upper_bound(igansw); it != totals.gansw.end(); ++it) {
         long long id = -1;
         const SqlResult r = db.QueryCached(
-            "SELECT ididnt FROM items2 WHERE isound=? AND igansw=? AND ididnt<? ORDER BY ididnt ASC LIMIT 1;",
-            {isound, it->first, itemId}, [&id](int n, char** v, char**) {
+            "SELECT ididnt FROM items2 WHERE igansw=? AND isound=? AND ididnt<? ORDER BY ididnt ASC LIMIT 1;",
+            {it->first, isound, itemId}, [&id](int n, char** v, char**) {
                 if (n > 0 && v[0]) id = CAtoi(v[0]);
             });
         if (!r.ok()) return -2;
@@ -149,27 +149,45 @@ bool PlaceOfFast(const Database& db, CurrentRow& row, long long fast, const char
 
 namespace {
 
-// The first query of SelectNextItem in a form that does not walk the whole queue when its head
-// holds no due sentence: the first 256 places of the queue are looked at, and when none of them
-// qualifies, the due sentences through the index dtansn_queue. ORDER BY iplace, ididnt names one
-// row, so every form finds the same. -1 when none, -2 when this cannot tell.
-long long FirstDueSelected(const Database& db, const std::string& now, int exclude) {
-    long long id = -1;
-    auto take = [&id](int n, char** v, char**) {
-        if (n > 0 && v[0]) id = CAtoi(v[0]);
-    };
-    SqlResult r = db.QueryCached(
-        "SELECT ididnt FROM (SELECT ididnt, isound, dtansn, iplace FROM items2 ORDER BY iplace ASC, ididnt ASC "
-        "LIMIT 256) WHERE dtansn < ? AND ididnt != ? AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) "
-        "ORDER BY iplace ASC, ididnt ASC LIMIT 1;",
-        {now, exclude}, take);
-    if (!r.ok()) return -2;
-    if (id >= 0) return id;
-    r = db.QueryCached(
-        "SELECT ididnt FROM items2 INDEXED BY dtansn_queue WHERE dtansn < ? AND ididnt != ? "
-        "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 1;",
-        {now, exclude}, take);
-    return r.ok() ? id : -2;
+// The first query of SelectNextItem ("dtansn < now AND ididnt != exclude AND the module is
+// selected, ORDER BY iplace, ididnt") answered from the due times the totals keep: of the few
+// due sentences, the one of a selected module with the smallest (iplace, ididnt). The statement
+// walks the queue until it meets one, which is the whole queue when none is due. -1 when none,
+// -2 when this cannot tell (too many due, a place that is not an integer).
+long long FirstDueSelected(const Database& db, ScoreTotals& totals, const std::string& now, int exclude) {
+    std::vector<long long> due;
+    if (!totals.DueIds(now, exclude, kMaxSeeks, due)) return -2;
+    if (due.empty()) return -1;
+    std::vector<long long> selected;
+    if (!db.QueryCached("SELECT ididnt FROM sounds WHERE isigns=1;", {}, [&selected](int n, char** v, char**) {
+              if (n > 0 && v[0]) selected.push_back(std::stoll(v[0]));
+          }).ok())
+        return -2;
+    long long best = -1;
+    long long bestPlace = 0;
+    for (long long id : due) {
+        bool known = false;
+        bool counts = false;
+        long long place = 0;
+        const SqlResult r = db.QueryCached(
+            "SELECT isound, iplace, typeof(isound), typeof(iplace) FROM items2 WHERE ididnt=?;", {id},
+            [&](int n, char** v, char**) {
+                if (n < 4 || !v[2] || !v[3]) return;
+                // Only an integer module id can be IN the selected ids.
+                counts = std::string_view(v[2]) == "integer" &&
+                         std::find(selected.begin(), selected.end(), std::stoll(v[0])) != selected.end();
+                known = std::string_view(v[3]) == "integer";
+                if (known) place = std::stoll(v[1]);
+            });
+        if (!r.ok()) return -2;
+        if (!counts) continue;
+        if (!known) return -2;
+        if (best < 0 || place < bestPlace || (place == bestPlace && id < best)) {
+            best = id;
+            bestPlace = place;
+        }
+    }
+    return best;
 }
 
 bool AnyModuleSelected(const Database& db) {
@@ -185,10 +203,11 @@ bool AnyModuleSelected(const Database& db) {
 int SelectNextItem(const Database& db, CurrentRow& row, Clock& clock, int exclude) {
     const std::string now = DateText(clock.Now());
     row.ididnt = -1;
-    const bool fast = db.Totals() && db.Totals()->Enabled();
-    // With no module selected the first two queries can find nothing.
-    const bool selected = !fast || AnyModuleSelected(db);
-    const long long due = fast && selected ? FirstDueSelected(db, now, exclude) : -2;
+    // With no module selected the first two queries can find nothing; each would walk the
+    // whole queue to learn that.
+    ScoreTotals* totals = db.Totals() && db.Totals()->Enabled() ? db.Totals() : nullptr;
+    const bool selected = !totals || AnyModuleSelected(db);
+    const long long due = totals && selected ? FirstDueSelected(db, *totals, now, exclude) : -2;
     // Equal places are taken in id order, which is also the order of the iplace index.
     if (due >= 0)
         ReadRow(db, row, due);

@@ -17,6 +17,9 @@ namespace {
 
 int SaturatedInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
 
+// The statements as they stand, without the faster forms (see ScoreTotals::SetEnabled).
+bool StatementsOnly(const Database& db) { return !db.Totals() || !db.Totals()->Enabled(); }
+
 }  // namespace
 
 float ComputeScore(const Database& db, CurrentRow& row, int itemCount, int inputAfter) {
@@ -93,7 +96,7 @@ float AnswersPerDay(const Database& db, CurrentRow& row, DateTime stepTime) {
         lo[d] = DateText(end - 7.0);
     }
     int counts[40];
-    const bool ranged = WindowCounts(db, lo, hi, counts);
+    const bool ranged = StatementsOnly(db) ? false : WindowCounts(db, lo, hi, counts);
     float num = 0.0f;
     float den = 0.0f;
     for (int d = 0; d < 40; ++d) {
@@ -140,20 +143,57 @@ struct HistoryRows {
     size_t count = 0;
 };
 
+void AddHistoryRow(HistoryRows& h, std::vector<bool>& present, const char* glrang, const char* dtdate) {
+    if (h.count == 0 && dtdate) {
+        h.hasFirstDate = true;
+        h.firstDate = dtdate;
+    }
+    present.push_back(glrang != nullptr);
+    h.texts.emplace_back(glrang ? glrang : "");
+    ++h.count;
+}
+
+void LinkGlrang(HistoryRows& h, const std::vector<bool>& present) {
+    for (size_t i = 0; i < h.count; ++i) h.glrang.push_back(present[i] ? h.texts[i].c_str() : nullptr);
+}
+
+// `sql` selects glrang and dtdate.
 HistoryRows ReadHistoryRows(const Database& db, const char* sql) {
     HistoryRows h;
     std::vector<bool> present;
     db.QueryCached(sql, {}, [&](int n, char** values, char**) {
-        if (n < 2) return;
-        if (h.count == 0 && values[1]) {
-            h.hasFirstDate = true;
-            h.firstDate = values[1];
-        }
-        present.push_back(values[0] != nullptr);
-        h.texts.emplace_back(values[0] ? values[0] : "");
-        ++h.count;
+        if (n >= 2) AddHistoryRow(h, present, values[0], values[1]);
     });
-    for (size_t i = 0; i < h.count; ++i) h.glrang.push_back(present[i] ? h.texts[i].c_str() : nullptr);
+    LinkGlrang(h, present);
+    return h;
+}
+
+// The same for a stretch far back: `sql` selects ididnt and dtdate, which the dtdata index alone
+// answers as it walks past the newer rows, and each row's score is then read by its id.
+HistoryRows ReadHistoryRowsById(const Database& db, const char* sql) {
+    HistoryRows h;
+    std::vector<bool> present;
+    std::vector<long long> ids;
+    std::vector<std::string> dates;
+    std::vector<bool> dated;
+    db.QueryCached(sql, {}, [&](int n, char** values, char**) {
+        if (n < 2 || !values[0]) return;
+        ids.push_back(std::stoll(values[0]));
+        dated.push_back(values[1] != nullptr);
+        dates.emplace_back(values[1] ? values[1] : "");
+    });
+    for (size_t i = 0; i < ids.size(); ++i) {
+        std::string glrang;
+        bool has = false;
+        db.QueryCached("SELECT glrang FROM answcn WHERE ididnt=?;", {ids[i]}, [&](int n, char** values, char**) {
+            if (n > 0 && values[0]) {
+                glrang = values[0];
+                has = true;
+            }
+        });
+        AddHistoryRow(h, present, has ? glrang.c_str() : nullptr, dated[i] ? dates[i].c_str() : nullptr);
+    }
+    LinkGlrang(h, present);
     return h;
 }
 
@@ -177,13 +217,56 @@ bool HistoryDate(CurrentRow& row, const HistoryRows& h, float& day) {
     return HistoryDay(row.dtdate, day);
 }
 
+// The forecast's four statements as they stand.
+int MeanScoreQuery(const Database& db, CurrentRow& row, const char* sql, float& mean) {
+    row.GlrangSum = 0.0f;
+    int rows = 0;
+    db.QueryCached(sql, {}, [&](int n, char** values, char** names) {
+        StoreCurrentRow(row, n, values, names);
+        ++rows;
+    });
+    mean = rows > 0 ? row.GlrangSum * (1.0f / static_cast<float>(rows)) : 0.0f;
+    return rows;
+}
+
+bool HistoryDateQuery(const Database& db, CurrentRow& row, const char* sql, float& day) {
+    int rows = 0;
+    db.QueryCached(sql, {}, [&](int n, char** values, char** names) {
+        StoreCurrentRow(row, n, values, names);
+        ++rows;
+    });
+    return rows > 0 && HistoryDay(row.dtdate, day);
+}
+
+void ForecastFromStatements(const Database& db, CurrentRow& row, float& daysToTarget) {
+    float oldMean = 0.0f;
+    float newMean = 0.0f;
+    MeanScoreQuery(db, row, "SELECT glrang FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;", oldMean);
+    MeanScoreQuery(db, row, "SELECT glrang FROM answcn ORDER BY dtdate DESC LIMIT 0, 100;", newMean);
+    float oldDay = 0.0f;
+    float newDay = 0.0f;
+    if (!HistoryDateQuery(db, row, "SELECT dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 1;", oldDay)) return;
+    if (!HistoryDateQuery(db, row, "SELECT dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 1;", newDay)) return;
+    if (newMean == oldMean) {
+        daysToTarget = -1.0f;
+        return;
+    }
+    const float span = newDay - oldDay;
+    daysToTarget = (80.0f - oldMean) * span / (newMean - oldMean) - span;
+}
+
 }  // namespace
 
 void UpdateDaysToTarget(const Database& db, CurrentRow& row, float& daysToTarget) {
+    if (StatementsOnly(db)) {
+        ForecastFromStatements(db, row, daysToTarget);
+        return;
+    }
     // Each stretch in one query: its scores give the mean and its first row the date, as the
     // queries "SELECT glrang ... LIMIT 15000, 100;" and "SELECT dtdate ... LIMIT 15000, 1;" (and
     // the same at 0) give them, the rows coming in the same index order.
-    const HistoryRows older = ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;");
+    const HistoryRows older =
+        ReadHistoryRowsById(db, "SELECT ididnt, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;");
     const HistoryRows newer = ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 100;");
     const float oldMean = MeanScore(row, older);
     const float newMean = MeanScore(row, newer);

@@ -42,6 +42,23 @@ bool SmallInteger(sqlite3_value* v, long long& out) {
     return out >= INT_MIN && out <= INT_MAX;
 }
 
+// The 14 digits of a date text "yyyy-mm-dd hh:nn:ss"; false for any other text. Such texts
+// compare byte by byte as their digits compare as numbers.
+bool DateKey(const unsigned char* text, int bytes, long long& key) {
+    static const char kShape[] = "dddd-dd-dd dd:dd:dd";
+    if (bytes != 19) return false;
+    key = 0;
+    for (int i = 0; i < 19; ++i) {
+        if (kShape[i] == 'd') {
+            if (text[i] < '0' || text[i] > '9') return false;
+            key = key * 10 + (text[i] - '0');
+        } else if (text[i] != static_cast<unsigned char>(kShape[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 long long ItemTotals::CountOf(long long igansw) const {
@@ -90,8 +107,8 @@ void ScoreTotals::Invalidate() {
 
 void ScoreTotals::OnRollback(void* self) { static_cast<ScoreTotals*>(self)->Invalidate(); }
 
-void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table, sqlite3_int64,
-                              sqlite3_int64) {
+void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table,
+                              sqlite3_int64 oldKey, sqlite3_int64 newKey) {
     if (!dbName || !table || std::strcmp(dbName, "main") != 0 || sqlite3_stricmp(table, "items2") != 0) return;
     auto* t = static_cast<ScoreTotals*>(self);
     std::lock_guard<std::mutex> lock(t->mutex_);
@@ -99,25 +116,51 @@ void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbNam
     const Columns c = t->columns_;
     sqlite3_value* irng2 = nullptr;
     sqlite3_value* igansw = nullptr;
+    sqlite3_value* dtansn = nullptr;
     if (op == SQLITE_DELETE || op == SQLITE_UPDATE) {
         if (sqlite3_preupdate_old(db, c.irng2, &irng2) != SQLITE_OK ||
-            sqlite3_preupdate_old(db, c.igansw, &igansw) != SQLITE_OK) {
+            sqlite3_preupdate_old(db, c.igansw, &igansw) != SQLITE_OK ||
+            sqlite3_preupdate_old(db, c.dtansn, &dtansn) != SQLITE_OK) {
             t->valid_ = false;
             return;
         }
-        t->Apply(irng2, igansw, -1);
+        t->Apply(irng2, igansw, dtansn, oldKey, -1);
     }
     if (op == SQLITE_INSERT || op == SQLITE_UPDATE) {
         if (sqlite3_preupdate_new(db, c.irng2, &irng2) != SQLITE_OK ||
-            sqlite3_preupdate_new(db, c.igansw, &igansw) != SQLITE_OK) {
+            sqlite3_preupdate_new(db, c.igansw, &igansw) != SQLITE_OK ||
+            sqlite3_preupdate_new(db, c.dtansn, &dtansn) != SQLITE_OK) {
             t->valid_ = false;
             return;
         }
-        t->Apply(irng2, igansw, +1);
+        t->Apply(irng2, igansw, dtansn, newKey, +1);
     }
 }
 
-void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, int sign) {
+void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_value* dtansn, long long rowid,
+                        int sign) {
+    switch (sqlite3_value_type(dtansn)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            if (sign > 0) dueNumbers_.insert(rowid);
+            else dueNumbers_.erase(rowid);
+            break;
+        case SQLITE_TEXT: {
+            const unsigned char* text = sqlite3_value_text(dtansn);
+            const int bytes = sqlite3_value_bytes(dtansn);
+            long long key = 0;
+            if (DateKey(text, bytes, key)) {
+                if (sign > 0) dueDates_.emplace(key, rowid);
+                else dueDates_.erase({key, rowid});
+            } else {
+                std::pair<std::string, long long> entry(std::string(reinterpret_cast<const char*>(text), bytes), rowid);
+                if (sign > 0) dueOddTexts_.insert(std::move(entry));
+                else dueOddTexts_.erase(entry);
+            }
+            break;
+        }
+        default: break;  // NULL is never before a text, a blob always after it
+    }
     totals_.rows += sign;
     long long v = 0;
     if (SmallInteger(igansw, v)) {
@@ -156,17 +199,22 @@ bool ScoreTotals::Fill() {
             if (!name) continue;
             if (sqlite3_stricmp(name, "irng_2") == 0) c.irng2 = cid;
             if (sqlite3_stricmp(name, "igansw") == 0) c.igansw = cid;
+            if (sqlite3_stricmp(name, "dtansn") == 0) c.dtansn = cid;
         }
     }
-    if (c.irng2 < 0 || c.igansw < 0) return false;
-    Statement scan(db_, "SELECT irng_2, igansw FROM items2;");
+    if (c.irng2 < 0 || c.igansw < 0 || c.dtansn < 0) return false;
+    Statement scan(db_, "SELECT irng_2, igansw, dtansn, rowid FROM items2;");
     if (!scan.get()) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     totals_ = ItemTotals();
     oddValues_ = 0;
+    dueDates_.clear();
+    dueOddTexts_.clear();
+    dueNumbers_.clear();
     int rc;
     while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW)
-        Apply(sqlite3_column_value(scan.get(), 0), sqlite3_column_value(scan.get(), 1), +1);
+        Apply(sqlite3_column_value(scan.get(), 0), sqlite3_column_value(scan.get(), 1),
+              sqlite3_column_value(scan.get(), 2), sqlite3_column_int64(scan.get(), 3), +1);
     if (rc != SQLITE_DONE) return false;
     columns_ = c;
     dataVersion_ = version;
@@ -174,13 +222,13 @@ bool ScoreTotals::Fill() {
     return true;
 }
 
-bool ScoreTotals::Read(ItemTotals& out) {
-    ConnectionLock connection(db_);
-    long long version = 0;
+// Called with the connection's mutex held.
+bool ScoreTotals::Ready() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!enabled_) return false;
     }
+    long long version = 0;
     if (!DataVersion(version)) return false;
     bool valid;
     {
@@ -188,10 +236,37 @@ bool ScoreTotals::Read(ItemTotals& out) {
         if (valid_ && version != dataVersion_) valid_ = false;  // another connection wrote
         valid = valid_;
     }
-    if (!valid && !Fill()) return false;
+    return valid || Fill();
+}
+
+bool ScoreTotals::Read(ItemTotals& out) {
+    ConnectionLock connection(db_);
+    if (!Ready()) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!valid_ || oddValues_ != 0) return false;
     out = totals_;
+    return true;
+}
+
+bool ScoreTotals::DueIds(const std::string& now, long long exclude, size_t max, std::vector<long long>& ids) {
+    long long nowKey = 0;
+    if (!DateKey(reinterpret_cast<const unsigned char*>(now.data()), static_cast<int>(now.size()), nowKey))
+        return false;
+    ConnectionLock connection(db_);
+    if (!Ready()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_) return false;
+    ids.clear();
+    auto add = [&](long long id) {
+        if (id != exclude) ids.push_back(id);
+        return ids.size() <= max;
+    };
+    for (long long id : dueNumbers_)
+        if (!add(id)) return false;
+    for (auto it = dueDates_.begin(); it != dueDates_.end() && it->first < nowKey; ++it)
+        if (!add(it->second)) return false;
+    for (auto it = dueOddTexts_.begin(); it != dueOddTexts_.end() && it->first < now; ++it)
+        if (!add(it->second)) return false;
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The totals of items2 that every learning step needs (the number of rows, the count of each
-// good-answer value and the sum of the typed-word scores), kept in memory per connection so that
-// a step does not recount 200,000 rows.
+// good-answer value and the sum of the typed-word scores) and the due times of the sentences,
+// kept in memory per connection so that a step does not recount or walk 200,000 rows.
 //
 // Filled by one scan on first use and kept exact by SQLite's pre-update hook, which reports every
 // row this connection inserts, updates or deletes. Dropped, to be filled again on next use, when
@@ -17,6 +17,10 @@
 
 #include <map>
 #include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace lq {
 
@@ -45,6 +49,11 @@ public:
     // offered (off, no hook, a value that is not a small integer, a failed scan).
     bool Read(ItemTotals& out);
 
+    // The ids of the rows other than `exclude` that "dtansn < now" selects (numbers and texts
+    // before `now`, compared as SQLite compares them), into `ids`. False when that cannot be told
+    // or more than `max` rows are due.
+    bool DueIds(const std::string& now, long long exclude, size_t max, std::vector<long long>& ids);
+
     // Forget the totals; the next Read fills them again.
     void Invalidate();
 
@@ -57,13 +66,15 @@ private:
     struct Columns {
         int irng2 = -1;
         int igansw = -1;
+        int dtansn = -1;
     };
 
     static void OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table,
                             sqlite3_int64 oldKey, sqlite3_int64 newKey);
     static void OnRollback(void* self);
-    void Apply(sqlite3_value* irng2, sqlite3_value* igansw, int sign);
+    void Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_value* dtansn, long long rowid, int sign);
     bool Fill();
+    bool Ready();  // filled and current; takes mutex_ only for a moment
     bool DataVersion(long long& version);
 
     sqlite3* db_;
@@ -74,6 +85,11 @@ private:
     Columns columns_;
     ItemTotals totals_;
     long long oddValues_ = 0;  // good-answer or typed-word values that are not small integers
+    // Due times: "yyyy-mm-dd hh:nn:ss" texts as their 14 digits, other texts as they are, and the
+    // rows whose due time is a number (before every text); each with the row's id.
+    std::set<std::pair<long long, long long>> dueDates_;
+    std::set<std::pair<std::string, long long>> dueOddTexts_;
+    std::set<long long> dueNumbers_;
 };
 
 }  // namespace lq
