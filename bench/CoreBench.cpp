@@ -165,17 +165,6 @@ Fixture& Data(int sentences = kSentences) {
 
 namespace {
 
-std::map<std::string, std::pair<long long,long long>> gProf;
-int TraceCb(unsigned, void*, void* p, void* x) {
-    auto* st = static_cast<sqlite3_stmt*>(p);
-    const char* sql = sqlite3_sql(st);
-    auto& e = gProf[sql ? sql : "?"];
-    e.first += *static_cast<long long*>(x);
-    e.second++;
-    return 0;
-}
-struct ProfDump { ~ProfDump() { for (auto& [k, v] : gProf) fprintf(stderr, "%10.3f ms %6lld  %s\n", v.first / 1e6, v.second, k.substr(0, 110).c_str()); } } gDump;
-
 // A step's world on fixture `f`: the settings of a learner typing from 12 good answers on.
 struct StepWorld {
     explicit StepWorld(Fixture& f, lq::DateTime now) : clock(now), rng(7) {
@@ -229,7 +218,6 @@ void BM_LearningStep(benchmark::State& st) {
         return;
     }
     StepWorld w(f, f.now);
-    if (getenv("LQ_TRACE")) sqlite3_trace_v2(f.db.Handle(), SQLITE_TRACE_PROFILE, TraceCb, nullptr);
     lq::LearningStep step(w.ctx, w.board, w.hooks);
     int n = 0;
     for (auto _ : st) {
@@ -261,7 +249,6 @@ void BM_LearningStepWorst(benchmark::State& st) {
     const int last = f.sentences;
     f.db.Exec(lq::Sql("UPDATE items2 set igansw=1000 WHERE ididnt=%i;", last));
     StepWorld w(f, f.now);
-    if (getenv("LQ_TRACE")) sqlite3_trace_v2(f.db.Handle(), SQLITE_TRACE_PROFILE, TraceCb, nullptr);
     lq::LearningStep step(w.ctx, w.board, w.hooks);
     int n = 0;
     for (auto _ : st) {
