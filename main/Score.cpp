@@ -4,6 +4,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "main/AppState.h"
@@ -63,24 +66,43 @@ float AnswerWindowWeight(int d) {
 
 namespace {
 
-// The 40 window counts from one range query over the span of all windows: the rows come back as
-// date texts, and a window counts those after its start and up to its end, compared as SQLite
-// compares texts (bytes, then length). Only text values satisfy the range, as in the window
-// statements. False when the query fails.
+// The 40 window counts from one range query over the span of all windows. A window counts the
+// rows after its start and up to its end, compared as SQLite compares texts (bytes, then length;
+// only text values satisfy the range, as in the window statements), so with the rows in that
+// order each window's count is (rows up to its end) - (rows up to its start), and those 80
+// numbers are taken as the rows stream past the sorted boundaries. False when the query fails.
 bool WindowCounts(const Database& db, const std::string (&lo)[40], const std::string (&hi)[40], int (&counts)[40]) {
-    const std::string first = *std::min_element(std::begin(lo), std::end(lo));
-    const std::string last = *std::max_element(std::begin(hi), std::end(hi));
-    std::vector<std::string> dates;
-    const SqlResult r = db.QueryCached("SELECT dtdate FROM answcn WHERE dtdate>? AND dtdate<=?;", {first, last},
-                                       [&dates](int n, char** values, char**) {
-                                           if (n > 0 && values[0]) dates.emplace_back(values[0]);
-                                       });
-    if (!r.ok()) return false;
-    std::sort(dates.begin(), dates.end());
+    std::vector<const std::string*> bounds;
     for (int d = 0; d < 40; ++d) {
-        const auto end = std::upper_bound(dates.begin(), dates.end(), hi[d]);
-        const auto begin = std::upper_bound(dates.begin(), dates.end(), lo[d]);
-        counts[d] = end > begin ? static_cast<int>(end - begin) : 0;
+        bounds.push_back(&lo[d]);
+        bounds.push_back(&hi[d]);
+    }
+    std::sort(bounds.begin(), bounds.end(), [](const std::string* a, const std::string* b) { return *a < *b; });
+    std::vector<long long> upTo(bounds.size(), 0);  // rows <= bounds[i]
+    size_t next = 0;
+    long long seen = 0;
+    bool ordered = true;
+    std::string previous;
+    const SqlResult r = db.QueryCached(
+        "SELECT dtdate FROM answcn WHERE dtdate>? AND dtdate<=? ORDER BY dtdate ASC;", {*bounds.front(), *bounds.back()},
+        [&](int n, char** values, char**) {
+            if (n < 1 || !values[0]) return;
+            const std::string_view t(values[0]);
+            if (t < previous) ordered = false;
+            previous.assign(t);
+            while (next < bounds.size() && std::string_view(*bounds[next]) < t) upTo[next++] = seen;
+            ++seen;
+        });
+    if (!r.ok() || !ordered) return false;
+    while (next < bounds.size()) upTo[next++] = seen;
+    auto rowsUpTo = [&](const std::string& bound) {
+        const auto it = std::lower_bound(bounds.begin(), bounds.end(), &bound,
+                                         [](const std::string* a, const std::string* b) { return *a < *b; });
+        return upTo[static_cast<size_t>(it - bounds.begin())];
+    };
+    for (int d = 0; d < 40; ++d) {
+        const long long n = rowsUpTo(hi[d]) - rowsUpTo(lo[d]);
+        counts[d] = n > 0 ? static_cast<int>(n) : 0;
     }
     return true;
 }
@@ -134,66 +156,69 @@ bool HistoryDay(const std::string& text, float& day) {
 
 namespace {
 
-// The rows of one stretch of the history, newest first: glrang and dtdate of each (null when NULL).
+// The rows of one stretch of the history, newest first: the glrang text of each (present: not
+// NULL) and the dtdate of the first.
 struct HistoryRows {
-    std::vector<const char*> glrang;
-    std::vector<std::string> texts;  // owns the values
+    std::vector<std::string> glrang;
+    std::vector<bool> present;
     bool hasFirstDate = false;
     std::string firstDate;
     size_t count = 0;
 };
 
-void AddHistoryRow(HistoryRows& h, std::vector<bool>& present, const char* glrang, const char* dtdate) {
+void AddHistoryRow(HistoryRows& h, const char* glrang, const char* dtdate) {
     if (h.count == 0 && dtdate) {
         h.hasFirstDate = true;
         h.firstDate = dtdate;
     }
-    present.push_back(glrang != nullptr);
-    h.texts.emplace_back(glrang ? glrang : "");
+    h.present.push_back(glrang != nullptr);
+    h.glrang.emplace_back(glrang ? glrang : "");
     ++h.count;
-}
-
-void LinkGlrang(HistoryRows& h, const std::vector<bool>& present) {
-    for (size_t i = 0; i < h.count; ++i) h.glrang.push_back(present[i] ? h.texts[i].c_str() : nullptr);
 }
 
 // `sql` selects glrang and dtdate.
 HistoryRows ReadHistoryRows(const Database& db, const char* sql) {
     HistoryRows h;
-    std::vector<bool> present;
     db.QueryCached(sql, {}, [&](int n, char** values, char**) {
-        if (n >= 2) AddHistoryRow(h, present, values[0], values[1]);
+        if (n >= 2) AddHistoryRow(h, values[0], values[1]);
     });
-    LinkGlrang(h, present);
     return h;
 }
 
-// The same for a stretch far back: `sql` selects ididnt and dtdate, which the dtdata index alone
-// answers as it walks past the newer rows, and each row's score is then read by its id.
-HistoryRows ReadHistoryRowsById(const Database& db, const char* sql) {
-    HistoryRows h;
-    std::vector<bool> present;
+// The 100 rows "SELECT glrang FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;" returns. That
+// walk passes 15000 newer rows; the history holds little more than that (start-up prunes it), so
+// with its row count the same rows are found walking the dtdata index from the oldest end, in
+// the exact reverse of its order (equal dates in id order), and each row's score is then read by
+// its id. Null when the row count is not known.
+std::unique_ptr<HistoryRows> ReadOlderHistoryRows(const Database& db) {
+    long long total = 0;
+    if (StatementsOnly(db) || !db.Totals()->HistoryCount(total)) return nullptr;
+    auto h = std::make_unique<HistoryRows>();
+    if (total <= 15000) return h;
+    const long long offset = std::max<long long>(0, total - 15100);
+    const long long count = std::min<long long>(100, total - 15000);
     std::vector<long long> ids;
     std::vector<std::string> dates;
     std::vector<bool> dated;
-    db.QueryCached(sql, {}, [&](int n, char** values, char**) {
-        if (n < 2 || !values[0]) return;
-        ids.push_back(std::stoll(values[0]));
-        dated.push_back(values[1] != nullptr);
-        dates.emplace_back(values[1] ? values[1] : "");
-    });
-    for (size_t i = 0; i < ids.size(); ++i) {
+    const SqlResult r = db.QueryCached("SELECT ididnt, dtdate FROM answcn ORDER BY dtdate ASC, ididnt ASC LIMIT ?, ?;",
+                                       {offset, count}, [&](int n, char** values, char**) {
+                                           if (n < 2 || !values[0]) return;
+                                           ids.push_back(std::stoll(values[0]));
+                                           dated.push_back(values[1] != nullptr);
+                                           dates.emplace_back(values[1] ? values[1] : "");
+                                       });
+    if (!r.ok()) return nullptr;
+    for (size_t k = ids.size(); k-- > 0;) {
         std::string glrang;
         bool has = false;
-        db.QueryCached("SELECT glrang FROM answcn WHERE ididnt=?;", {ids[i]}, [&](int n, char** values, char**) {
+        db.QueryCached("SELECT glrang FROM answcn WHERE ididnt=?;", {ids[k]}, [&](int n, char** values, char**) {
             if (n > 0 && values[0]) {
                 glrang = values[0];
                 has = true;
             }
         });
-        AddHistoryRow(h, present, has ? glrang.c_str() : nullptr, dated[i] ? dates[i].c_str() : nullptr);
+        AddHistoryRow(*h, has ? glrang.c_str() : nullptr, dated[k] ? dates[k].c_str() : nullptr);
     }
-    LinkGlrang(h, present);
     return h;
 }
 
@@ -203,8 +228,8 @@ float MeanScore(CurrentRow& row, const HistoryRows& h) {
     row.GlrangSum = 0.0f;
     char name[] = "glrang";
     char* names[] = {name};
-    for (const char* value : h.glrang) {
-        char* values[] = {const_cast<char*>(value)};
+    for (size_t i = 0; i < h.count; ++i) {
+        char* values[] = {h.present[i] ? const_cast<char*>(h.glrang[i].c_str()) : nullptr};
         StoreCurrentRow(row, 1, values, names);
     }
     return h.count > 0 ? row.GlrangSum * (1.0f / static_cast<float>(h.count)) : 0.0f;
@@ -215,6 +240,14 @@ bool HistoryDate(CurrentRow& row, const HistoryRows& h, float& day) {
     if (h.count == 0) return false;
     if (h.hasFirstDate) row.dtdate = h.firstDate;
     return HistoryDay(row.dtdate, day);
+}
+
+// The days after the newest row at which the line through (oldDay, oldMean) and (newDay,
+// newMean) reaches 80; -1 when the means are equal.
+float Trend(float oldMean, float newMean, float oldDay, float newDay) {
+    if (newMean == oldMean) return -1.0f;
+    const float span = newDay - oldDay;
+    return (80.0f - oldMean) * span / (newMean - oldMean) - span;
 }
 
 // The forecast's four statements as they stand.
@@ -247,12 +280,7 @@ void ForecastFromStatements(const Database& db, CurrentRow& row, float& daysToTa
     float newDay = 0.0f;
     if (!HistoryDateQuery(db, row, "SELECT dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 1;", oldDay)) return;
     if (!HistoryDateQuery(db, row, "SELECT dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 1;", newDay)) return;
-    if (newMean == oldMean) {
-        daysToTarget = -1.0f;
-        return;
-    }
-    const float span = newDay - oldDay;
-    daysToTarget = (80.0f - oldMean) * span / (newMean - oldMean) - span;
+    daysToTarget = Trend(oldMean, newMean, oldDay, newDay);
 }
 
 }  // namespace
@@ -265,8 +293,10 @@ void UpdateDaysToTarget(const Database& db, CurrentRow& row, float& daysToTarget
     // Each stretch in one query: its scores give the mean and its first row the date, as the
     // queries "SELECT glrang ... LIMIT 15000, 100;" and "SELECT dtdate ... LIMIT 15000, 1;" (and
     // the same at 0) give them, the rows coming in the same index order.
+    std::unique_ptr<HistoryRows> counted = ReadOlderHistoryRows(db);
     const HistoryRows older =
-        ReadHistoryRowsById(db, "SELECT ididnt, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;");
+        counted ? std::move(*counted)
+                : ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;");
     const HistoryRows newer = ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 100;");
     const float oldMean = MeanScore(row, older);
     const float newMean = MeanScore(row, newer);
@@ -274,12 +304,7 @@ void UpdateDaysToTarget(const Database& db, CurrentRow& row, float& daysToTarget
     float newDay = 0.0f;
     if (!HistoryDate(row, older, oldDay)) return;
     if (!HistoryDate(row, newer, newDay)) return;
-    if (newMean == oldMean) {
-        daysToTarget = -1.0f;
-        return;
-    }
-    const float span = newDay - oldDay;
-    daysToTarget = (80.0f - oldMean) * span / (newMean - oldMean) - span;
+    daysToTarget = Trend(oldMean, newMean, oldDay, newDay);
 }
 
 ScoreLabelTexts MakeScoreLabelTexts(float score, float daysToTarget) {

@@ -109,8 +109,15 @@ void ScoreTotals::OnRollback(void* self) { static_cast<ScoreTotals*>(self)->Inva
 
 void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table,
                               sqlite3_int64 oldKey, sqlite3_int64 newKey) {
-    if (!dbName || !table || std::strcmp(dbName, "main") != 0 || sqlite3_stricmp(table, "items2") != 0) return;
+    if (!dbName || !table || std::strcmp(dbName, "main") != 0) return;
     auto* t = static_cast<ScoreTotals*>(self);
+    if (sqlite3_stricmp(table, "answcn") == 0) {
+        std::lock_guard<std::mutex> lock(t->mutex_);
+        if (op == SQLITE_INSERT) ++t->historyRows_;
+        if (op == SQLITE_DELETE) --t->historyRows_;
+        return;
+    }
+    if (sqlite3_stricmp(table, "items2") != 0) return;
     std::lock_guard<std::mutex> lock(t->mutex_);
     if (!t->valid_) return;
     const Columns c = t->columns_;
@@ -203,11 +210,18 @@ bool ScoreTotals::Fill() {
         }
     }
     if (c.irng2 < 0 || c.igansw < 0 || c.dtansn < 0) return false;
+    long long history = -1;
+    {
+        Statement count(db_, "SELECT count(*) FROM answcn;");
+        if (count.get() && sqlite3_step(count.get()) == SQLITE_ROW) history = sqlite3_column_int64(count.get(), 0);
+    }
     Statement scan(db_, "SELECT irng_2, igansw, dtansn, rowid FROM items2;");
     if (!scan.get()) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     totals_ = ItemTotals();
     oddValues_ = 0;
+    historyKnown_ = history >= 0;
+    historyRows_ = history;
     dueDates_.clear();
     dueOddTexts_.clear();
     dueNumbers_.clear();
@@ -245,6 +259,15 @@ bool ScoreTotals::Read(ItemTotals& out) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!valid_ || oddValues_ != 0) return false;
     out = totals_;
+    return true;
+}
+
+bool ScoreTotals::HistoryCount(long long& rows) {
+    ConnectionLock connection(db_);
+    if (!Ready()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_ || !historyKnown_) return false;
+    rows = historyRows_;
     return true;
 }
 

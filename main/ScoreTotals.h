@@ -54,6 +54,9 @@ public:
     // or more than `max` rows are due.
     bool DueIds(const std::string& now, long long exclude, size_t max, std::vector<long long>& ids);
 
+    // The number of rows of answcn (the score history) into `rows`; false when it cannot be told.
+    bool HistoryCount(long long& rows);
+
     // Forget the totals; the next Read fills them again.
     void Invalidate();
 
@@ -85,6 +88,8 @@ private:
     Columns columns_;
     ItemTotals totals_;
     long long oddValues_ = 0;  // good-answer or typed-word values that are not small integers
+    bool historyKnown_ = false;
+    long long historyRows_ = 0;
     // Due times: "yyyy-mm-dd hh:nn:ss" texts as their 14 digits, other texts as they are, and the
     // rows whose due time is a number (before every text); each with the row's id.
     std::set<std::pair<long long, long long>> dueDates_;

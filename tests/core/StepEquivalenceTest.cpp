@@ -193,10 +193,12 @@ protected:
             for (int i = 0; i < 160; ++i) AddSentence(db);
             // More than 15000 history rows, so that the forecast has a trend; some share a date,
             // one has no date and one no score.
-            for (int i = 0; i < 15120; ++i) {
-                const DateTime when = now_ - 60.0 + i * (59.0 / 15120.0);
+            for (int i = 0; i < 15080; ++i) {
+                // Every 50th row has the date of the one before it.
+                const int k = i % 50 == 0 && i > 0 ? i - 1 : i;
+                const DateTime when = now_ - 60.0 + k * (59.0 / 15080.0);
                 db.Exec(Sql("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values('%.5f', 160, '%q', '1.00000');",
-                            5.0 + 0.001 * i + (i % 7) * 0.01, DateText(i % 50 == 0 ? when - 0.001 : when).c_str()));
+                            5.0 + 0.001 * i + (i % 7) * 0.01, DateText(when).c_str()));
             }
             db.Exec("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values('7.00000', 160, NULL, '1.00000');");
             db.Exec(Sql("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(NULL, 160, '%q', '1.00000');",
