@@ -1,7 +1,8 @@
 #pragma once
 // The totals of items2 that every learning step needs (the number of rows, the count of each
-// good-answer value and the sum of the typed-word scores) and the due times of the sentences,
-// kept in memory per connection so that a step does not recount or walk 200,000 rows.
+// good-answer value and the sum of the typed-word scores), the due times of the sentences and
+// the number of score-history rows, kept in memory per connection so that a step does not
+// recount or walk 200,000 rows (about 50 bytes a sentence).
 //
 // Filled by one scan on first use and kept exact by SQLite's pre-update hook, which reports every
 // row this connection inserts, updates or deletes. Dropped, to be filled again on next use, when
