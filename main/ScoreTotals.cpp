@@ -84,6 +84,7 @@ ScoreTotals::ScoreTotals(sqlite3* db) : db_(db) {
 }
 
 ScoreTotals::~ScoreTotals() {
+    sqlite3_finalize(versionQuery_);
     if (!Available()) return;
     sqlite3_preupdate_hook(db_, nullptr, nullptr);
     sqlite3_rollback_hook(db_, nullptr, nullptr);
@@ -185,11 +186,15 @@ void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_val
     }
 }
 
+// Called with the connection's mutex held, which also keeps the one statement to one user.
 bool ScoreTotals::DataVersion(long long& version) {
-    Statement pragma(db_, "PRAGMA data_version;");
-    if (!pragma.get() || sqlite3_step(pragma.get()) != SQLITE_ROW) return false;
-    version = sqlite3_column_int64(pragma.get(), 0);
-    return true;
+    if (!versionQuery_ && sqlite3_prepare_v3(db_, "PRAGMA data_version;", -1, SQLITE_PREPARE_PERSISTENT,
+                                             &versionQuery_, nullptr) != SQLITE_OK)
+        return false;
+    const bool ok = sqlite3_step(versionQuery_) == SQLITE_ROW;
+    if (ok) version = sqlite3_column_int64(versionQuery_, 0);
+    sqlite3_reset(versionQuery_);
+    return ok;
 }
 
 // Called with the connection's mutex held and mutex_ not held.

@@ -82,6 +82,7 @@ private:
     bool DataVersion(long long& version);
 
     sqlite3* db_;
+    sqlite3_stmt* versionQuery_ = nullptr;  // "PRAGMA data_version;"
     std::mutex mutex_;  // guards everything below
     bool enabled_ = true;
     bool valid_ = false;
