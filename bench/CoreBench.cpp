@@ -1,9 +1,13 @@
-// The learning core on a generated database on disk of 50,000 sentences (10 words each from a
+// The learning core on generated databases on disk of N sentences (10 words each from a
 // vocabulary of 20,000), 16,640 score-history rows and 20,000 words in the statistics:
-//   BM_LearningStep           grading, rescheduling, score, history row and forecast of one step
-//                             (no widgets, no sound)
-//   BM_SelectNextItem         the choice of the following sentence
-//   BM_RebuildWordStatistics  the recount of the word statistics over all sentences
+//   BM_LearningStep/N         grading, rescheduling, score, history row and forecast of one step
+//                             (no widgets, no sound), N = 10,000, 50,000 and 200,000
+//   BM_LearningStepWorst/N    steps that take the rare roads: a success on a sentence with more
+//                             good answers than any other (its module's reference queries find
+//                             nothing, the third one looks at every sentence), typed successes
+//                             placed at the end and in the middle of the queue, and a failure
+//   BM_SelectNextItem         the choice of the following sentence (50,000)
+//   BM_RebuildWordStatistics  the recount of the word statistics over all sentences (50,000)
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -11,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -29,7 +34,7 @@
 
 namespace {
 
-constexpr int kSentences = 50000;
+constexpr int kSentences = 50000;  // the size of the benchmarks without an argument
 constexpr int kHistoryRows = 16640;
 constexpr int kWords = 20000;
 
@@ -53,12 +58,13 @@ private:
 };
 
 struct Fixture {
+    int sentences;
     std::string dir;
     lq::Database db;
     lq::DateTime now = 0;
     bool ok = false;
 
-    Fixture() {
+    explicit Fixture(int n) : sentences(n) {
         char tmpl[] = "/tmp/lqbench-core-XXXXXX";
         dir = mkdtemp(tmpl);
         lq::CivilTime t;
@@ -68,6 +74,10 @@ struct Fixture {
         t.hour = 12;
         now = lq::EncodeDateTime(t);
         ok = db.Open(dir + "/QV_01.db") && Fill();
+        // LQ_BENCH_STATEMENTS=1 measures the step with its statements as they stand (no totals,
+        // no seeking forms), for comparison on the same machine.
+        const char* statements = getenv("LQ_BENCH_STATEMENTS");
+        if (ok && statements && *statements == '1') db.Totals()->SetEnabled(false);
     }
     ~Fixture() {
         db.Close();
@@ -91,8 +101,8 @@ struct Fixture {
         // As a schedule leaves them: the queue runs from the sentences due now (the first few
         // percent) to those due in two months, and the better known a sentence, the further back.
         std::uniform_real_distribution<double> noise(-1.0, 1.0);
-        for (int i = 0; i < kSentences; ++i) {
-            const double rank = static_cast<double>(i) / kSentences;
+        for (int i = 0; i < sentences; ++i) {
+            const double rank = static_cast<double>(i) / sentences;
             const int good = std::clamp(static_cast<int>(rank * 20 + 3 * noise(gen)), 0, 19);
             std::string text;
             for (int w = 0; w < 10; ++w) {
@@ -117,7 +127,7 @@ struct Fixture {
         }
         sqlite3_finalize(s);
         // One history row about every 40 minutes up to now, the score slowly rising.
-        sqlite3_prepare_v2(h, "INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(?1, 50000, ?2, '12.00000');",
+        sqlite3_prepare_v2(h, "INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(?1, ?3, ?2, '12.00000');",
                            -1, &s, nullptr);
         for (int i = 0; i < kHistoryRows; ++i) {
             const std::string when = lq::DateText(now - (kHistoryRows - i) * (40.0 / 1440.0));
@@ -125,6 +135,7 @@ struct Fixture {
             sqlite3_reset(s);
             sqlite3_bind_text(s, 1, score.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(s, 2, when.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(s, 3, sentences);
             if (sqlite3_step(s) != SQLITE_DONE) return false;
         }
         sqlite3_finalize(s);
@@ -143,67 +154,134 @@ struct Fixture {
     }
 };
 
-Fixture& Data() {
-    static Fixture f;
-    return f;
+Fixture& Data(int sentences = kSentences) {
+    static std::map<int, std::unique_ptr<Fixture>> fixtures;
+    std::unique_ptr<Fixture>& f = fixtures[sentences];
+    if (!f) f = std::make_unique<Fixture>(sentences);
+    return *f;
 }
 
 }  // namespace
 
 namespace {
 
-void BM_LearningStep(benchmark::State& st) {
-    Fixture& f = Data();
-    if (!f.ok) {
-        st.SkipWithError("cannot build the database");
-        return;
+// A step's world on fixture `f`: the settings of a learner typing from 12 good answers on.
+struct StepWorld {
+    explicit StepWorld(Fixture& f, lq::DateTime now) : clock(now), rng(7) {
+        settings.InputAfter = 12;
+        settings.InputAfterFloat = 12.0f;
+        settings.ScheduleExponent = std::log(static_cast<float>(f.sentences)) / std::log(13.0f);
+        ctx.env = &env;
+        ctx.state = &state;
+        ctx.settings = &settings;
+        ctx.db = &f.db;
+        ctx.row = &row;
+        ctx.clock = &clock;
+        ctx.rng = &rng;
+        state.ItemCount = f.sentences;
+        state.AnswerHistoryCount = kHistoryRows;
+        state.CurrentItemId = lq::SelectNextItem(f.db, row, clock, -1);
+        state.NextItemId = lq::SelectNextItem(f.db, row, clock, state.CurrentItemId);
     }
-    SteppingClock clock(f.now);
-    lq::StdRandom rng(7);
-    lq::ProgramEnv env;
-    lq::LearnState state;
-    lq::CommonSettings settings;
-    settings.InputAfter = 12;
-    settings.InputAfterFloat = 12.0f;
-    settings.ScheduleExponent = std::log(static_cast<float>(kSentences)) / std::log(13.0f);
-    lq::CurrentRow row;
-    lq::AppContext ctx;
-    ctx.env = &env;
-    ctx.state = &state;
-    ctx.settings = &settings;
-    ctx.db = &f.db;
-    ctx.row = &row;
-    ctx.clock = &clock;
-    ctx.rng = &rng;
-    state.ItemCount = kSentences;
-    state.AnswerHistoryCount = kHistoryRows;
-    state.CurrentItemId = lq::SelectNextItem(f.db, row, clock, -1);
-    state.NextItemId = lq::SelectNextItem(f.db, row, clock, state.CurrentItemId);
-    lq::SentenceBoard board;
-    lq::NullLearningStepHooks hooks;
-    lq::LearningStep step(ctx, board, hooks);
-    int n = 0;
-    for (auto _ : st) {
-        // Every third sentence has two words to type; every fifth answer was shown.
+
+    // Ten tiles of "word"; `typed` tiles 0 and 2 flagged and typed, with these weights and counts.
+    void Board(bool typed, int weight0, int weight2, int count) {
         board.WordTiles.assign(10, lq::WordTile{});
         for (auto& t : board.WordTiles) t.Text = "word";
         board.WordWeightPairs.assign(20, 0);
         board.WordCounts.assign(20, 0);
         board.TypedWordTiles.clear();
-        if (n % 3 == 0) {
+        if (typed) {
             board.WordWeightPairs[0] = board.WordWeightPairs[4] = 1;
-            board.WordWeightPairs[1] = 3;
-            board.WordCounts[0] = board.WordCounts[4] = 25;
+            board.WordWeightPairs[1] = weight0;
+            board.WordWeightPairs[5] = weight2;
+            board.WordCounts[0] = board.WordCounts[4] = count;
             board.TypedWordTiles = {0, 2};
         }
-        state.SentenceSolved = true;
-        state.AnswerShown = n % 5 == 4;
+    }
+
+    SteppingClock clock;
+    lq::StdRandom rng;
+    lq::ProgramEnv env;
+    lq::LearnState state;
+    lq::CommonSettings settings;
+    lq::CurrentRow row;
+    lq::AppContext ctx;
+    lq::SentenceBoard board;
+    lq::NullLearningStepHooks hooks;
+};
+
+void BM_LearningStep(benchmark::State& st) {
+    Fixture& f = Data(static_cast<int>(st.range(0)));
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    StepWorld w(f, f.now);
+    lq::LearningStep step(w.ctx, w.board, w.hooks);
+    int n = 0;
+    for (auto _ : st) {
+        // Every third sentence has two words to type; every fifth answer was shown.
+        w.Board(n % 3 == 0, 3, 0, 25);
+        w.state.SentenceSolved = true;
+        w.state.AnswerShown = n % 5 == 4;
         step.Run();
-        clock.Advance(1.0 / 1440.0);
+        w.clock.Advance(1.0 / 1440.0);
         ++n;
     }
 }
-BENCHMARK(BM_LearningStep)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LearningStep)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_LearningStepWorst(benchmark::State& st) {
+    Fixture& f = Data(static_cast<int>(st.range(0)));
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    // The last sentence knows more good answers than any other: no sentence of its module before
+    // it has more or as many, and every sentence has at most as many.
+    const int last = f.sentences;
+    f.db.Exec(lq::Sql("UPDATE items2 set igansw=1000 WHERE ididnt=%i;", last));
+    StepWorld w(f, f.now);
+    lq::LearningStep step(w.ctx, w.board, w.hooks);
+    int n = 0;
+    for (auto _ : st) {
+        switch (n % 4) {
+            case 0:  // the rare reference road of a success without typed words
+                w.state.CurrentItemId = last;
+                w.Board(false, 0, 0, 0);
+                w.state.AnswerShown = false;
+                break;
+            case 1:  // typed, every word known: the end of the queue
+                w.Board(true, 60, 60, 1);
+                w.state.AnswerShown = false;
+                break;
+            case 2:  // typed, score 842: the middle of the queue
+                w.Board(true, 43, 43, 1);
+                w.state.AnswerShown = false;
+                break;
+            default:  // a failure
+                w.Board(false, 0, 0, 0);
+                w.state.AnswerShown = true;
+                break;
+        }
+        w.state.SentenceSolved = true;
+        step.Run();
+        w.clock.Advance(1.0 / 86400.0);
+        ++n;
+    }
+}
+BENCHMARK(BM_LearningStepWorst)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_SelectNextItem(benchmark::State& st) {
     Fixture& f = Data();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "main/AppState.h"
+#include "main/ScoreTotals.h"
 #include "platform/CNumbers.h"
 #include "platform/Prompter.h"
 
@@ -125,6 +126,11 @@ const char* const kSchema[] = {
     "CREATE INDEX twordd on wrdstt (twordd);",
 };
 
+const char* const kSpeedIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS igansw_isound on items2 (igansw, isound);",
+    "CREATE INDEX IF NOT EXISTS igansw_iplace on items2 (igansw, iplace);",
+};
+
 // "CREATE TABLE x" -> "CREATE TABLE IF NOT EXISTS x" (likewise for indexes).
 std::string IfNotExists(std::string_view statement) {
     for (std::string_view head : {std::string_view("CREATE TABLE "), std::string_view("CREATE INDEX ")}) {
@@ -167,6 +173,11 @@ const char* const* SchemaStatements(int* count) {
     return kSchema;
 }
 
+const char* const* SpeedIndexStatements(int* count) {
+    if (count) *count = static_cast<int>(std::size(kSpeedIndexes));
+    return kSpeedIndexes;
+}
+
 Database::~Database() { Close(); }
 
 bool Database::Open(const std::string& path, std::string* error) {
@@ -198,6 +209,8 @@ bool Database::Open(const std::string& path, std::string* error) {
         path_.clear();
         return fail(schema.message);
     }
+    EnsureSpeedIndexes();
+    totals_ = std::make_unique<ScoreTotals>(db_);
     return true;
 }
 
@@ -209,6 +222,7 @@ void Database::FinalizeCached() {
 
 void Database::Close() {
     FinalizeCached();
+    totals_.reset();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -235,6 +249,8 @@ SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) cons
                           onRow ? const_cast<RowCallback*>(&onRow) : nullptr, &msg);
     if (r.code != SQLITE_OK) {
         r.message = msg ? msg : sqlite3_errstr(r.code);
+        // A failed statement's own changes are undone without any hook telling the totals.
+        if (totals_) totals_->Invalidate();
         NoteFailure(r);
     }
     sqlite3_free(msg);
@@ -252,6 +268,7 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
 SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> args, const RowCallback& onRow) const {
     SqlResult r;
     auto fail = [this, &r](int code, const char* message) {
+        if (totals_) totals_->Invalidate();  // see Query
         r.code = code;
         r.message = message ? message : sqlite3_errstr(code);
         NoteFailure(r);
@@ -300,6 +317,14 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
     return r;
+}
+
+void Database::EnsureSpeedIndexes() const {
+    // Best effort: a read-only or foreign file works as before, only slower.
+    std::string script = "BEGIN;";
+    for (const char* statement : kSpeedIndexes) script += statement;
+    script += "COMMIT;";
+    if (!Exec(script).ok() && !sqlite3_get_autocommit(db_)) Exec("ROLLBACK;");
 }
 
 long long Database::LastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }

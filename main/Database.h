@@ -9,10 +9,13 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "main/ScoreTotals.h"
 
 namespace lq {
 
@@ -117,6 +120,11 @@ public:
 
     // The eleven schema statements as "CREATE ... IF NOT EXISTS", in one transaction.
     SqlResult EnsureSchema() const;
+    // The indexes of SpeedIndexStatements, when the file can take them (on opening).
+    void EnsureSpeedIndexes() const;
+
+    // The in-memory totals of items2 on this connection; null while no connection is open.
+    ScoreTotals* Totals() const { return totals_.get(); }
 
 private:
     friend class FailureWatch;
@@ -129,6 +137,7 @@ private:
     mutable std::recursive_mutex cacheMutex_;  // held while a cached statement runs
     mutable std::unordered_map<std::string, sqlite3_stmt*> cache_;
     mutable int busyTimeoutMs_ = 0;
+    std::unique_ptr<ScoreTotals> totals_;
 };
 
 inline constexpr int kBusyTimeoutMs = 5000;
@@ -155,6 +164,12 @@ private:
 
 // The schema statements exactly as the database stores them in sqlite_master.
 const char* const* SchemaStatements(int* count);
+
+// Indexes added to every file on opening so that the learning step's reference queries are
+// seeks. SQLite keeps them up to date for any program that writes the file, also one that does
+// not know them; they change no statement's result. Both lead with igansw so that no statement
+// that filters on isound or dtansn and orders by iplace is drawn away from the iplace index.
+const char* const* SpeedIndexStatements(int* count);
 
 struct LearnState;
 
