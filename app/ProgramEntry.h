@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "main/AppState.h"
+#include "main/core/AppState.h"
 
 namespace lq {
 

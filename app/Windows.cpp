@@ -3,8 +3,8 @@
 #include <QApplication>
 
 #include "app/Application.h"
-#include "main/AppContext.h"
-#include "main/Database.h"
+#include "main/core/AppContext.h"
+#include "main/core/Database.h"
 #include "main/ui/TChooseModuleFrm.h"
 #include "main/ui/TComentFrm.h"
 #include "main/ui/TImagesFrm.h"

@@ -20,16 +20,16 @@
 #include <random>
 #include <string>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Database.h"
-#include "main/LearningStep.h"
-#include "main/Progress.h"
-#include "main/Random.h"
-#include "main/Scheduling.h"
-#include "main/SentenceBoard.h"
-#include "main/Settings.h"
-#include "main/Words.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Database.h"
+#include "main/core/LearningStep.h"
+#include "main/core/Progress.h"
+#include "main/core/Random.h"
+#include "main/core/Scheduling.h"
+#include "main/core/SentenceBoard.h"
+#include "main/core/Settings.h"
+#include "main/core/Words.h"
 #include "platform/DateTime.h"
 
 namespace {

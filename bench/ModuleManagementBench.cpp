@@ -12,8 +12,8 @@
 #include <random>
 #include <string>
 
-#include "main/Database.h"
-#include "main/Progress.h"
+#include "main/core/Database.h"
+#include "main/core/Progress.h"
 #include "modules/ModuleFolder.h"
 #include "modules/OldData.h"
 #include "modules/OldDataImport.h"

@@ -15,10 +15,10 @@
 #include <random>
 #include <string>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Database.h"
-#include "main/Progress.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Database.h"
+#include "main/core/Progress.h"
 #include "main/ui/StatisticsPage.h"
 #include "main/ui/TProgressFrm.h"
 

@@ -3,9 +3,9 @@
 #include <QString>
 #include <vector>
 
-#include "main/AppState.h"
-#include "main/Progress.h"
-#include "main/Transaction.h"
+#include "main/core/AppState.h"
+#include "main/core/Progress.h"
+#include "main/core/Transaction.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"
 #include "platform/DateTime.h"

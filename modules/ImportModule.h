@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "main/Database.h"
+#include "main/core/Database.h"
 
 namespace lq {
 

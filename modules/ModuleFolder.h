@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "main/Database.h"
+#include "main/core/Database.h"
 
 namespace lq {
 

@@ -2,11 +2,11 @@
 
 #include <QString>
 
-#include "main/AppState.h"
-#include "main/Progress.h"
-#include "main/Restart.h"
-#include "main/Settings.h"
-#include "main/Transaction.h"
+#include "main/core/AppState.h"
+#include "main/core/Progress.h"
+#include "main/core/Restart.h"
+#include "main/core/Settings.h"
+#include "main/core/Transaction.h"
 #include "modules/ImportModule.h"
 #include "modules/OldDataImport.h"
 #include "platform/Prompter.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "main/AppContext.h"
-#include "main/Database.h"
+#include "main/core/AppContext.h"
+#include "main/core/Database.h"
 
 namespace lq {
 

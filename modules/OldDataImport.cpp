@@ -7,9 +7,9 @@
 #include <exception>
 #include <vector>
 
-#include "main/Progress.h"
-#include "main/Score.h"
-#include "main/Transaction.h"
+#include "main/core/Progress.h"
+#include "main/core/Score.h"
+#include "main/core/Transaction.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "main/TileBoard.h"
+#include "main/core/Colors.h"
 #include "platform/CNumbers.h"
 
 namespace lq {

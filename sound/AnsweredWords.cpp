@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-#include "main/Database.h"
+#include "main/core/Database.h"
 
 namespace lq {
 

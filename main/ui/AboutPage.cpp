@@ -3,7 +3,7 @@
 #include <QDesktopServices>
 #include <QMouseEvent>
 
-#include "main/FileVersion.h"
+#include "main/core/FileVersion.h"
 #include "ui_TabSheet6.h"
 
 namespace lq {

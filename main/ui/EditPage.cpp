@@ -4,12 +4,12 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Database.h"
-#include "main/SentenceBoard.h"
-#include "main/Words.h"
-#include "main/WriteReports.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Database.h"
+#include "main/core/SentenceBoard.h"
+#include "main/core/Words.h"
+#include "main/core/WriteReports.h"
 #include "platform/Cp1251.h"
 #include "main/ui/WidgetFonts.h"
 #include "ui_TabSheet2.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "main/EditWords.h"
+#include "main/pages/EditWords.h"
 #include "main/ui/Page.h"
 
 namespace Ui {

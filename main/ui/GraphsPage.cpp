@@ -3,9 +3,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Database.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Database.h"
 #include "ui_TabSheet4.h"
 
 namespace lq {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "main/ScoreGraph.h"
+#include "main/pages/ScoreGraph.h"
 #include "main/ui/Page.h"
 
 namespace Ui {

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "main/TextMetrics.h"
-#include "main/TileBoard.h"
+#include "main/learn/TextMetrics.h"
+#include "main/learn/TileBoard.h"
 #include "main/ui/Page.h"
 
 namespace Ui {

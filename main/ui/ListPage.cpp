@@ -4,10 +4,10 @@
 #include <QPainter>
 #include <QTableView>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Database.h"
-#include "main/ItemListRow.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Database.h"
+#include "main/pages/ItemListRow.h"
 #include "platform/Cp1251.h"
 #include "ui_TabSheet3.h"
 

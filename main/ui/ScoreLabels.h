@@ -7,7 +7,7 @@
 // "Your score :)" and DaysLeftLbl hidden) come from the Learn page's stored layout.
 #include <QObject>
 
-#include "main/Score.h"
+#include "main/core/Score.h"
 
 class QLabel;
 

@@ -2,11 +2,11 @@
 
 #include <QStyle>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Database.h"
-#include "main/SettingValues.h"
-#include "main/Settings.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Database.h"
+#include "main/pages/SettingValues.h"
+#include "main/core/Settings.h"
 #include "platform/Cp1251.h"
 #include "ui_TabSheet5.h"
 

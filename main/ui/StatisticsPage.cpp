@@ -5,10 +5,10 @@
 #include <QHeaderView>
 #include <QTableView>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Words.h"
-#include "main/WriteReports.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Words.h"
+#include "main/core/WriteReports.h"
 #include "platform/Cp1251.h"
 #include "ui_TabSheet7.h"
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "main/Database.h"
+#include "main/core/Database.h"
 #include "main/ui/Page.h"
 
 class QTableView;

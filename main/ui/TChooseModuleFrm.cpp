@@ -4,7 +4,7 @@
 #include <QShowEvent>
 #include <QStyle>
 
-#include "main/AppState.h"
+#include "main/core/AppState.h"
 #include "main/ui/WidgetFonts.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "main/AppContext.h"
+#include "main/core/AppContext.h"
 
 namespace Ui {
 class ChooseModuleFrm;

@@ -3,11 +3,11 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Comments.h"
-#include "main/Database.h"
-#include "main/WriteReports.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/pages/Comments.h"
+#include "main/core/Database.h"
+#include "main/core/WriteReports.h"
 #include "platform/Cp1251.h"
 #include "main/ui/WidgetFonts.h"
 #include "ui_ComentFrm.h"

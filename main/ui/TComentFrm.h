@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "main/Settings.h"
+#include "main/core/Settings.h"
 
 namespace Ui {
 class ComentFrm;

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "main/AppContext.h"
+#include "main/core/AppContext.h"
 #include "main/ui/WidgetFonts.h"
 #include "ui_ImagesFrm.h"
 

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "main/Pictures.h"
-#include "main/Settings.h"
+#include "main/pages/Pictures.h"
+#include "main/core/Settings.h"
 
 namespace Ui {
 class ImagesFrm;

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "main/Progress.h"
+#include "main/core/Progress.h"
 
 namespace Ui {
 class ProgressFrm;

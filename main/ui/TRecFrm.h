@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "main/Settings.h"
+#include "main/core/Settings.h"
 #include "recorder/RecorderModel.h"
 #include "recorder/Wavelet.h"
 #include "recorder/WaveletPainter.h"

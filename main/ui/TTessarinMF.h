@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "main/AppContext.h"
-#include "main/FileVersion.h"
-#include "main/PlayScheduler.h"
-#include "main/SentenceBoard.h"
-#include "main/Settings.h"
+#include "main/core/AppContext.h"
+#include "main/core/FileVersion.h"
+#include "main/learn/PlayScheduler.h"
+#include "main/core/SentenceBoard.h"
+#include "main/core/Settings.h"
 
 namespace Ui {
 class TessarinMF;

@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <QScreen>
 
-#include "main/FileVersion.h"
+#include "main/core/FileVersion.h"
 #include "main/ui/WidgetFonts.h"
 #include "platform/Prompter.h"
 #include "ui_WlcmScrnFrm.h"

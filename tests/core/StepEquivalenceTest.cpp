@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Database.h"
-#include "main/LearningStep.h"
-#include "main/Random.h"
-#include "main/ScoreTotals.h"
-#include "main/SentenceBoard.h"
-#include "main/Settings.h"
-#include "main/Transaction.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Database.h"
+#include "main/core/LearningStep.h"
+#include "main/core/Random.h"
+#include "main/core/ScoreTotals.h"
+#include "main/core/SentenceBoard.h"
+#include "main/core/Settings.h"
+#include "main/core/Transaction.h"
 #include "tests/core/CoreTestDb.h"
 
 namespace lq {

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "main/Progress.h"
-#include "main/Words.h"
+#include "main/core/Progress.h"
+#include "main/core/Words.h"
 #include "platform/Cp1251.h"
 #include "tests/core/CoreTestDb.h"
 

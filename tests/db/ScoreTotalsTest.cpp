@@ -1,4 +1,4 @@
-#include "main/ScoreTotals.h"
+#include "main/core/ScoreTotals.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "main/Database.h"
+#include "main/core/Database.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "main/Database.h"
+#include "main/core/Database.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"
 

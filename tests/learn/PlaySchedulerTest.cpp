@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "main/PlayScheduler.h"
-#include "main/Shortcuts.h"
+#include "main/learn/PlayScheduler.h"
+#include "main/learn/Shortcuts.h"
 
 namespace lq {
 namespace {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "FixedMetrics.h"
-#include "main/Database.h"
-#include "main/Random.h"
-#include "main/SentenceLayout.h"
+#include "main/core/Database.h"
+#include "main/core/Random.h"
+#include "main/learn/SentenceLayout.h"
 #include "platform/DateTime.h"
 
 namespace lq {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "main/Fonts.h"
-#include "main/TextMetrics.h"
-#include "main/TileBoard.h"
+#include "main/core/Fonts.h"
+#include "main/learn/TextMetrics.h"
+#include "main/learn/TileBoard.h"
 
 namespace lq {
 namespace {

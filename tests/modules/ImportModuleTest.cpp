@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "main/AppState.h"
+#include "main/core/AppState.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "tests/modules/ModuleTestSupport.h"

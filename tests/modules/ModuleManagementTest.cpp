@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "main/AppState.h"
-#include "main/Settings.h"
+#include "main/core/AppState.h"
+#include "main/core/Settings.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFolder.h"
 #include "modules/ModuleManager.h"

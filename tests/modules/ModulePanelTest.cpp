@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Settings.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Settings.h"
 #include "main/ui/ModuleListModel.h"
 #include "main/ui/ModulePanel.h"
 #include "main/ui/SettingPage.h"

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "main/Database.h"
-#include "main/Progress.h"
+#include "main/core/Database.h"
+#include "main/core/Progress.h"
 #include "platform/DateTime.h"
 #include "tests/support/TempDir.h"
 

@@ -2,7 +2,7 @@
 // interval; the rest wait, and nothing waits that was painted already.
 #include <gtest/gtest.h>
 
-#include "main/Progress.h"
+#include "main/core/Progress.h"
 
 namespace lq {
 namespace {

@@ -6,7 +6,7 @@
 #include <QtTest>
 
 #include "Version.h"
-#include "main/Progress.h"
+#include "main/core/Progress.h"
 #include "main/ui/TProgressFrm.h"
 #include "main/ui/TWlcmScrnFrm.h"
 #include "platform/Cp1251.h"

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <thread>
 
-#include "main/AppState.h"
-#include "main/Dictionary.h"
-#include "main/SentenceBoard.h"
+#include "main/core/AppState.h"
+#include "main/pages/Dictionary.h"
+#include "main/core/SentenceBoard.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {

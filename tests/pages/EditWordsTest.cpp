@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "main/EditWords.h"
-#include "main/SentenceBoard.h"
-#include "main/Words.h"
+#include "main/pages/EditWords.h"
+#include "main/core/SentenceBoard.h"
+#include "main/core/Words.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "main/Database.h"
-#include "main/ItemListRow.h"
+#include "main/core/Database.h"
+#include "main/pages/ItemListRow.h"
 #include "platform/DateTime.h"
 #include "tests/pages/PagesTestSupport.h"
 

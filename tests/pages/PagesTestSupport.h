@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Database.h"
-#include "main/Settings.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Database.h"
+#include "main/core/Settings.h"
 #include "platform/IniFile.h"
 #include "tests/support/TempDir.h"
 

@@ -17,7 +17,7 @@
 #include <cmath>
 #include <memory>
 
-#include "main/SentenceBoard.h"
+#include "main/core/SentenceBoard.h"
 #include "main/ui/AboutPage.h"
 #include "main/ui/EditPage.h"
 #include "main/ui/GraphsPage.h"

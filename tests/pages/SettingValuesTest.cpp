@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "main/SettingValues.h"
+#include "main/pages/SettingValues.h"
 #include "tests/support/CommaLocale.h"
 
 namespace lq {

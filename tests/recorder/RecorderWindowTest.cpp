@@ -9,9 +9,9 @@
 #include <QToolButton>
 #include <memory>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
-#include "main/Settings.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/core/Settings.h"
 #include "main/ui/LearnPage.h"
 #include "main/ui/RecorderWidgets.h"
 #include "main/ui/TComentFrm.h"

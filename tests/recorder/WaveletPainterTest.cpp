@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "main/TileBoard.h"
+#include "main/core/Colors.h"
 #include "platform/CNumbers.h"
 #include "tests/recorder/WaveletTestSupport.h"
 

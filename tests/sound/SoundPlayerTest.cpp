@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-#include "main/Database.h"
+#include "main/core/Database.h"
 #include "platform/SoundPlayer.h"
 #include "platform/SoundPlayerFake.h"
 #include "sound/SoundBuilder.h"

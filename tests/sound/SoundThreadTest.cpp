@@ -14,7 +14,7 @@
 #include <set>
 #include <thread>
 
-#include "main/Database.h"
+#include "main/core/Database.h"
 #include "sound/AnsweredWords.h"
 #include "sound/LoadSoundThread.h"
 #include "sound/SoundBuilder.h"

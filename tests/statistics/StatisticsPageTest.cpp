@@ -11,10 +11,10 @@
 #include <QToolButton>
 #include <chrono>
 
-#include "main/AppContext.h"
-#include "main/AppState.h"
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
 #include "main/ui/ScoreLabels.h"
-#include "main/Progress.h"
+#include "main/core/Progress.h"
 #include "main/ui/StatisticsPage.h"
 #include "main/ui/TProgressFrm.h"
 #include "tests/core/CoreTestDb.h"

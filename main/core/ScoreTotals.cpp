@@ -1,0 +1,301 @@
+// The pre-update hook's interface is declared only when this is defined; the library itself must
+// have been built with it (Available() asks).
+#ifndef SQLITE_ENABLE_PREUPDATE_HOOK
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
+#endif
+#include "main/core/ScoreTotals.h"
+
+#include <climits>
+#include <cstring>
+
+namespace lq {
+namespace {
+
+// The connection's own mutex (serialized mode), held for a scope.
+class ConnectionLock {
+public:
+    explicit ConnectionLock(sqlite3* db) : mutex_(sqlite3_db_mutex(db)) { sqlite3_mutex_enter(mutex_); }
+    ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
+    ConnectionLock(const ConnectionLock&) = delete;
+    ConnectionLock& operator=(const ConnectionLock&) = delete;
+
+private:
+    sqlite3_mutex* mutex_;  // null when the library is single-threaded; the calls accept that
+};
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// A value the totals can hold: an integer within the 32-bit range (so that no sum overflows).
+bool SmallInteger(sqlite3_value* v, long long& out) {
+    if (sqlite3_value_type(v) != SQLITE_INTEGER) return false;
+    out = sqlite3_value_int64(v);
+    return out >= INT_MIN && out <= INT_MAX;
+}
+
+// The 14 digits of a date text "yyyy-mm-dd hh:nn:ss"; false for any other text. Such texts
+// compare byte by byte as their digits compare as numbers.
+bool DateKey(const unsigned char* text, int bytes, long long& key) {
+    static const char kShape[] = "dddd-dd-dd dd:dd:dd";
+    if (bytes != 19) return false;
+    key = 0;
+    for (int i = 0; i < 19; ++i) {
+        if (kShape[i] == 'd') {
+            if (text[i] < '0' || text[i] > '9') return false;
+            key = key * 10 + (text[i] - '0');
+        } else if (text[i] != static_cast<unsigned char>(kShape[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+long long ItemTotals::CountOf(long long igansw) const {
+    const auto it = gansw.find(igansw);
+    return it == gansw.end() ? 0 : it->second;
+}
+
+long long ItemTotals::CountAtLeast(long long igansw) const {
+    long long n = 0;
+    for (auto it = gansw.lower_bound(igansw); it != gansw.end(); ++it) n += it->second;
+    return n;
+}
+
+bool ScoreTotals::Available() { return sqlite3_compileoption_used("ENABLE_PREUPDATE_HOOK") != 0; }
+
+ScoreTotals::ScoreTotals(sqlite3* db) : db_(db) {
+    if (!Available()) {
+        enabled_ = false;
+        return;
+    }
+    sqlite3_preupdate_hook(db_, &ScoreTotals::OnPreUpdate, this);
+    sqlite3_rollback_hook(db_, &ScoreTotals::OnRollback, this);
+}
+
+ScoreTotals::~ScoreTotals() {
+    sqlite3_finalize(versionQuery_);
+    if (!Available()) return;
+    sqlite3_preupdate_hook(db_, nullptr, nullptr);
+    sqlite3_rollback_hook(db_, nullptr, nullptr);
+}
+
+void ScoreTotals::SetEnabled(bool enabled) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    enabled_ = enabled && Available();
+    valid_ = false;
+}
+
+bool ScoreTotals::Enabled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return enabled_;
+}
+
+void ScoreTotals::Invalidate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    valid_ = false;
+}
+
+void ScoreTotals::OnRollback(void* self) { static_cast<ScoreTotals*>(self)->Invalidate(); }
+
+void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table,
+                              sqlite3_int64 oldKey, sqlite3_int64 newKey) {
+    if (!dbName || !table || std::strcmp(dbName, "main") != 0) return;
+    auto* t = static_cast<ScoreTotals*>(self);
+    if (sqlite3_stricmp(table, "answcn") == 0) {
+        std::lock_guard<std::mutex> lock(t->mutex_);
+        if (op == SQLITE_INSERT) ++t->historyRows_;
+        if (op == SQLITE_DELETE) --t->historyRows_;
+        return;
+    }
+    if (sqlite3_stricmp(table, "items2") != 0) return;
+    std::lock_guard<std::mutex> lock(t->mutex_);
+    if (!t->valid_) return;
+    const Columns c = t->columns_;
+    sqlite3_value* irng2 = nullptr;
+    sqlite3_value* igansw = nullptr;
+    sqlite3_value* dtansn = nullptr;
+    if (op == SQLITE_DELETE || op == SQLITE_UPDATE) {
+        if (sqlite3_preupdate_old(db, c.irng2, &irng2) != SQLITE_OK ||
+            sqlite3_preupdate_old(db, c.igansw, &igansw) != SQLITE_OK ||
+            sqlite3_preupdate_old(db, c.dtansn, &dtansn) != SQLITE_OK) {
+            t->valid_ = false;
+            return;
+        }
+        t->Apply(irng2, igansw, dtansn, oldKey, -1);
+    }
+    if (op == SQLITE_INSERT || op == SQLITE_UPDATE) {
+        if (sqlite3_preupdate_new(db, c.irng2, &irng2) != SQLITE_OK ||
+            sqlite3_preupdate_new(db, c.igansw, &igansw) != SQLITE_OK ||
+            sqlite3_preupdate_new(db, c.dtansn, &dtansn) != SQLITE_OK) {
+            t->valid_ = false;
+            return;
+        }
+        t->Apply(irng2, igansw, dtansn, newKey, +1);
+    }
+}
+
+void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_value* dtansn, long long rowid,
+                        int sign) {
+    switch (sqlite3_value_type(dtansn)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            if (sign > 0) dueNumbers_.insert(rowid);
+            else dueNumbers_.erase(rowid);
+            break;
+        case SQLITE_TEXT: {
+            const unsigned char* text = sqlite3_value_text(dtansn);
+            const int bytes = sqlite3_value_bytes(dtansn);
+            long long key = 0;
+            if (DateKey(text, bytes, key)) {
+                if (sign > 0) dueDates_.emplace(key, rowid);
+                else dueDates_.erase({key, rowid});
+            } else {
+                std::pair<std::string, long long> entry(std::string(reinterpret_cast<const char*>(text), bytes), rowid);
+                if (sign > 0) dueOddTexts_.insert(std::move(entry));
+                else dueOddTexts_.erase(entry);
+            }
+            break;
+        }
+        default: break;  // NULL is never before a text, a blob always after it
+    }
+    totals_.rows += sign;
+    long long v = 0;
+    if (SmallInteger(igansw, v)) {
+        long long& n = totals_.gansw[v];
+        n += sign;
+        if (n == 0) totals_.gansw.erase(v);
+    } else if (sqlite3_value_type(igansw) != SQLITE_NULL) {
+        oddValues_ += sign;
+    }
+    if (SmallInteger(irng2, v)) {
+        totals_.irng2Sum += sign * v;
+        totals_.irng2Values += sign;
+    } else if (sqlite3_value_type(irng2) != SQLITE_NULL) {
+        oddValues_ += sign;
+    }
+}
+
+// Called with the connection's mutex held, which also keeps the one statement to one user.
+bool ScoreTotals::DataVersion(long long& version) {
+    if (!versionQuery_ && sqlite3_prepare_v3(db_, "PRAGMA data_version;", -1, SQLITE_PREPARE_PERSISTENT,
+                                             &versionQuery_, nullptr) != SQLITE_OK)
+        return false;
+    const bool ok = sqlite3_step(versionQuery_) == SQLITE_ROW;
+    if (ok) version = sqlite3_column_int64(versionQuery_, 0);
+    sqlite3_reset(versionQuery_);
+    return ok;
+}
+
+// Called with the connection's mutex held and mutex_ not held.
+bool ScoreTotals::Fill() {
+    long long version = 0;
+    if (!DataVersion(version)) return false;
+    Columns c;
+    {
+        Statement info(db_, "PRAGMA table_info(items2);");
+        if (!info.get()) return false;
+        while (sqlite3_step(info.get()) == SQLITE_ROW) {
+            const int cid = sqlite3_column_int(info.get(), 0);
+            const char* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+            if (!name) continue;
+            if (sqlite3_stricmp(name, "irng_2") == 0) c.irng2 = cid;
+            if (sqlite3_stricmp(name, "igansw") == 0) c.igansw = cid;
+            if (sqlite3_stricmp(name, "dtansn") == 0) c.dtansn = cid;
+        }
+    }
+    if (c.irng2 < 0 || c.igansw < 0 || c.dtansn < 0) return false;
+    long long history = -1;
+    {
+        Statement count(db_, "SELECT count(*) FROM answcn;");
+        if (count.get() && sqlite3_step(count.get()) == SQLITE_ROW) history = sqlite3_column_int64(count.get(), 0);
+    }
+    Statement scan(db_, "SELECT irng_2, igansw, dtansn, rowid FROM items2;");
+    if (!scan.get()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    totals_ = ItemTotals();
+    oddValues_ = 0;
+    historyKnown_ = history >= 0;
+    historyRows_ = history;
+    dueDates_.clear();
+    dueOddTexts_.clear();
+    dueNumbers_.clear();
+    int rc;
+    while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW)
+        Apply(sqlite3_column_value(scan.get(), 0), sqlite3_column_value(scan.get(), 1),
+              sqlite3_column_value(scan.get(), 2), sqlite3_column_int64(scan.get(), 3), +1);
+    if (rc != SQLITE_DONE) return false;
+    columns_ = c;
+    dataVersion_ = version;
+    valid_ = true;
+    return true;
+}
+
+// Called with the connection's mutex held.
+bool ScoreTotals::Ready() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!enabled_) return false;
+    }
+    long long version = 0;
+    if (!DataVersion(version)) return false;
+    bool valid;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (valid_ && version != dataVersion_) valid_ = false;  // another connection wrote
+        valid = valid_;
+    }
+    return valid || Fill();
+}
+
+bool ScoreTotals::Read(ItemTotals& out) {
+    ConnectionLock connection(db_);
+    if (!Ready()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_ || oddValues_ != 0) return false;
+    out = totals_;
+    return true;
+}
+
+bool ScoreTotals::HistoryCount(long long& rows) {
+    ConnectionLock connection(db_);
+    if (!Ready()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_ || !historyKnown_) return false;
+    rows = historyRows_;
+    return true;
+}
+
+bool ScoreTotals::DueIds(const std::string& now, long long exclude, size_t max, std::vector<long long>& ids) {
+    long long nowKey = 0;
+    if (!DateKey(reinterpret_cast<const unsigned char*>(now.data()), static_cast<int>(now.size()), nowKey))
+        return false;
+    ConnectionLock connection(db_);
+    if (!Ready()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_) return false;
+    ids.clear();
+    auto add = [&](long long id) {
+        if (id != exclude) ids.push_back(id);
+        return ids.size() <= max;
+    };
+    for (long long id : dueNumbers_)
+        if (!add(id)) return false;
+    for (auto it = dueDates_.begin(); it != dueDates_.end() && it->first < nowKey; ++it)
+        if (!add(it->second)) return false;
+    for (auto it = dueOddTexts_.begin(); it != dueOddTexts_.end() && it->first < now; ++it)
+        if (!add(it->second)) return false;
+    return true;
+}
+
+}  // namespace lq
