@@ -107,6 +107,15 @@ bool WindowCounts(const Database& db, const std::string (&lo)[40], const std::st
     return true;
 }
 
+// The 40 window counts from the history the totals keep in memory.
+bool CachedWindowCounts(const Database& db, const std::string (&lo)[40], const std::string (&hi)[40],
+                        int (&counts)[40]) {
+    long long n[40];
+    if (!db.Totals()->CountHistoryBetween(lo, hi, 40, n)) return false;
+    for (int d = 0; d < 40; ++d) counts[d] = static_cast<int>(std::min<long long>(n[d], INT_MAX));
+    return true;
+}
+
 }  // namespace
 
 float AnswersPerDay(const Database& db, CurrentRow& row, DateTime stepTime) {
@@ -118,7 +127,7 @@ float AnswersPerDay(const Database& db, CurrentRow& row, DateTime stepTime) {
         lo[d] = DateText(end - 7.0);
     }
     int counts[40];
-    const bool ranged = StatementsOnly(db) ? false : WindowCounts(db, lo, hi, counts);
+    const bool ranged = !StatementsOnly(db) && (CachedWindowCounts(db, lo, hi, counts) || WindowCounts(db, lo, hi, counts));
     float num = 0.0f;
     float den = 0.0f;
     for (int d = 0; d < 40; ++d) {
@@ -156,10 +165,10 @@ bool HistoryDay(const std::string& text, float& day) {
 
 namespace {
 
-// The rows of one stretch of the history, newest first: the glrang text of each (present: not
-// NULL) and the dtdate of the first.
+// The rows of one stretch of the history, newest first: the glrang of each (present: not NULL)
+// read as the row store reads it, and the dtdate of the first.
 struct HistoryRows {
-    std::vector<std::string> glrang;
+    std::vector<float> glrang;
     std::vector<bool> present;
     bool hasFirstDate = false;
     std::string firstDate;
@@ -172,8 +181,26 @@ void AddHistoryRow(HistoryRows& h, const char* glrang, const char* dtdate) {
         h.firstDate = dtdate;
     }
     h.present.push_back(glrang != nullptr);
-    h.glrang.emplace_back(glrang ? glrang : "");
+    h.glrang.push_back(glrang ? static_cast<float>(CAtof(glrang)) : 0.0f);
     ++h.count;
+}
+
+// The rows at positions offset .. offset+99 of "ORDER BY dtdate DESC" from the history the
+// totals keep in memory; null when they cannot tell.
+std::unique_ptr<HistoryRows> CachedHistoryRows(const Database& db, long long offset) {
+    std::vector<HistoryRow> rows;
+    if (!db.Totals()->NewestHistory(offset, 100, rows)) return nullptr;
+    auto h = std::make_unique<HistoryRows>();
+    for (const HistoryRow& r : rows) {
+        if (h->count == 0 && r.dateKey >= 0) {
+            h->hasFirstDate = true;
+            h->firstDate = DateKeyText(r.dateKey);
+        }
+        h->present.push_back(r.scored);
+        h->glrang.push_back(r.score);
+        ++h->count;
+    }
+    return h;
 }
 
 // `sql` selects glrang and dtdate.
@@ -223,14 +250,14 @@ std::unique_ptr<HistoryRows> ReadOlderHistoryRows(const Database& db) {
 }
 
 // The mean of the glrang values of the rows, over the rows, through the row store as a
-// "SELECT glrang" query would leave it.
+// "SELECT glrang" query would leave it (StoreCurrentRow sets glrang and adds it to GlrangSum for
+// each value that is not NULL).
 float MeanScore(CurrentRow& row, const HistoryRows& h) {
     row.GlrangSum = 0.0f;
-    char name[] = "glrang";
-    char* names[] = {name};
     for (size_t i = 0; i < h.count; ++i) {
-        char* values[] = {h.present[i] ? const_cast<char*>(h.glrang[i].c_str()) : nullptr};
-        StoreCurrentRow(row, 1, values, names);
+        if (!h.present[i]) continue;
+        row.glrang = h.glrang[i];
+        row.GlrangSum += row.glrang;
     }
     return h.count > 0 ? row.GlrangSum * (1.0f / static_cast<float>(h.count)) : 0.0f;
 }
@@ -293,11 +320,17 @@ void UpdateDaysToTarget(const Database& db, CurrentRow& row, float& daysToTarget
     // Each stretch in one query: its scores give the mean and its first row the date, as the
     // queries "SELECT glrang ... LIMIT 15000, 100;" and "SELECT dtdate ... LIMIT 15000, 1;" (and
     // the same at 0) give them, the rows coming in the same index order.
-    std::unique_ptr<HistoryRows> counted = ReadOlderHistoryRows(db);
+    // The history the totals keep answers both without a query.
+    std::unique_ptr<HistoryRows> cachedOlder = CachedHistoryRows(db, 15000);
+    std::unique_ptr<HistoryRows> cachedNewer = cachedOlder ? CachedHistoryRows(db, 0) : nullptr;
+    std::unique_ptr<HistoryRows> counted = cachedOlder ? nullptr : ReadOlderHistoryRows(db);
     const HistoryRows older =
-        counted ? std::move(*counted)
-                : ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;");
-    const HistoryRows newer = ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 100;");
+        cachedOlder ? std::move(*cachedOlder)
+        : counted   ? std::move(*counted)
+                    : ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;");
+    const HistoryRows newer =
+        cachedNewer ? std::move(*cachedNewer)
+                    : ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 100;");
     const float oldMean = MeanScore(row, older);
     const float newMean = MeanScore(row, newer);
     float oldDay = 0.0f;

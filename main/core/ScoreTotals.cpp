@@ -5,8 +5,12 @@
 #endif
 #include "main/core/ScoreTotals.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+
+#include "platform/CNumbers.h"
 
 namespace lq {
 namespace {
@@ -44,7 +48,7 @@ bool SmallInteger(sqlite3_value* v, long long& out) {
 
 // The 14 digits of a date text "yyyy-mm-dd hh:nn:ss"; false for any other text. Such texts
 // compare byte by byte as their digits compare as numbers.
-bool DateKey(const unsigned char* text, int bytes, long long& key) {
+bool DateKeyOf(const unsigned char* text, int bytes, long long& key) {
     static const char kShape[] = "dddd-dd-dd dd:dd:dd";
     if (bytes != 19) return false;
     key = 0;
@@ -59,7 +63,35 @@ bool DateKey(const unsigned char* text, int bytes, long long& key) {
     return true;
 }
 
+// A history row from its stored dtdate and glrang; false when the date is neither NULL nor a
+// date text. The score is read from glrang's text as far as its first NUL, as the row store
+// reads sqlite3_column_text.
+bool MakeHistoryRow(sqlite3_value* date, sqlite3_value* score, long long id, HistoryRow& row) {
+    row.id = id;
+    row.dateKey = -1;
+    if (sqlite3_value_type(date) != SQLITE_NULL &&
+        (sqlite3_value_type(date) != SQLITE_TEXT ||
+         !DateKeyOf(sqlite3_value_text(date), sqlite3_value_bytes(date), row.dateKey)))
+        return false;
+    row.scored = sqlite3_value_type(score) != SQLITE_NULL;
+    const unsigned char* text = row.scored ? sqlite3_value_text(score) : nullptr;
+    row.score = text ? static_cast<float>(CAtof(reinterpret_cast<const char*>(text))) : 0.0f;
+    return true;
+}
+
 }  // namespace
+
+bool DateKey(const std::string& text, long long& key) {
+    return DateKeyOf(reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()), key);
+}
+
+std::string DateKeyText(long long key) {
+    const long long second = key % 100, minute = key / 100 % 100, hour = key / 10000 % 100;
+    const long long day = key / 1000000 % 100, month = key / 100000000 % 100, year = key / 10000000000;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", year, month, day, hour, minute, second);
+    return text;
+}
 
 long long ItemTotals::CountOf(long long igansw) const {
     const auto it = gansw.find(igansw);
@@ -93,7 +125,12 @@ ScoreTotals::~ScoreTotals() {
 void ScoreTotals::SetEnabled(bool enabled) {
     std::lock_guard<std::mutex> lock(mutex_);
     enabled_ = enabled && Available();
+    Drop();
+}
+
+void ScoreTotals::Drop() {
     valid_ = false;
+    historyValid_ = false;
 }
 
 bool ScoreTotals::Enabled() {
@@ -103,7 +140,7 @@ bool ScoreTotals::Enabled() {
 
 void ScoreTotals::Invalidate() {
     std::lock_guard<std::mutex> lock(mutex_);
-    valid_ = false;
+    Drop();
 }
 
 void ScoreTotals::OnRollback(void* self) { static_cast<ScoreTotals*>(self)->Invalidate(); }
@@ -116,6 +153,7 @@ void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbNam
         std::lock_guard<std::mutex> lock(t->mutex_);
         if (op == SQLITE_INSERT) ++t->historyRows_;
         if (op == SQLITE_DELETE) --t->historyRows_;
+        t->OnHistoryChange(db, op, newKey);
         return;
     }
     if (sqlite3_stricmp(table, "items2") != 0) return;
@@ -145,6 +183,29 @@ void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbNam
     }
 }
 
+// Called with mutex_ held.
+void ScoreTotals::OnHistoryChange(sqlite3* db, int op, sqlite3_int64 newKey) {
+    if (!historyValid_) return;
+    sqlite3_value* date = nullptr;
+    sqlite3_value* score = nullptr;
+    HistoryRow row;
+    if (op != SQLITE_INSERT || sqlite3_preupdate_new(db, historyDateColumn_, &date) != SQLITE_OK ||
+        sqlite3_preupdate_new(db, historyScoreColumn_, &score) != SQLITE_OK) {
+        historyValid_ = false;
+        return;
+    }
+    if (!MakeHistoryRow(date, score, newKey, row)) {
+        ++oddHistoryDates_;  // not offered from now on, until the list is read again
+        return;
+    }
+    // The step's row is dated after every other one and goes to the end; a row dated earlier
+    // (the clock was put back) moves the later ones up.
+    if (history_.empty() || history_.back() < row)
+        history_.push_back(row);
+    else
+        history_.insert(std::upper_bound(history_.begin(), history_.end(), row), row);
+}
+
 void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_value* dtansn, long long rowid,
                         int sign) {
     switch (sqlite3_value_type(dtansn)) {
@@ -157,7 +218,7 @@ void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_val
             const unsigned char* text = sqlite3_value_text(dtansn);
             const int bytes = sqlite3_value_bytes(dtansn);
             long long key = 0;
-            if (DateKey(text, bytes, key)) {
+            if (DateKeyOf(text, bytes, key)) {
                 if (sign > 0) dueDates_.emplace(key, rowid);
                 else dueDates_.erase({key, rowid});
             } else {
@@ -223,6 +284,7 @@ bool ScoreTotals::Fill() {
     Statement scan(db_, "SELECT irng_2, igansw, dtansn, rowid FROM items2;");
     if (!scan.get()) return false;
     std::lock_guard<std::mutex> lock(mutex_);
+    historyValid_ = false;
     totals_ = ItemTotals();
     oddValues_ = 0;
     historyKnown_ = history >= 0;
@@ -252,10 +314,94 @@ bool ScoreTotals::Ready() {
     bool valid;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (valid_ && version != dataVersion_) valid_ = false;  // another connection wrote
+        if (valid_ && version != dataVersion_) Drop();  // another connection wrote
         valid = valid_;
     }
     return valid || Fill();
+}
+
+// Called with the connection's mutex held and mutex_ not held.
+bool ScoreTotals::FillHistory() {
+    int dateColumn = -1;
+    int scoreColumn = -1;
+    {
+        Statement info(db_, "PRAGMA table_info(answcn);");
+        if (!info.get()) return false;
+        while (sqlite3_step(info.get()) == SQLITE_ROW) {
+            const int cid = sqlite3_column_int(info.get(), 0);
+            const char* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+            if (!name) continue;
+            if (sqlite3_stricmp(name, "dtdate") == 0) dateColumn = cid;
+            if (sqlite3_stricmp(name, "glrang") == 0) scoreColumn = cid;
+        }
+    }
+    if (dateColumn < 0 || scoreColumn < 0) return false;
+    std::vector<HistoryRow> rows;
+    long long odd = 0;
+    Statement scan(db_, "SELECT dtdate, glrang, rowid FROM answcn;");
+    if (!scan.get()) return false;
+    int rc;
+    while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW) {
+        HistoryRow row;
+        if (MakeHistoryRow(sqlite3_column_value(scan.get(), 0), sqlite3_column_value(scan.get(), 1),
+                           sqlite3_column_int64(scan.get(), 2), row))
+            rows.push_back(row);
+        else
+            ++odd;
+    }
+    if (rc != SQLITE_DONE) return false;
+    std::sort(rows.begin(), rows.end());
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_) return false;
+    history_ = std::move(rows);
+    oddHistoryDates_ = odd;
+    historyDateColumn_ = dateColumn;
+    historyScoreColumn_ = scoreColumn;
+    historyValid_ = true;
+    return true;
+}
+
+// Called with the connection's mutex held.
+bool ScoreTotals::HistoryReady() {
+    if (!Ready()) return false;
+    bool filled;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        filled = historyValid_;
+    }
+    return filled || FillHistory();
+}
+
+bool ScoreTotals::CountHistoryBetween(const std::string* after, const std::string* upTo, int n, long long* counts) {
+    ConnectionLock connection(db_);
+    if (!HistoryReady()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!historyValid_ || oddHistoryDates_ != 0) return false;
+    // The rows up to a date: NULL dates (key -1) are before every bound, so never inside.
+    auto rowsUpTo = [this](long long key) {
+        return std::upper_bound(history_.begin(), history_.end(), key,
+                                [](long long k, const HistoryRow& r) { return k < r.dateKey; }) -
+               history_.begin();
+    };
+    for (int i = 0; i < n; ++i) {
+        long long lo = 0;
+        long long hi = 0;
+        if (!DateKey(after[i], lo) || !DateKey(upTo[i], hi)) return false;
+        counts[i] = std::max<long long>(0, rowsUpTo(hi) - rowsUpTo(lo));
+    }
+    return true;
+}
+
+bool ScoreTotals::NewestHistory(long long offset, long long count, std::vector<HistoryRow>& rows) {
+    ConnectionLock connection(db_);
+    if (!HistoryReady()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!historyValid_ || oddHistoryDates_ != 0) return false;
+    rows.clear();
+    const long long size = static_cast<long long>(history_.size());
+    for (long long p = std::max<long long>(offset, 0); p < size && p < offset + count; ++p)
+        rows.push_back(history_[static_cast<size_t>(size - 1 - p)]);
+    return true;
 }
 
 bool ScoreTotals::Read(ItemTotals& out) {
@@ -278,8 +424,7 @@ bool ScoreTotals::HistoryCount(long long& rows) {
 
 bool ScoreTotals::DueIds(const std::string& now, long long exclude, size_t max, std::vector<long long>& ids) {
     long long nowKey = 0;
-    if (!DateKey(reinterpret_cast<const unsigned char*>(now.data()), static_cast<int>(now.size()), nowKey))
-        return false;
+    if (!DateKey(now, nowKey)) return false;
     ConnectionLock connection(db_);
     if (!Ready()) return false;
     std::lock_guard<std::mutex> lock(mutex_);

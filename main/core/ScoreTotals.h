@@ -2,7 +2,9 @@
 // The totals of items2 that every learning step needs (the number of rows, the count of each
 // good-answer value and the sum of the typed-word scores), the due times of the sentences and
 // the number of score-history rows, kept in memory per connection so that a step does not
-// recount or walk 200,000 rows (about 50 bytes a sentence).
+// recount or walk 200,000 rows (about 50 bytes a sentence). Also the score history's dates and
+// scores in the order of its dtdate index (24 bytes a row, about 400 KB for the 16,640 rows
+// start-up keeps), from which the answer windows and the forecast are read without a query.
 //
 // Filled by one scan on first use and kept exact by SQLite's pre-update hook, which reports every
 // row this connection inserts, updates or deletes. Dropped, to be filled again on next use, when
@@ -35,6 +37,22 @@ struct ItemTotals {
     long long CountAtLeast(long long igansw) const;
 };
 
+// One row of the score history (answcn) as the answer windows and the forecast read it.
+struct HistoryRow {
+    long long dateKey = -1;  // dtdate's 14 digits (see DateKey); -1 for NULL, which sorts first
+    long long id = 0;
+    bool scored = false;     // glrang is not NULL
+    float score = 0.0f;      // glrang's text read as the row store reads it
+
+    bool operator<(const HistoryRow& o) const { return dateKey < o.dateKey || (dateKey == o.dateKey && id < o.id); }
+};
+
+// The 14 digits of a date text "yyyy-mm-dd hh:nn:ss" as one number into `key`; false for any
+// other text. Such texts compare byte by byte as their numbers compare.
+bool DateKey(const std::string& text, long long& key);
+// The date text of a key from DateKey.
+std::string DateKeyText(long long key);
+
 class ScoreTotals {
 public:
     // Installs the hooks on `db`; the connection must outlive this object.
@@ -58,6 +76,17 @@ public:
     // The number of rows of answcn (the score history) into `rows`; false when it cannot be told.
     bool HistoryCount(long long& rows);
 
+    // For each i < n, the number of history rows with after[i] < dtdate <= upTo[i] (texts
+    // compared as SQLite compares them; NULL and numbers are never inside) into counts[i]. False
+    // when that cannot be told here (a bound or a stored date that is not a date text).
+    bool CountHistoryBetween(const std::string* after, const std::string* upTo, int n, long long* counts);
+
+    // The history rows at positions offset .. offset+count-1 of the order "ORDER BY dtdate DESC"
+    // walks the dtdata index (newest date first, equal dates the greater id first) into `rows`;
+    // fewer when the history ends. False when that cannot be told here (a stored date that is
+    // neither NULL nor a date text).
+    bool NewestHistory(long long offset, long long count, std::vector<HistoryRow>& rows);
+
     // Forget the totals; the next Read fills them again.
     void Invalidate();
 
@@ -77,7 +106,11 @@ private:
                             sqlite3_int64 oldKey, sqlite3_int64 newKey);
     static void OnRollback(void* self);
     void Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_value* dtansn, long long rowid, int sign);
+    void OnHistoryChange(sqlite3* db, int op, sqlite3_int64 newKey);
     bool Fill();
+    bool FillHistory();    // called with the connection's mutex held and mutex_ not held
+    bool HistoryReady();   // Ready() and the history filled; the connection's mutex held
+    void Drop();           // everything to be filled again; mutex_ held
     bool Ready();  // filled and current; takes mutex_ only for a moment
     bool DataVersion(long long& version);
 
@@ -97,6 +130,16 @@ private:
     std::set<std::pair<long long, long long>> dueDates_;
     std::set<std::pair<std::string, long long>> dueOddTexts_;
     std::set<long long> dueNumbers_;
+    // The score history sorted as the dtdate index holds it: NULL dates first, then the date
+    // texts, equal dates in id order. An inserted row takes its place in the list (the step's
+    // row, with the newest date, goes to the end); an update or a delete (start-up's pruning, an
+    // edit) drops the list to be read again. While a row's date is neither NULL nor a date
+    // text the list is not offered (its place among the texts would need SQLite's comparison).
+    bool historyValid_ = false;
+    int historyDateColumn_ = -1;
+    int historyScoreColumn_ = -1;
+    std::vector<HistoryRow> history_;
+    long long oddHistoryDates_ = 0;
 };
 
 }  // namespace lq
