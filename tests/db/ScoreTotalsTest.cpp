@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "main/core/Database.h"
+#include "platform/CNumbers.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {
@@ -106,6 +109,135 @@ TEST_F(ScoreTotalsTest, RollbackAndAnotherConnectionAreNoticed) {
     EXPECT_FALSE(db_.Totals()->Read(t));
     db_.Totals()->SetEnabled(true);
     ExpectCurrent("on again");
+}
+
+// The score history the totals keep against the statements of the answer windows and of the
+// forecast's stretches.
+class HistoryTest : public ScoreTotalsTest {
+protected:
+    void AddHistory(const char* date, const char* score) {
+        ASSERT_TRUE(db_.Exec(Sql("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(%Q, 1, %Q, '1.00000');",
+                                 score, date))
+                        .ok());
+    }
+
+    // Windows of every hour of three days: the kept counts equal the statement's.
+    void ExpectWindowsCurrent(const std::string& where) {
+        std::vector<std::string> after, upTo;
+        for (int h = 0; h < 72; ++h) {
+            after.push_back(Sql("2024-01-%02d %02d:00:00", 1 + h / 24, h % 24));
+            upTo.push_back(Sql("2024-01-%02d %02d:30:00", 1 + (h + 5) / 24, (h + 5) % 24));
+        }
+        std::vector<long long> counts(after.size(), -1);
+        ASSERT_TRUE(db_.Totals()->CountHistoryBetween(after.data(), upTo.data(), static_cast<int>(after.size()),
+                                                      counts.data()))
+            << where;
+        for (size_t i = 0; i < after.size(); ++i) {
+            long long expected = -1;
+            db_.Query(Sql("SELECT count(*) FROM answcn WHERE dtdate>'%q' AND dtdate<='%q';", after[i].c_str(),
+                          upTo[i].c_str()),
+                      [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
+            EXPECT_EQ(counts[i], expected) << where << " window " << i;
+        }
+    }
+
+    // Every stretch of the newest-first order: the same rows as the statement, in its order.
+    void ExpectNewestCurrent(const std::string& where) {
+        for (long long offset : {0LL, 1LL, 3LL, 7LL, 40LL}) {
+            std::vector<HistoryRow> rows;
+            ASSERT_TRUE(db_.Totals()->NewestHistory(offset, 5, rows)) << where;
+            std::vector<std::string> expected;
+            db_.Query(Sql("SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT %lld, 5;", offset),
+                      [&expected](int, char** v, char**) {
+                          // The score as the row store reads the text.
+                          const std::string score =
+                              v[0] ? Sql("%.5f", static_cast<double>(static_cast<float>(CAtof(v[0])))) : "<null>";
+                          expected.push_back(score + "|" + (v[1] ? v[1] : "<null>"));
+                      });
+            std::vector<std::string> kept;
+            for (const HistoryRow& r : rows)
+                kept.push_back((r.scored ? Sql("%.5f", static_cast<double>(r.score)) : std::string("<null>")) + "|" +
+                               (r.dateKey >= 0 ? DateKeyText(r.dateKey) : std::string("<null>")));
+            EXPECT_EQ(kept, expected) << where << " offset " << offset;
+        }
+    }
+
+    void ExpectCurrent(const std::string& where) {
+        ExpectWindowsCurrent(where);
+        ExpectNewestCurrent(where);
+    }
+
+    void Fill() {
+        for (int i = 0; i < 30; ++i) {
+            // Every fifth row shares the date of the one before it.
+            const int k = i % 5 == 0 && i > 0 ? i - 1 : i;
+            AddHistory(Sql("2024-01-%02d %02d:%02d:00", 1 + k / 12, 2 * (k % 12), k % 60).c_str(),
+                       Sql("%.5f", 10.0 + i).c_str());
+        }
+    }
+};
+
+TEST_F(HistoryTest, DateKeysCompareAsTheTexts) {
+    long long a = 0, b = 0;
+    ASSERT_TRUE(DateKey("2024-01-02 03:04:05", a));
+    ASSERT_TRUE(DateKey("2024-01-02 03:04:06", b));
+    EXPECT_LT(a, b);
+    EXPECT_EQ(DateKeyText(a), "2024-01-02 03:04:05");
+    for (const char* odd : {"", "2024-01-02", "2024-01-02 03:04:05 ", "2024-01-02T03:04:05", "2024-1-02 03:04:05x"})
+        EXPECT_FALSE(DateKey(odd, a)) << odd;
+}
+
+TEST_F(HistoryTest, FollowsInsertsDeletesUpdatesAndRollback) {
+    Fill();
+    ExpectCurrent("filled");
+    AddHistory("2024-01-04 00:00:00", "55.00000");
+    ExpectCurrent("appended");
+    AddHistory("2024-01-02 00:00:00", "56.00000");
+    AddHistory("2024-01-02 00:00:00", "57.00000");
+    ExpectCurrent("dated earlier");
+    AddHistory(nullptr, "58.00000");
+    AddHistory("2024-01-03 05:00:00", nullptr);
+    ExpectCurrent("no date, no score");
+    const char* writes[] = {
+        "DELETE FROM answcn WHERE dtdate<'2024-01-02 00:00:00';",
+        "UPDATE answcn SET dtdate='2024-01-01 05:00:00' WHERE ididnt%4=0;",
+        "UPDATE answcn SET glrang='x' WHERE ididnt%3=0;",
+        "INSERT OR REPLACE INTO answcn (ididnt, glrang, dtdate) values(20, '1.5', '2024-01-03 01:00:00');",
+        "BEGIN; DELETE FROM answcn; INSERT INTO answcn (glrang, dtdate) values('1', '2024-01-05 00:00:00'); ROLLBACK;",
+    };
+    for (const char* sql : writes) {
+        ASSERT_TRUE(db_.Exec(sql).ok()) << sql;
+        ExpectCurrent(sql);
+    }
+}
+
+TEST_F(HistoryTest, AnotherConnectionsRowsAreSeen) {
+    Fill();
+    ExpectCurrent("filled");
+    Database other;
+    ASSERT_TRUE(other.Open(db_.Path()));
+    ASSERT_TRUE(other.Exec("INSERT INTO answcn (glrang, dtdate) values('3.25', '2024-01-02 10:00:00');").ok());
+    ExpectCurrent("another connection inserted");
+    ASSERT_TRUE(other.Exec("DELETE FROM answcn WHERE ididnt<5;").ok());
+    ExpectCurrent("another connection deleted");
+}
+
+TEST_F(HistoryTest, DatesThatAreNotDateTextsLeaveItToTheStatements) {
+    Fill();
+    ExpectCurrent("filled");
+    const std::string after[] = {"2024-01-01 00:00:00"};
+    const std::string upTo[] = {"2024-01-09 00:00:00"};
+    long long count = 0;
+    std::vector<HistoryRow> rows;
+    for (const char* odd : {"45000", "'2024-01-02'", "x'01'"}) {
+        ASSERT_TRUE(db_.Exec(Sql("INSERT INTO answcn (glrang, dtdate) values('1', %s);", odd)).ok());
+        EXPECT_FALSE(db_.Totals()->CountHistoryBetween(after, upTo, 1, &count)) << odd;
+        EXPECT_FALSE(db_.Totals()->NewestHistory(0, 5, rows)) << odd;
+        ASSERT_TRUE(db_.Exec("DELETE FROM answcn WHERE typeof(dtdate)!='text' OR length(dtdate)!=19;").ok());
+        ExpectCurrent(odd);
+    }
+    const std::string notADate[] = {"soon"};
+    EXPECT_FALSE(db_.Totals()->CountHistoryBetween(notADate, upTo, 1, &count));
 }
 
 // The sound thread writes the word statistics on the same connection while the user-interface
