@@ -149,45 +149,22 @@ bool PlaceOfFast(const Database& db, CurrentRow& row, long long fast, const char
 
 namespace {
 
+// More due sentences than this and the first query of SelectNextItem runs as it stands (the
+// front of the queue is then mostly due, which the statement finds at once).
+constexpr size_t kMaxDue = 20000;
+
 // The first query of SelectNextItem ("dtansn < now AND ididnt != exclude AND the module is
-// selected, ORDER BY iplace, ididnt") answered from the due times the totals keep: of the few
-// due sentences, the one of a selected module with the smallest (iplace, ididnt). The statement
-// walks the queue until it meets one, which is the whole queue when none is due. -1 when none,
-// -2 when this cannot tell (too many due, a place that is not an integer).
+// selected, ORDER BY iplace, ididnt") answered from the due times the totals keep with each
+// sentence's module and place. The statement walks the queue until it meets a due sentence,
+// which is the whole queue when none is due. -1 when none, -2 when this cannot tell.
 long long FirstDueSelected(const Database& db, ScoreTotals& totals, const std::string& now, int exclude) {
-    std::vector<long long> due;
-    if (!totals.DueIds(now, exclude, kMaxSeeks, due)) return -2;
-    if (due.empty()) return -1;
     std::vector<long long> selected;
     if (!db.QueryCached("SELECT ididnt FROM sounds WHERE isigns=1;", {}, [&selected](int n, char** v, char**) {
               if (n > 0 && v[0]) selected.push_back(std::stoll(v[0]));
           }).ok())
         return -2;
-    long long best = -1;
-    long long bestPlace = 0;
-    for (long long id : due) {
-        bool known = false;
-        bool counts = false;
-        long long place = 0;
-        const SqlResult r = db.QueryCached(
-            "SELECT isound, iplace, typeof(isound), typeof(iplace) FROM items2 WHERE ididnt=?;", {id},
-            [&](int n, char** v, char**) {
-                if (n < 4 || !v[2] || !v[3]) return;
-                // Only an integer module id can be IN the selected ids.
-                counts = std::string_view(v[2]) == "integer" &&
-                         std::find(selected.begin(), selected.end(), std::stoll(v[0])) != selected.end();
-                known = std::string_view(v[3]) == "integer";
-                if (known) place = std::stoll(v[1]);
-            });
-        if (!r.ok()) return -2;
-        if (!counts) continue;
-        if (!known) return -2;
-        if (best < 0 || place < bestPlace || (place == bestPlace && id < best)) {
-            best = id;
-            bestPlace = place;
-        }
-    }
-    return best;
+    long long id = -1;
+    return totals.FirstDue(now, exclude, selected, kMaxDue, id) ? id : -2;
 }
 
 bool AnyModuleSelected(const Database& db) {

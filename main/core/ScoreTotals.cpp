@@ -160,26 +160,26 @@ void ScoreTotals::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbNam
     std::lock_guard<std::mutex> lock(t->mutex_);
     if (!t->valid_) return;
     const Columns c = t->columns_;
-    sqlite3_value* irng2 = nullptr;
-    sqlite3_value* igansw = nullptr;
-    sqlite3_value* dtansn = nullptr;
+    // The row's values before (sqlite3_preupdate_old) or after (sqlite3_preupdate_new) the change.
+    auto read = [db, &c](int (*get)(sqlite3*, int, sqlite3_value**), RowValues& v) {
+        return get(db, c.irng2, &v.irng2) == SQLITE_OK && get(db, c.igansw, &v.igansw) == SQLITE_OK &&
+               get(db, c.dtansn, &v.dtansn) == SQLITE_OK && get(db, c.isound, &v.isound) == SQLITE_OK &&
+               get(db, c.iplace, &v.iplace) == SQLITE_OK;
+    };
+    RowValues v;
     if (op == SQLITE_DELETE || op == SQLITE_UPDATE) {
-        if (sqlite3_preupdate_old(db, c.irng2, &irng2) != SQLITE_OK ||
-            sqlite3_preupdate_old(db, c.igansw, &igansw) != SQLITE_OK ||
-            sqlite3_preupdate_old(db, c.dtansn, &dtansn) != SQLITE_OK) {
+        if (!read(sqlite3_preupdate_old, v)) {
             t->valid_ = false;
             return;
         }
-        t->Apply(irng2, igansw, dtansn, oldKey, -1);
+        t->Apply(v, oldKey, -1);
     }
     if (op == SQLITE_INSERT || op == SQLITE_UPDATE) {
-        if (sqlite3_preupdate_new(db, c.irng2, &irng2) != SQLITE_OK ||
-            sqlite3_preupdate_new(db, c.igansw, &igansw) != SQLITE_OK ||
-            sqlite3_preupdate_new(db, c.dtansn, &dtansn) != SQLITE_OK) {
+        if (!read(sqlite3_preupdate_new, v)) {
             t->valid_ = false;
             return;
         }
-        t->Apply(irng2, igansw, dtansn, newKey, +1);
+        t->Apply(v, newKey, +1);
     }
 }
 
@@ -206,24 +206,29 @@ void ScoreTotals::OnHistoryChange(sqlite3* db, int op, sqlite3_int64 newKey) {
         history_.insert(std::upper_bound(history_.begin(), history_.end(), row), row);
 }
 
-void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_value* dtansn, long long rowid,
-                        int sign) {
-    switch (sqlite3_value_type(dtansn)) {
+void ScoreTotals::Apply(const RowValues& values, long long rowid, int sign) {
+    DueRow due;
+    due.id = rowid;
+    due.moduleKnown = sqlite3_value_type(values.isound) == SQLITE_INTEGER;
+    due.isound = due.moduleKnown ? sqlite3_value_int64(values.isound) : 0;
+    due.placeKnown = sqlite3_value_type(values.iplace) == SQLITE_INTEGER;
+    due.iplace = due.placeKnown ? sqlite3_value_int64(values.iplace) : 0;
+    switch (sqlite3_value_type(values.dtansn)) {
         case SQLITE_INTEGER:
         case SQLITE_FLOAT:
-            if (sign > 0) dueNumbers_.insert(rowid);
+            if (sign > 0) dueNumbers_[rowid] = due;
             else dueNumbers_.erase(rowid);
             break;
         case SQLITE_TEXT: {
-            const unsigned char* text = sqlite3_value_text(dtansn);
-            const int bytes = sqlite3_value_bytes(dtansn);
+            const unsigned char* text = sqlite3_value_text(values.dtansn);
+            const int bytes = sqlite3_value_bytes(values.dtansn);
             long long key = 0;
             if (DateKeyOf(text, bytes, key)) {
-                if (sign > 0) dueDates_.emplace(key, rowid);
+                if (sign > 0) dueDates_[{key, rowid}] = due;
                 else dueDates_.erase({key, rowid});
             } else {
                 std::pair<std::string, long long> entry(std::string(reinterpret_cast<const char*>(text), bytes), rowid);
-                if (sign > 0) dueOddTexts_.insert(std::move(entry));
+                if (sign > 0) dueOddTexts_[std::move(entry)] = due;
                 else dueOddTexts_.erase(entry);
             }
             break;
@@ -231,6 +236,8 @@ void ScoreTotals::Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_val
         default: break;  // NULL is never before a text, a blob always after it
     }
     totals_.rows += sign;
+    sqlite3_value* igansw = values.igansw;
+    sqlite3_value* irng2 = values.irng2;
     long long v = 0;
     if (SmallInteger(igansw, v)) {
         long long& n = totals_.gansw[v];
@@ -273,15 +280,17 @@ bool ScoreTotals::Fill() {
             if (sqlite3_stricmp(name, "irng_2") == 0) c.irng2 = cid;
             if (sqlite3_stricmp(name, "igansw") == 0) c.igansw = cid;
             if (sqlite3_stricmp(name, "dtansn") == 0) c.dtansn = cid;
+            if (sqlite3_stricmp(name, "isound") == 0) c.isound = cid;
+            if (sqlite3_stricmp(name, "iplace") == 0) c.iplace = cid;
         }
     }
-    if (c.irng2 < 0 || c.igansw < 0 || c.dtansn < 0) return false;
+    if (c.irng2 < 0 || c.igansw < 0 || c.dtansn < 0 || c.isound < 0 || c.iplace < 0) return false;
     long long history = -1;
     {
         Statement count(db_, "SELECT count(*) FROM answcn;");
         if (count.get() && sqlite3_step(count.get()) == SQLITE_ROW) history = sqlite3_column_int64(count.get(), 0);
     }
-    Statement scan(db_, "SELECT irng_2, igansw, dtansn, rowid FROM items2;");
+    Statement scan(db_, "SELECT irng_2, igansw, dtansn, isound, iplace, rowid FROM items2;");
     if (!scan.get()) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     historyValid_ = false;
@@ -293,9 +302,15 @@ bool ScoreTotals::Fill() {
     dueOddTexts_.clear();
     dueNumbers_.clear();
     int rc;
-    while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW)
-        Apply(sqlite3_column_value(scan.get(), 0), sqlite3_column_value(scan.get(), 1),
-              sqlite3_column_value(scan.get(), 2), sqlite3_column_int64(scan.get(), 3), +1);
+    while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW) {
+        RowValues v;
+        v.irng2 = sqlite3_column_value(scan.get(), 0);
+        v.igansw = sqlite3_column_value(scan.get(), 1);
+        v.dtansn = sqlite3_column_value(scan.get(), 2);
+        v.isound = sqlite3_column_value(scan.get(), 3);
+        v.iplace = sqlite3_column_value(scan.get(), 4);
+        Apply(v, sqlite3_column_int64(scan.get(), 5), +1);
+    }
     if (rc != SQLITE_DONE) return false;
     columns_ = c;
     dataVersion_ = version;
@@ -422,23 +437,35 @@ bool ScoreTotals::HistoryCount(long long& rows) {
     return true;
 }
 
-bool ScoreTotals::DueIds(const std::string& now, long long exclude, size_t max, std::vector<long long>& ids) {
+bool ScoreTotals::FirstDue(const std::string& now, long long exclude, const std::vector<long long>& modules,
+                           size_t max, long long& id) {
     long long nowKey = 0;
     if (!DateKey(now, nowKey)) return false;
     ConnectionLock connection(db_);
     if (!Ready()) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!valid_) return false;
-    ids.clear();
-    auto add = [&](long long id) {
-        if (id != exclude) ids.push_back(id);
-        return ids.size() <= max;
+    id = -1;
+    long long place = 0;
+    size_t due = 0;
+    bool known = true;
+    auto add = [&](const DueRow& row) {
+        if (row.id == exclude) return true;
+        // Only an integer module id can be IN the selected ids.
+        if (row.moduleKnown && std::find(modules.begin(), modules.end(), row.isound) != modules.end()) {
+            if (!row.placeKnown) known = false;
+            if (id < 0 || row.iplace < place || (row.iplace == place && row.id < id)) {
+                id = row.id;
+                place = row.iplace;
+            }
+        }
+        return ++due <= max && known;
     };
-    for (long long id : dueNumbers_)
-        if (!add(id)) return false;
-    for (auto it = dueDates_.begin(); it != dueDates_.end() && it->first < nowKey; ++it)
+    for (const auto& entry : dueNumbers_)
+        if (!add(entry.second)) return false;
+    for (auto it = dueDates_.begin(); it != dueDates_.end() && it->first.first < nowKey; ++it)
         if (!add(it->second)) return false;
-    for (auto it = dueOddTexts_.begin(); it != dueOddTexts_.end() && it->first < now; ++it)
+    for (auto it = dueOddTexts_.begin(); it != dueOddTexts_.end() && it->first.first < now; ++it)
         if (!add(it->second)) return false;
     return true;
 }

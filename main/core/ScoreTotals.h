@@ -20,7 +20,6 @@
 
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,10 +67,12 @@ public:
     // offered (off, no hook, a value that is not a small integer, a failed scan).
     bool Read(ItemTotals& out);
 
-    // The ids of the rows other than `exclude` that "dtansn < now" selects (numbers and texts
-    // before `now`, compared as SQLite compares them), into `ids`. False when that cannot be told
-    // or more than `max` rows are due.
-    bool DueIds(const std::string& now, long long exclude, size_t max, std::vector<long long>& ids);
+    // Of the rows other than `exclude` that "dtansn < now" selects (numbers and texts before
+    // `now`, compared as SQLite compares them) and whose module is one of `modules`, the id of the
+    // one with the smallest (iplace, ididnt) into `id`; -1 when there is none. False when that
+    // cannot be told: more than `max` rows are due, or such a row's place is not an integer.
+    bool FirstDue(const std::string& now, long long exclude, const std::vector<long long>& modules, size_t max,
+                  long long& id);
 
     // The number of rows of answcn (the score history) into `rows`; false when it cannot be told.
     bool HistoryCount(long long& rows);
@@ -96,16 +97,35 @@ public:
     bool Enabled();
 
 private:
+    // A sentence with what the choice of the next sentence compares: its module and its place.
+    struct DueRow {
+        long long id = 0;
+        long long isound = 0;
+        long long iplace = 0;
+        bool moduleKnown = false;  // isound is an integer (only such a value can equal a module id)
+        bool placeKnown = false;   // iplace is an integer
+    };
+
     struct Columns {
         int irng2 = -1;
         int igansw = -1;
         int dtansn = -1;
+        int isound = -1;
+        int iplace = -1;
+    };
+    // One row's values of those columns.
+    struct RowValues {
+        sqlite3_value* irng2 = nullptr;
+        sqlite3_value* igansw = nullptr;
+        sqlite3_value* dtansn = nullptr;
+        sqlite3_value* isound = nullptr;
+        sqlite3_value* iplace = nullptr;
     };
 
     static void OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table,
                             sqlite3_int64 oldKey, sqlite3_int64 newKey);
     static void OnRollback(void* self);
-    void Apply(sqlite3_value* irng2, sqlite3_value* igansw, sqlite3_value* dtansn, long long rowid, int sign);
+    void Apply(const RowValues& v, long long rowid, int sign);
     void OnHistoryChange(sqlite3* db, int op, sqlite3_int64 newKey);
     bool Fill();
     bool FillHistory();    // called with the connection's mutex held and mutex_ not held
@@ -126,10 +146,11 @@ private:
     bool historyKnown_ = false;
     long long historyRows_ = 0;
     // Due times: "yyyy-mm-dd hh:nn:ss" texts as their 14 digits, other texts as they are, and the
-    // rows whose due time is a number (before every text); each with the row's id.
-    std::set<std::pair<long long, long long>> dueDates_;
-    std::set<std::pair<std::string, long long>> dueOddTexts_;
-    std::set<long long> dueNumbers_;
+    // rows whose due time is a number (before every text); each with the row's id, and holding
+    // the row's module and place (as its last insert or update wrote them).
+    std::map<std::pair<long long, long long>, DueRow> dueDates_;
+    std::map<std::pair<std::string, long long>, DueRow> dueOddTexts_;
+    std::map<long long, DueRow> dueNumbers_;
     // The score history sorted as the dtdate index holds it: NULL dates first, then the date
     // texts, equal dates in id order. An inserted row takes its place in the list (the step's
     // row, with the newest date, goes to the end); an update or a delete (start-up's pruning, an
