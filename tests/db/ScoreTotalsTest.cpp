@@ -111,6 +111,53 @@ TEST_F(ScoreTotalsTest, RollbackAndAnotherConnectionAreNoticed) {
     ExpectCurrent("on again");
 }
 
+// The first due sentence of the selected modules from the kept due times against the statement.
+TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(%i, 1, 10, %i, "
+                                 "'2024-01-%02d 12:00:00');",
+                                 1 + i % 3, (i * 7) % 13, 1 + i % 20))
+                        .ok());
+    auto expectSame = [this](const std::string& where) {
+        for (int day = 1; day <= 22; day += 3) {
+            const std::string now = Sql("2024-01-%02d 12:00:00", day);
+            for (long long exclude : {-1LL, 1LL, 5LL}) {
+                long long expected = -1;
+                db_.Query(Sql("SELECT ididnt FROM items2 WHERE dtansn < '%q' AND ididnt != %lld AND isound IN (1, 3) "
+                              "ORDER BY iplace ASC, ididnt ASC LIMIT 1;",
+                              now.c_str(), exclude),
+                          [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
+                long long id = -2;
+                ASSERT_TRUE(db_.Totals()->FirstDue(now, exclude, {1, 3}, 1000, id)) << where;
+                EXPECT_EQ(id, expected) << where << " now " << now << " exclude " << exclude;
+            }
+        }
+    };
+    expectSame("inserted");
+    const char* writes[] = {
+        "UPDATE items2 SET iplace=-5 WHERE ididnt=7;",
+        "UPDATE items2 SET isound=2 WHERE ididnt IN (1, 4);",
+        "UPDATE items2 SET dtansn='2024-01-02 00:00:00', iplace=3 WHERE ididnt%5=0;",
+        "UPDATE items2 SET dtansn=45000 WHERE ididnt=9;",
+        "UPDATE items2 SET dtansn='soon', isound='1' WHERE ididnt=11;",
+        "UPDATE items2 SET isound='module' WHERE ididnt=13;",
+        "DELETE FROM items2 WHERE ididnt IN (7, 9);",
+        "BEGIN; UPDATE items2 SET iplace=-99; ROLLBACK;",
+    };
+    for (const char* sql : writes) {
+        ASSERT_TRUE(db_.Exec(sql).ok()) << sql;
+        expectSame(sql);
+    }
+    long long id = 0;
+    EXPECT_FALSE(db_.Totals()->FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 5, id)) << "more due than asked";
+    ASSERT_TRUE(db_.Exec("UPDATE items2 SET iplace='front' WHERE ididnt=3;").ok());
+    EXPECT_FALSE(db_.Totals()->FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 1000, id)) << "a place not an integer";
+    Database other;
+    ASSERT_TRUE(other.Open(db_.Path()));
+    ASSERT_TRUE(other.Exec("UPDATE items2 SET iplace=2 WHERE ididnt=3;").ok());
+    expectSame("another connection");
+}
+
 // The score history the totals keep against the statements of the answer windows and of the
 // forecast's stretches.
 class HistoryTest : public ScoreTotalsTest {
