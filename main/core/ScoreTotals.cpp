@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/CNumbers.h"
 
@@ -38,6 +39,21 @@ public:
 private:
     sqlite3_stmt* stmt_ = nullptr;
 };
+
+// The index of each named column of a table ("PRAGMA table_info(...);" in `sql`) into its int;
+// false when one is missing.
+bool FindColumns(sqlite3* db, const char* sql, std::initializer_list<std::pair<const char*, int*>> columns) {
+    Statement info(db, sql);
+    if (!info.get()) return false;
+    while (sqlite3_step(info.get()) == SQLITE_ROW) {
+        const char* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+        for (const auto& [wanted, index] : columns)
+            if (name && sqlite3_stricmp(name, wanted) == 0) *index = sqlite3_column_int(info.get(), 0);
+    }
+    for (const auto& column : columns)
+        if (*column.second < 0) return false;
+    return true;
+}
 
 // A value the totals can hold: an integer within the 32-bit range (so that no sum overflows).
 bool SmallInteger(sqlite3_value* v, long long& out) {
@@ -270,21 +286,10 @@ bool ScoreTotals::Fill() {
     long long version = 0;
     if (!DataVersion(version)) return false;
     Columns c;
-    {
-        Statement info(db_, "PRAGMA table_info(items2);");
-        if (!info.get()) return false;
-        while (sqlite3_step(info.get()) == SQLITE_ROW) {
-            const int cid = sqlite3_column_int(info.get(), 0);
-            const char* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
-            if (!name) continue;
-            if (sqlite3_stricmp(name, "irng_2") == 0) c.irng2 = cid;
-            if (sqlite3_stricmp(name, "igansw") == 0) c.igansw = cid;
-            if (sqlite3_stricmp(name, "dtansn") == 0) c.dtansn = cid;
-            if (sqlite3_stricmp(name, "isound") == 0) c.isound = cid;
-            if (sqlite3_stricmp(name, "iplace") == 0) c.iplace = cid;
-        }
-    }
-    if (c.irng2 < 0 || c.igansw < 0 || c.dtansn < 0 || c.isound < 0 || c.iplace < 0) return false;
+    if (!FindColumns(db_, "PRAGMA table_info(items2);",
+                     {{"irng_2", &c.irng2}, {"igansw", &c.igansw}, {"dtansn", &c.dtansn}, {"isound", &c.isound},
+                      {"iplace", &c.iplace}}))
+        return false;
     long long history = -1;
     {
         Statement count(db_, "SELECT count(*) FROM answcn;");
@@ -339,18 +344,8 @@ bool ScoreTotals::Ready() {
 bool ScoreTotals::FillHistory() {
     int dateColumn = -1;
     int scoreColumn = -1;
-    {
-        Statement info(db_, "PRAGMA table_info(answcn);");
-        if (!info.get()) return false;
-        while (sqlite3_step(info.get()) == SQLITE_ROW) {
-            const int cid = sqlite3_column_int(info.get(), 0);
-            const char* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
-            if (!name) continue;
-            if (sqlite3_stricmp(name, "dtdate") == 0) dateColumn = cid;
-            if (sqlite3_stricmp(name, "glrang") == 0) scoreColumn = cid;
-        }
-    }
-    if (dateColumn < 0 || scoreColumn < 0) return false;
+    if (!FindColumns(db_, "PRAGMA table_info(answcn);", {{"dtdate", &dateColumn}, {"glrang", &scoreColumn}}))
+        return false;
     std::vector<HistoryRow> rows;
     long long odd = 0;
     Statement scan(db_, "SELECT dtdate, glrang, rowid FROM answcn;");
