@@ -2,7 +2,7 @@
 // The totals of items2 that every learning step needs (the number of rows, the count of each
 // good-answer value and the sum of the typed-word scores), the due times of the sentences and
 // the number of score-history rows, kept in memory per connection so that a step does not
-// recount or walk 200,000 rows (about 50 bytes a sentence). Also the score history's dates and
+// recount or walk 200,000 rows (about 80 bytes a sentence). Also the score history's dates and
 // scores in the order of its dtdate index (24 bytes a row, about 400 KB for the 16,640 rows
 // start-up keeps), from which the answer windows and the forecast are read without a query.
 //
