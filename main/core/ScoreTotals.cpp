@@ -15,6 +15,7 @@
 
 namespace lq {
 namespace {
+constexpr size_t kQueueWalk = 4096;  // rows of the queue's head FirstDue looks at before the due rows
 
 // The connection's own mutex (serialized mode), held for a scope.
 class ConnectionLock {
@@ -229,11 +230,22 @@ void ScoreTotals::Apply(const RowValues& values, long long rowid, int sign) {
     due.isound = due.moduleKnown ? sqlite3_value_int64(values.isound) : 0;
     due.placeKnown = sqlite3_value_type(values.iplace) == SQLITE_INTEGER;
     due.iplace = due.placeKnown ? sqlite3_value_int64(values.iplace) : 0;
+    // Keeps the queue-order copy of a row that can be due: `number` or a date text's `dateKey`.
+    auto queue = [&](bool number, long long dateKey) {
+        if (!due.placeKnown) {
+            unplacedRows_ += sign;
+            return;
+        }
+        if (!due.moduleKnown) return;  // never one of the selected modules
+        if (sign > 0) queue_[{due.iplace, rowid}] = QueueEntry{due.isound, dateKey, number};
+        else queue_.erase({due.iplace, rowid});
+    };
     switch (sqlite3_value_type(values.dtansn)) {
         case SQLITE_INTEGER:
         case SQLITE_FLOAT:
             if (sign > 0) dueNumbers_[rowid] = due;
             else dueNumbers_.erase(rowid);
+            queue(true, 0);
             break;
         case SQLITE_TEXT: {
             const unsigned char* text = sqlite3_value_text(values.dtansn);
@@ -242,7 +254,9 @@ void ScoreTotals::Apply(const RowValues& values, long long rowid, int sign) {
             if (DateKeyOf(text, bytes, key)) {
                 if (sign > 0) dueDates_[{key, rowid}] = due;
                 else dueDates_.erase({key, rowid});
+                queue(false, key);
             } else {
+                if (!due.placeKnown) unplacedRows_ += sign;
                 std::pair<std::string, long long> entry(std::string(reinterpret_cast<const char*>(text), bytes), rowid);
                 if (sign > 0) dueOddTexts_[std::move(entry)] = due;
                 else dueOddTexts_.erase(entry);
@@ -306,6 +320,8 @@ bool ScoreTotals::Fill() {
     dueDates_.clear();
     dueOddTexts_.clear();
     dueNumbers_.clear();
+    queue_.clear();
+    unplacedRows_ = 0;
     int rc;
     while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW) {
         RowValues v;
@@ -456,6 +472,22 @@ bool ScoreTotals::FirstDue(const std::string& now, long long exclude, const std:
         }
         return ++due <= max && known;
     };
+    // The head of the queue first: with no odd due texts and every place an integer, the first
+    // row of (iplace, id) order that is due, not excluded and of a selected module is the one the
+    // walk over all due rows below would choose. Most steps find it within a few rows; a long
+    // walk gives up and leaves it to the due rows.
+    if (dueOddTexts_.empty() && unplacedRows_ == 0) {
+        size_t walked = 0;
+        for (const auto& [key, entry] : queue_) {
+            if (++walked > kQueueWalk) break;
+            if (key.second == exclude) continue;
+            if (!entry.number && entry.dateKey >= nowKey) continue;
+            if (std::find(modules.begin(), modules.end(), entry.isound) == modules.end()) continue;
+            id = key.second;
+            return true;
+        }
+        if (walked <= kQueueWalk) return true;  // the whole queue walked: nothing is due
+    }
     for (const auto& entry : dueNumbers_)
         if (!add(entry.second)) return false;
     for (auto it = dueDates_.begin(); it != dueDates_.end() && it->first.first < nowKey; ++it)

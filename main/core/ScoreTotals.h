@@ -70,7 +70,8 @@ public:
     // Of the rows other than `exclude` that "dtansn < now" selects (numbers and texts before
     // `now`, compared as SQLite compares them) and whose module is one of `modules`, the id of the
     // one with the smallest (iplace, ididnt) into `id`; -1 when there is none. False when that
-    // cannot be told: more than `max` rows are due, or such a row's place is not an integer.
+    // cannot be told: the head of the queue does not hold it and more than `max` rows are due, or
+    // such a row's place is not an integer.
     bool FirstDue(const std::string& now, long long exclude, const std::vector<long long>& modules, size_t max,
                   long long& id);
 
@@ -151,6 +152,17 @@ private:
     std::map<std::pair<long long, long long>, DueRow> dueDates_;
     std::map<std::pair<std::string, long long>, DueRow> dueOddTexts_;
     std::map<long long, DueRow> dueNumbers_;
+    // The same rows in queue order, (iplace, id), for those with an integer module and place and
+    // a due time that is a number or a date text; FirstDue walks the head of the queue for the
+    // first due row before it walks the due rows. Rows whose place is not an integer are counted,
+    // since only the walk over the due rows can tell whether they count.
+    struct QueueEntry {
+        long long isound = 0;
+        long long dateKey = 0;
+        bool number = false;  // the due time is a number: due at any time
+    };
+    std::map<std::pair<long long, long long>, QueueEntry> queue_;
+    long long unplacedRows_ = 0;
     // The score history sorted as the dtdate index holds it: NULL dates first, then the date
     // texts, equal dates in id order. An inserted row takes its place in the list (the step's
     // row, with the newest date, goes to the end); an update or a delete (start-up's pruning, an

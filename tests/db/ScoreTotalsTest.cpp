@@ -158,6 +158,31 @@ TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
     expectSame("another connection");
 }
 
+// The queue's head is walked first; a head of many rows that are not due yet leaves the choice to
+// the due rows, with the same answer.
+TEST_F(ScoreTotalsTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
+    ASSERT_TRUE(db_.Exec("BEGIN;").ok());
+    for (int i = 0; i < 6000; ++i)
+        ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(1, 1, 10, %i, "
+                                 "'2024-02-01 00:00:00');",
+                                 i))
+                        .ok());
+    ASSERT_TRUE(db_.Exec("COMMIT;").ok());
+    long long id = -2;
+    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    EXPECT_EQ(id, -1) << "nothing is due";
+    ASSERT_TRUE(db_.Exec("UPDATE items2 SET dtansn='2024-01-10 00:00:00' WHERE ididnt IN (5990, 5995);").ok());
+    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    EXPECT_EQ(id, 5990);
+    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", 5990, {1}, 1000, id));
+    EXPECT_EQ(id, 5995);
+    ASSERT_TRUE(db_.Exec("UPDATE items2 SET dtansn=1.5 WHERE ididnt=3;").ok());
+    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    EXPECT_EQ(id, 3) << "a number is before every text";
+    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {2}, 1000, id));
+    EXPECT_EQ(id, -1) << "no row of that module";
+}
+
 // The score history the totals keep against the statements of the answer windows and of the
 // forecast's stretches.
 class HistoryTest : public ScoreTotalsTest {
