@@ -6,7 +6,7 @@
 
 #include "platform/CNumbers.h"
 #include "recorder/WaveletKernel.h"
-#include "sound/WaveImage.h"
+#include "recorder/WaveData.h"
 
 namespace lq {
 namespace {
@@ -71,20 +71,14 @@ WaveletRange WaveletSupport(float t, float r, float f, float periodUs) {
 
 WaveletSignal WaveletSignalFromImage(const uint8_t* image, size_t bytes, int sampleCount) {
     WaveletSignal signal;
-    if (!image || bytes < kWaveHeaderBytes) return signal;
-    // The header alone is read here (a data length past the image is allowed); the frames read
-    // are bounded by the image's own bytes below.
-    const auto info = ReadWaveHeader(image, SIZE_MAX);
-    if (!info) return signal;
-    signal.PeriodUs = static_cast<float>(1000000.0 / info->rate);
-    const size_t frameBytes = 2 * static_cast<size_t>(info->channels);
-    size_t frames = std::min<size_t>(info->dataBytes, bytes - kWaveHeaderBytes) / frameBytes;
-    if (sampleCount >= 0) frames = std::min(frames, static_cast<size_t>(sampleCount));
-    frames = std::min<size_t>(frames, static_cast<size_t>(INT32_MAX));
-    signal.Samples.resize(frames);
-    const uint8_t* p = image + kWaveHeaderBytes;
-    for (size_t i = 0; i < frames; ++i, p += frameBytes)
-        signal.Samples[i] = static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8)));
+    // The frames the header claims, bounded by the image's own bytes.
+    const rec::WaveData wave = rec::ReadWaveData(image, bytes);
+    if (!wave.HasSound()) return signal;
+    signal.PeriodUs = static_cast<float>(1000000.0 / wave.rate);
+    int64_t frames = std::min<int64_t>(wave.frames, INT32_MAX);
+    if (sampleCount >= 0) frames = std::min<int64_t>(frames, sampleCount);
+    signal.Samples.resize(static_cast<size_t>(frames));
+    for (int64_t i = 0; i < frames; ++i) signal.Samples[static_cast<size_t>(i)] = static_cast<float>(wave.Sample(i));
     return signal;
 }
 

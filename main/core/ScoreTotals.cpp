@@ -11,6 +11,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "main/core/Statement.h"
 #include "platform/CNumbers.h"
 
 namespace lq {
@@ -27,18 +28,6 @@ public:
 
 private:
     sqlite3_mutex* mutex_;  // null when the library is single-threaded; the calls accept that
-};
-
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* get() const { return stmt_; }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
 };
 
 // The index of each named column of a table ("PRAGMA table_info(...);" in `sql`) into its int;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "main/core/Database.h"
+#include "main/core/Statement.h"
 #include "main/core/Progress.h"
 #include "main/core/Transaction.h"
 #include "platform/Cp1251.h"
@@ -37,25 +38,6 @@ constexpr std::string_view kStopWords[] = {
 };
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-// A prepared statement that finalises itself.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) {
-        if (db && sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
-            qWarning("SQL error: %s", sqlite3_errmsg(db));
-            stmt_ = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    explicit operator bool() const { return stmt_ != nullptr; }
-    sqlite3_stmt* get() const { return stmt_; }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
 
 void BindText(sqlite3_stmt* s, int index, const std::string& text) {
     sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
