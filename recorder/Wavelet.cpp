@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "platform/CNumbers.h"
-#include "recorder/WaveletKernel.h"
 #include "recorder/WaveData.h"
+#include "recorder/WaveletKernel.h"
 
 namespace lq {
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "main/core/Database.h"
-#include "main/core/Statement.h"
 #include "main/core/Progress.h"
+#include "main/core/Statement.h"
 #include "main/core/Transaction.h"
 #include "platform/Cp1251.h"
 

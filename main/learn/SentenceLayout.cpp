@@ -8,8 +8,8 @@
 
 #include "main/core/Database.h"
 #include "main/core/Random.h"
-#include "main/learn/TextMetrics.h"
 #include "main/core/Words.h"
+#include "main/learn/TextMetrics.h"
 #include "platform/CNumbers.h"
 #include "platform/Cp1251.h"
 #include "platform/DateTime.h"

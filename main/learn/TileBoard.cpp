@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "main/learn/SentenceLayout.h"
 #include "main/core/Words.h"
+#include "main/learn/SentenceLayout.h"
 #include "platform/CNumbers.h"
 #include "platform/Cp1251.h"
 

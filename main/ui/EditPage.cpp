@@ -10,8 +10,8 @@
 #include "main/core/SentenceBoard.h"
 #include "main/core/Words.h"
 #include "main/core/WriteReports.h"
-#include "platform/Cp1251.h"
 #include "main/ui/WidgetFonts.h"
+#include "platform/Cp1251.h"
 #include "ui_TabSheet2.h"
 
 namespace lq {

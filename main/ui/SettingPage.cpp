@@ -5,8 +5,8 @@
 #include "main/core/AppContext.h"
 #include "main/core/AppState.h"
 #include "main/core/Database.h"
-#include "main/pages/SettingValues.h"
 #include "main/core/Settings.h"
+#include "main/pages/SettingValues.h"
 #include "platform/Cp1251.h"
 #include "ui_TabSheet5.h"
 

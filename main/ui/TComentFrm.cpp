@@ -5,11 +5,11 @@
 
 #include "main/core/AppContext.h"
 #include "main/core/AppState.h"
-#include "main/pages/Comments.h"
 #include "main/core/Database.h"
 #include "main/core/WriteReports.h"
-#include "platform/Cp1251.h"
+#include "main/pages/Comments.h"
 #include "main/ui/WidgetFonts.h"
+#include "platform/Cp1251.h"
 #include "ui_ComentFrm.h"
 
 namespace lq {

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "main/pages/Pictures.h"
 #include "main/core/Settings.h"
+#include "main/pages/Pictures.h"
 
 namespace Ui {
 class ImagesFrm;

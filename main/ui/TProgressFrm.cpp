@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/Cp1251.h"
 #include "main/ui/WidgetFonts.h"
+#include "platform/Cp1251.h"
 #include "platform/Prompter.h"
 #include "ui_ProgressFrm.h"
 

@@ -13,9 +13,9 @@
 
 #include "main/core/AppContext.h"
 #include "main/core/FileVersion.h"
-#include "main/learn/PlayScheduler.h"
 #include "main/core/SentenceBoard.h"
 #include "main/core/Settings.h"
+#include "main/learn/PlayScheduler.h"
 
 namespace Ui {
 class TessarinMF;

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "main/core/AppState.h"
-#include "main/pages/Dictionary.h"
 #include "main/core/SentenceBoard.h"
+#include "main/pages/Dictionary.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {

@@ -13,8 +13,8 @@
 
 #include "main/core/AppContext.h"
 #include "main/core/AppState.h"
-#include "main/ui/ScoreLabels.h"
 #include "main/core/Progress.h"
+#include "main/ui/ScoreLabels.h"
 #include "main/ui/StatisticsPage.h"
 #include "main/ui/TProgressFrm.h"
 #include "tests/core/CoreTestDb.h"
