@@ -32,10 +32,38 @@ list="$1" outdir="$2" base="$3"
 for tool in espeak-ng sox soxi lame iconv g++ pkg-config; do
   command -v "$tool" >/dev/null || { echo "make-module: $tool is missing (apt-get install espeak-ng sox lame g++ pkg-config qt6-base-dev)" >&2; exit 1; }
 done
-mkdir -p "$outdir"
+[ -r "$list" ] || { echo "make-module: cannot read $list" >&2; exit 1; }
+
+# Every line must be UTF-8 that code page 1251 can hold (the module's text files are 1251): the
+# first line that is not stops the run before anything is made.
+lineno=0
+while IFS= read -r line || [ -n "$line" ]; do
+  lineno=$((lineno + 1))
+  line="${line%$'\r'}"
+  case "$line" in "#"* | "@pictures "*) continue ;; esac
+  if ! err="$(printf '%s' "$line" | LC_ALL=C iconv -f UTF-8 -t CP1251 2>&1 >/dev/null)"; then
+    pos="$(printf '%s\n' "$err" | sed -n 's/.*at position \([0-9]*\).*/\1/p')"
+    lead="$(printf '%s' "$line" | tail -c +$((${pos:-0} + 1)) | head -c 1 | od -An -tu1 | tr -d ' ')"
+    size=1
+    if [ -n "$lead" ]; then
+      if [ "$lead" -ge 240 ]; then size=4; elif [ "$lead" -ge 224 ]; then size=3; elif [ "$lead" -ge 192 ]; then size=2; fi
+    fi
+    bytes="$(printf '%s' "$line" | tail -c +$((${pos:-0} + 1)) | head -c $size)"
+    if [ -n "$bytes" ] && printf '%s' "$bytes" | LC_ALL=C iconv -f UTF-8 -t UTF-32BE >/dev/null 2>&1; then
+      code="$(printf '%s' "$bytes" | LC_ALL=C iconv -f UTF-8 -t UTF-32BE | od -An -tx1 | tr -d ' \n' | sed 's/^0*//')"
+      printf "make-module: %s line %d: '%s' (U+%04X) cannot be written in code page 1251; nothing was written\n" \
+        "$list" "$lineno" "$bytes" "0x${code:-0}" >&2
+    else
+      printf "make-module: %s line %d: byte %d is not UTF-8; nothing was written\n" \
+        "$list" "$lineno" "$((${pos:-0} + 1))" >&2
+    fi
+    exit 1
+  fi
+done < "$list"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+mkdir "$work/out"
 mkdir -m 700 "$work/run"
 export XDG_RUNTIME_DIR="$work/run"   # the tool runs Qt offscreen
 
@@ -97,11 +125,15 @@ done < "$list"
 sox -D "${parts[@]}" "$work/all.wav"
 total=$(soxi -s "$work/all.wav")
 [ "$total" -eq $offset ] || { echo "make-module: the sound has $total samples, the index counts $offset" >&2; exit 1; }
-lame --quiet -t -m m -b "$bitrate" --cbr --resample 44.1 "$work/all.wav" "$outdir/$base.mp3"
-printf '%s\r\n' "${english[@]}" | iconv -f UTF-8 -t CP1251 > "$outdir/$base.txt"
-printf '%s\r\n' "${russian[@]}" | iconv -f UTF-8 -t CP1251 > "$outdir/$base.txr"
-"$work/tool" pos "$outdir/$base.pos" < "$work/records"
+# The files are made in the work folder and moved out only when all of them are there.
+out="$work/out"
+lame --quiet -t -m m -b "$bitrate" --cbr --resample 44.1 "$work/all.wav" "$out/$base.mp3"
+printf '%s\r\n' "${english[@]}" | iconv -f UTF-8 -t CP1251 > "$out/$base.txt"
+printf '%s\r\n' "${russian[@]}" | iconv -f UTF-8 -t CP1251 > "$out/$base.txr"
+"$work/tool" pos "$out/$base.pos" < "$work/records"
 if [ ${#pictures[@]} -gt 0 ]; then
-  "$work/tool" ims "$outdir/$base.ims" "${pictures[@]}"
+  "$work/tool" ims "$out/$base.ims" "${pictures[@]}"
 fi
+mkdir -p "$outdir"
+for f in "$out"/*; do mv -f "$f" "$outdir/"; done
 echo "make-module: $outdir/$base.* ($i sentences, ${#pictures[@]} pictures)"

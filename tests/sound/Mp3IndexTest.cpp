@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -214,8 +215,9 @@ TEST(Mp3Index, ChangedFileIsIndexedAgain) {
     EXPECT_EQ(cache.Stores(), stores + 2);
 
     // The same size, the frames 300 bytes further on, 1 ns later.
-    std::vector<uint8_t> shiftedB(300, 0);
-    shiftedB.insert(shiftedB.end(), b.begin(), b.end() - 300);
+    ASSERT_GT(b.size(), 300u);
+    std::vector<uint8_t> shiftedB(b.size(), 0);
+    std::copy(b.begin(), b.end() - 300, shiftedB.begin() + 300);
     test::WriteBytes(path, shiftedB);
     SetModified(path, 1700000000, 101);
     struct stat st;
