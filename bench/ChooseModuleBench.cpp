@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "bench/ModuleFolderBench.h"
+#include "bench/OffscreenApp.h"
 #include "main/core/AppContext.h"
 #include "main/core/AppState.h"
 #include "main/ui/TChooseModuleFrm.h"
@@ -18,17 +19,8 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench_chooser";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 void BM_ChooseModuleWindow(benchmark::State& st) {
-    App();
+    lq::bench::OffscreenApp();
     const bool test2 = st.range(0) != 0;
     lq::bench::ModuleFolder folder(2000, 0, 5000);
     if (!folder.ok()) {
