@@ -1,7 +1,8 @@
 // BM_ImportOldData: the older version's data (50,000 sentences over 100 modules, 20,000 words,
 // 16,640 score points) read from its six files and imported into an empty database on disk.
 // BM_ListModules: the module chooser's listing of a Data folder of 1,000 modules of which 500
-// are in the database.
+// are in the database. BM_ListModulesIncomplete: both listings of 2,000 modules beside 5,000
+// sentence files that lack their .pos or .mp3.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -12,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "bench/ModuleFolderBench.h"
 #include "main/core/Database.h"
 #include "main/core/Progress.h"
 #include "modules/ModuleFolder.h"
@@ -22,9 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using lq::bench::WriteFile;
 
 void Put(std::string& b, uint32_t v, int bytes) {
     for (int k = 0; k < bytes; ++k) b += static_cast<char>((v >> (8 * k)) & 0xFF);
@@ -120,40 +120,36 @@ void BM_ImportOldData(benchmark::State& state) {
     fs::remove_all(dir);
 }
 
-void BM_ListModules(benchmark::State& state) {
-    const std::string dir = TempDir();
-    fs::create_directories(dir + "/Data");
-    lq::Database db;
-    if (!db.Open(dir + "/QV_01.db")) {
-        state.SkipWithError("cannot open the database");
-        return;
-    }
-    std::string fill = "BEGIN;";
-    for (int m = 0; m < 1000; ++m) {
-        const std::string base = dir + "/Data/Unit" + std::to_string(m);
-        WriteFile(base + ".txt", "A sentence.\r\n");
-        WriteFile(base + ".pos", "p");
-        WriteFile(base + ".mp3", "s");
-        if (m % 2 == 0) fill += lq::Sql("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'unit%i.mp3');", m);
-    }
-    fill += "COMMIT;";
-    if (!db.Exec(fill).ok()) {
-        state.SkipWithError("cannot fill the database");
+// The chooser's listing (`showAll`: "Test2") of a folder of `complete` modules, `stored` of them
+// in the database, and `incomplete` sentence files; the listing must have `lines` lines.
+void ListModulesOf(benchmark::State& state, int complete, int stored, int incomplete, bool showAll, size_t lines) {
+    lq::bench::ModuleFolder folder(complete, stored, incomplete);
+    if (!folder.ok()) {
+        state.SkipWithError("cannot make the folder");
         return;
     }
     for (auto _ : state) {
-        const lq::ModuleListing listing = lq::ListModules(dir + "/Data", db, false);
-        if (listing.lines.size() != 500) {
+        const lq::ModuleListing listing = lq::ListModules(folder.DataDir(), folder.Db(), showAll);
+        if (listing.lines.size() != lines) {
             state.SkipWithError("wrong listing");
             break;
         }
         benchmark::DoNotOptimize(listing);
     }
-    db.Close();
-    fs::remove_all(dir);
+    state.counters["files"] = complete + incomplete;
+}
+
+void BM_ListModules(benchmark::State& state) { ListModulesOf(state, 1000, 500, 0, false, 500); }
+
+// 2,000 complete modules and 5,000 sentence files without their .pos or .mp3; the argument 1
+// is "Test2" (every sentence file with its status line).
+void BM_ListModulesIncomplete(benchmark::State& state) {
+    const bool showAll = state.range(0) != 0;
+    ListModulesOf(state, 2000, 0, 5000, showAll, showAll ? 14000 : 2000);
 }
 
 BENCHMARK(BM_ImportOldData)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ListModules)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListModulesIncomplete)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

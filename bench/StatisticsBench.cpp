@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 
+#include "bench/OffscreenApp.h"
 #include "main/core/AppContext.h"
 #include "main/core/AppState.h"
 #include "main/core/Database.h"
@@ -72,17 +73,8 @@ struct Lessons {
     }
 };
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench_statistics";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 void BM_RebuildStatisticsButton(benchmark::State& st) {
-    App();
+    lq::bench::OffscreenApp();
     const int sentences = static_cast<int>(st.range(0));
     Lessons lessons(sentences);
     if (!lessons.ok) {

@@ -35,6 +35,13 @@ std::string WithExtension(const std::string& name, const char* ext) {
     return (hasExtension ? name.substr(0, dot) : name) + "." + ext;
 }
 
+// "Cannot read Data/unit07.pos: Permission denied", the file named as the folder spells it.
+std::string UnreadableText(const std::string& path, const std::string& reason) {
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return "Cannot read " + std::string(kModuleFolder) + "/" + name + ": " + reason;
+}
+
 const std::string& LineOrEmpty(const std::vector<std::string>& lines, long long i) {
     static const std::string empty;
     return (i >= 0 && i < static_cast<long long>(lines.size())) ? lines[static_cast<size_t>(i)] : empty;
@@ -83,16 +90,28 @@ int ModuleImporter::Import(const std::string& textName, int& itemCount) {
         return Refuse(prompter, kImportFilesMissing, MissingFilesText(names->sound, names->index), MsgIcon::Warning);
     }
 
-    // A missing sentence file has no lines, so nothing is usable.
-    std::vector<std::string> lines, translations;
-    if (const std::string path = FindModuleFile(dataDir, names->text); !path.empty()) {
-        if (auto bytes = ReadFileBytes(path)) lines = SplitModuleLines(*bytes);
-    }
-    if (const std::string path = FindModuleFile(dataDir, names->translation); !path.empty()) {
-        if (auto bytes = ReadFileBytes(path)) translations = SplitModuleLines(*bytes);
-    }
-    const std::optional<std::string> posBytes = ReadFileBytes(indexPath, kPosFileSize);
-    std::vector<PosRecord> records = posBytes ? ParsePosFile(*posBytes) : std::vector<PosRecord>();
+    // A sentence or translation file that is not there has no lines (without sentences nothing is
+    // usable); a module file that is there but cannot be read fails the import before anything
+    // is stored, with the file and the system's reason.
+    std::string reason;
+    const auto cannotRead = [&](const std::string& path) {
+        return Refuse(prompter, kImportFailed, QString::fromLocal8Bit(UnreadableText(path, reason)), MsgIcon::Error);
+    };
+    const auto readIfThere = [&reason](const std::string& path) {
+        return path.empty() ? std::optional<std::string>(std::string()) : ReadFileBytes(path, SIZE_MAX, &reason);
+    };
+    const std::string textPath = ResolveCi(dataDir, names->text);
+    const std::optional<std::string> text = readIfThere(textPath);
+    if (!text) return cannotRead(textPath);
+    const std::string translationPath = ResolveCi(dataDir, names->translation);
+    const std::optional<std::string> translationText = readIfThere(translationPath);
+    if (!translationText) return cannotRead(translationPath);
+    const std::optional<std::string> posBytes = ReadFileBytes(indexPath, kPosFileSize, &reason);
+    if (!posBytes) return cannotRead(indexPath);
+
+    const std::vector<std::string> lines = SplitModuleLines(*text);
+    const std::vector<std::string> translations = SplitModuleLines(*translationText);
+    std::vector<PosRecord> records = ParsePosFile(*posBytes);
     const long long lineCount = static_cast<long long>(lines.size());
     if (static_cast<long long>(records.size()) > lineCount) records.resize(static_cast<size_t>(lineCount));
 

@@ -20,7 +20,7 @@ enum ImportResult : int {
     kImportAlreadyAdded = 1,  // a module of that name is in the database
     kImportFilesMissing = 2,  // the sound or the index file is missing (or the name is no module's)
     kImportNoData = 3,        // no usable sentence
-    kImportFailed = 4,        // a database error; everything was rolled back
+    kImportFailed = 4,        // a database error (everything rolled back), or a module file that cannot be read
 };
 
 inline constexpr const char* kImportCaption = "Ooops....";

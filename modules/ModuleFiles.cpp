@@ -1,7 +1,11 @@
 #include "modules/ModuleFiles.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <system_error>
 
 #include "platform/Cp1251.h"
 
@@ -90,18 +94,27 @@ std::string StoredSentenceText(std::string_view line) {
     return out;
 }
 
-std::optional<std::string> ReadFileBytes(const std::string& path, size_t limit) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return std::nullopt;
+std::optional<std::string> ReadFileBytes(const std::string& path, size_t limit, std::string* error) {
+    const auto failed = [error](int code) {
+        if (error) *error = std::system_category().message(code);
+        return std::nullopt;
+    };
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return failed(errno);
     std::string bytes;
     char buf[65536];
     while (bytes.size() < limit) {
-        f.read(buf, static_cast<std::streamsize>(std::min(sizeof buf, limit - bytes.size())));
-        const std::streamsize got = f.gcount();
-        if (got <= 0) break;
+        const ssize_t got = read(fd, buf, std::min(sizeof buf, limit - bytes.size()));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int code = errno;
+            close(fd);
+            return failed(code);
+        }
+        if (got == 0) break;
         bytes.append(buf, static_cast<size_t>(got));
     }
-    if (f.bad()) return std::nullopt;
+    close(fd);
     return bytes;
 }
 

@@ -44,8 +44,10 @@ std::vector<std::string> SplitModuleLines(std::string_view fileBytes);
 // blanks as one blank in a single left-to-right pass (three blanks become two).
 std::string StoredSentenceText(std::string_view line);
 
-// The whole file, or nullopt when it cannot be read. At most `limit` bytes are read.
-std::optional<std::string> ReadFileBytes(const std::string& path, size_t limit = SIZE_MAX);
+// The whole file, or nullopt when it cannot be read (a folder cannot), with the system's reason
+// ("Permission denied") in `error`. At most `limit` bytes are read.
+std::optional<std::string> ReadFileBytes(const std::string& path, size_t limit = SIZE_MAX,
+                                         std::string* error = nullptr);
 
 // One sentence of the index, with its picture record.
 struct PosRecord {

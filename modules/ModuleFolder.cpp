@@ -1,6 +1,5 @@
 #include "modules/ModuleFolder.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -20,23 +19,22 @@ bool HasTextExtension(std::string_view name) {
     return name.size() >= 4 && AsciiLowerText(name.substr(name.size() - 4)) == ".txt";
 }
 
-// The sentence files of `dir`, sorted ignoring ASCII case, then by their bytes.
-std::vector<std::string> SentenceFiles(const std::string& dir) {
-    std::vector<std::string> names;
-    DIR* d = opendir(dir.c_str());
-    if (!d) return names;
-    while (const dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (HasTextExtension(name) && IsRegularFile(JoinPath(dir, name))) names.push_back(name);
-    }
-    closedir(d);
+// The sentence files of the folder, sorted ignoring ASCII case, then by their bytes.
+std::vector<std::string> SentenceFiles(const FolderIndex& folder) {
     std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(names.size());
-    for (std::string& n : names) keyed.emplace_back(AsciiLowerText(n), std::move(n));
+    for (const std::string& name : folder.Names()) {
+        if (HasTextExtension(name) && folder.IsRegularFile(name)) keyed.emplace_back(AsciiLowerText(name), name);
+    }
     std::sort(keyed.begin(), keyed.end());
-    names.clear();
+    std::vector<std::string> names;
+    names.reserve(keyed.size());
     for (auto& k : keyed) names.push_back(std::move(k.second));
     return names;
+}
+
+// Whether `folder` has the module file `name` by FindModuleFile's rule.
+bool HasModuleFile(const FolderIndex& folder, const std::string& name) {
+    return folder.IsRegularFile(folder.Find(name));
 }
 
 }  // namespace
@@ -64,11 +62,13 @@ std::optional<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& 
                                                              std::string* error) {
     const std::optional<AddedModules> added = AddedModules::Read(db, error);
     if (!added) return std::nullopt;
+    // The folder is read once; every module's files are looked up in that one listing.
+    const FolderIndex folder(dataDir);
     std::vector<ModuleFileState> states;
-    for (std::string& name : SentenceFiles(dataDir)) {
+    for (std::string& name : SentenceFiles(folder)) {
         const std::optional<ModuleNames> names = ModuleNames::FromTextName(name);
         ModuleState state = ModuleState::FilesMissing;
-        if (names && !FindModuleFile(dataDir, names->index).empty() && !FindModuleFile(dataDir, names->sound).empty())
+        if (names && HasModuleFile(folder, names->index) && HasModuleFile(folder, names->sound))
             state = added->Contains(names->key) ? ModuleState::AlreadyAdded : ModuleState::CanBeAdded;
         states.push_back({std::move(name), state});
     }

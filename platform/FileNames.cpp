@@ -21,26 +21,10 @@ bool Exists(const std::string& path) {
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size(); ++i) {
-        if (b[i] == '\0' || AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return b[i] == '\0';
-}
-
-// The entry of `dir` named `part` ignoring ASCII case; the smallest such name when several
-// differ only in case, so the answer does not depend on the directory's order. "" when none.
-std::string FindEntryCi(const std::string& dir, const std::string& part) {
-    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return {};
-    std::vector<std::string> matches;
-    while (const dirent* e = readdir(d)) {
-        if (EqualsIgnoringAsciiCase(part, e->d_name)) matches.emplace_back(e->d_name);
-    }
-    closedir(d);
-    if (matches.empty()) return {};
-    return *std::min_element(matches.begin(), matches.end());
+std::string AsciiFolded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) c = AsciiLower(c);
+    return out;
 }
 
 }  // namespace
@@ -70,13 +54,55 @@ std::string ResolveCi(const std::string& dir, const std::string& name) {
         if (part.empty()) continue;
         std::string candidate = JoinPath(current, part);
         if (part != "." && part != ".." && !Exists(candidate)) {
-            const std::string real = FindEntryCi(current, part);
+            const std::string real = FolderIndex(current).Find(part);
             if (real.empty()) return {};
             candidate = JoinPath(current, real);
         }
         current = candidate;
     }
     return Exists(current) ? current : std::string();
+}
+
+FolderIndex::FolderIndex(const std::string& dir) : dir_(dir) {
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return;
+    while (const dirent* e = readdir(d)) {
+        const std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        names_.emplace_back(name);
+        // A link, or a file system that does not tell, is looked at when it is asked about.
+        kinds_.push_back(e->d_type == DT_REG                             ? Kind::Regular
+                         : e->d_type == DT_LNK || e->d_type == DT_UNKNOWN ? Kind::Unknown
+                                                                          : Kind::Other);
+    }
+    closedir(d);
+    for (size_t i = 0; i < names_.size(); ++i) folded_[AsciiFolded(names_[i])].push_back(i);
+}
+
+std::string FolderIndex::Find(std::string_view name) const {
+    const auto it = folded_.find(AsciiFolded(name));
+    if (it == folded_.end()) return {};
+    // Several names that differ only in case: the smallest, so the answer does not depend on
+    // the folder's order.
+    const std::string* best = nullptr;
+    for (const size_t i : it->second) {
+        if (names_[i] == name) return names_[i];
+        if (!best || names_[i] < *best) best = &names_[i];
+    }
+    return *best;
+}
+
+bool FolderIndex::IsRegularFile(const std::string& realName) const {
+    if (realName.empty()) return false;
+    const auto it = folded_.find(AsciiFolded(realName));
+    if (it == folded_.end()) return false;
+    for (const size_t i : it->second) {
+        if (names_[i] != realName) continue;
+        if (kinds_[i] != Kind::Unknown) return kinds_[i] == Kind::Regular;
+        struct stat st;
+        return stat(PathOf(realName).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+    return false;
 }
 
 }  // namespace lq

@@ -1,13 +1,19 @@
 // The import of a module's files into the database: the rows it writes, its refusals, malformed
 // index files, hostile names and texts, and its all-or-nothing transaction.
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "main/core/AppState.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace lq {
 namespace {
@@ -221,6 +227,13 @@ TEST_P(RefusalTest, RefusesWithItsMessageAndChangesNothing) {
     folder.Write("flags0.pos", test::MakePos(3, {Rec(0, 1, 2), Rec(0, 3, 4), Rec(0, 5, 6)}));
     folder.AddFixtureModule("n0");
     folder.Write("n0.pos", test::MakePos(0, {}));
+    // Folders where a module's text files would be found: they cannot be read.
+    folder.AddFixtureModule("dirtxt", "txt");
+    std::filesystem::create_directories(folder.DataFile("dirtxt.txt"));
+    folder.AddFixtureModule("dirtxr", "txr");
+    std::filesystem::create_directories(folder.DataFile("dirtxr.txr"));
+    folder.AddFixtureModule("dircase", "txt");
+    std::filesystem::create_directories(folder.DataFile("DirCase.TXT"));
     const int before = itemCount;
     progress = {};
 
@@ -246,6 +259,9 @@ const RefusalCase kRefusals[] = {
     {"AllFlagsZero", "flags0.txt", 3, "There is no data in these files!", MsgIcon::None},
     {"NoRecords", "n0.txt", 3, "There is no data in these files!", MsgIcon::None},
     {"NoSentenceFile", "notxt.txt", 3, "There is no data in these files!", MsgIcon::None},
+    {"SentenceFileIsAFolder", "dirtxt.txt", 4, "Cannot read Data/dirtxt.txt: Is a directory", MsgIcon::Error},
+    {"TranslationFileIsAFolder", "dirtxr.txt", 4, "Cannot read Data/dirtxr.txr: Is a directory", MsgIcon::Error},
+    {"AFolderFoundIgnoringCase", "dircase.txt", 4, "Cannot read Data/DirCase.TXT: Is a directory", MsgIcon::Error},
     {"NoExtension", "unit07", 2, "There is no needed files: Data/unit07.mp3 or Data/unit07.pos !", MsgIcon::Warning},
     {"ShortName", "ab", 2, "There is no needed files: Data/ab.mp3 or Data/ab.pos !", MsgIcon::Warning},
     {"OnlyExtension", ".txt", 2, "There is no needed files: Data/.mp3 or Data/.pos !", MsgIcon::Warning},
@@ -359,6 +375,37 @@ TEST_F(ImportTest, MoreRecordsThanTheFileHasLinesAreIgnored) {
     ASSERT_EQ(Import("few.txt"), kImportDone);
     EXPECT_EQ(folder.Count("items2"), 1);
     EXPECT_EQ(itemCount, 1);
+}
+
+TEST_F(ImportTest, AFileTheUserMayNotReadIsNamedWithTheReasonAndNothingIsStored) {
+    for (const char* file : {"locked.txt", "locked.txr", "LOCKED.POS"}) {
+        SCOPED_TRACE(file);
+        folder.AddFixtureModule("locked", "pos");
+        folder.Write("LOCKED.POS", test::TempDir::Read(test::FixtureDir() + "/unit07.pos"));
+        ASSERT_EQ(chmod(folder.DataFile(file).c_str(), 0), 0);
+        const test::UnprivilegedRun run = test::RunUnprivileged({folder.Dir(), folder.Dir() + "/Data"}, [&] {
+            prompter.messages.clear();
+            EXPECT_EQ(Import("locked.txt"), kImportFailed);
+            EXPECT_EQ(prompter.messages.size(), 1u);
+            if (!prompter.messages.empty()) {
+                EXPECT_EQ(prompter.messages[0].text,
+                          QStringLiteral("Cannot read Data/") + QString::fromLatin1(file) +
+                              QStringLiteral(": Permission denied"));
+                EXPECT_EQ(prompter.messages[0].caption, QStringLiteral("Ooops...."));
+                EXPECT_EQ(prompter.messages[0].icon, MsgIcon::Error);
+            }
+            EXPECT_TRUE(progress.calls.empty());
+            return !::testing::Test::HasFailure();
+        });
+        if (run.outcome == test::UnprivilegedRun::Unavailable) GTEST_SKIP() << run.why;
+        EXPECT_EQ(run.outcome, test::UnprivilegedRun::Passed) << run.why;
+        ExpectUnchanged(0, 0);
+        EXPECT_EQ(itemCount, 0);
+        ASSERT_EQ(chmod(folder.DataFile(file).c_str(), 0644), 0);
+    }
+    // Nothing was lost: readable again, the module is imported whole.
+    EXPECT_EQ(Import("locked.txt"), kImportDone);
+    ExpectUnchanged(1, 3);
 }
 
 // ---- all or nothing -----------------------------------------------------------------------

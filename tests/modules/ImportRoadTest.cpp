@@ -12,6 +12,7 @@
 #include "modules/ImportModule.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
+#include "tests/support/Unprivileged.h"
 
 extern char** environ;
 
@@ -75,6 +76,8 @@ TEST_F(ImportRoadTest, AFileThatIsNoDatabaseFails) {
 
 // ---- the real program ------------------------------------------------------------------------
 
+constexpr int kCannotDropRoot = 125;
+
 struct ProgramRun {
     int code = -1;
     std::string err;
@@ -90,8 +93,9 @@ protected:
         fs::permissions(dir.Path() + "/run", fs::perms::owner_all);
     }
 
-    // Runs the copy in the temporary folder as from a terminal without a display.
-    ProgramRun Start(const std::string& argument) {
+    // Runs the copy in the temporary folder as from a terminal without a display; `asNobody`:
+    // as the unprivileged user when this is root, so that file permissions apply.
+    ProgramRun Start(const std::string& argument, bool asNobody = false) {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string v = *e;
@@ -118,6 +122,7 @@ protected:
                 dup2(devnull, 0);
                 dup2(devnull, 1);
             }
+            if (asNobody && test::RunningAsRoot() && !test::DropRoot()) _exit(kCannotDropRoot);
             if (chdir("/") != 0) _exit(126);  // the program must find its folder by itself
             execve(exe.c_str(), argv, envp.data());
             _exit(127);
@@ -186,6 +191,35 @@ TEST_F(ProgramRoadTest, AnSqlErrorGivesFourAndChangesNothing) {
     const ProgramRun failed = Start("unit08.txt");
     EXPECT_EQ(failed.code, 4);
     EXPECT_NE(failed.err.find("SQL error: refused"), std::string::npos) << failed.err;
+    EXPECT_EQ(CountRows(DbPath(), "sounds"), 1);
+    EXPECT_EQ(CountRows(DbPath(), "items2"), 3);
+}
+
+TEST_F(ProgramRoadTest, AModuleFileThatCannotBeReadIsNamedGivesFourAndStoresNothing) {
+    AddModule("unit08");
+    const ProgramRun first = Start("unit08.txt");
+    if (first.code == 0 && !EntryRunsImport()) GTEST_SKIP() << "the program entry does not run the import yet";
+    ASSERT_EQ(first.code, 0) << first.err;
+
+    // A folder where the sentence file would be found: unreadable for anyone, root included.
+    AddModule("unit07", "txt");
+    fs::create_directories(dir.Path() + "/Data/unit07.txt");
+    const ProgramRun folder = Start("unit07.txt");
+    EXPECT_EQ(folder.code, kImportFailed);
+    EXPECT_NE(folder.err.find("Cannot read Data/unit07.txt: Is a directory"), std::string::npos) << folder.err;
+    EXPECT_EQ(folder.err.find("There is no data in these files!"), std::string::npos) << folder.err;
+    EXPECT_EQ(CountRows(DbPath(), "sounds"), 1);
+    EXPECT_EQ(CountRows(DbPath(), "items2"), 3);
+
+    // An index the user may not read.
+    AddModule("unit09");
+    fs::permissions(dir.Path() + "/Data/unit09.pos", fs::perms::none);
+    for (const std::string& p : {dir.Path(), dir.Path() + "/run"}) fs::permissions(p, fs::perms::all);
+    fs::permissions(DbPath(), fs::perms::all);
+    const ProgramRun locked = Start("unit09.txt", true);
+    if (locked.code == kCannotDropRoot) GTEST_SKIP() << "cannot drop root to uid/gid 65534";
+    EXPECT_EQ(locked.code, kImportFailed) << locked.err;
+    EXPECT_NE(locked.err.find("Cannot read Data/unit09.pos: Permission denied"), std::string::npos) << locked.err;
     EXPECT_EQ(CountRows(DbPath(), "sounds"), 1);
     EXPECT_EQ(CountRows(DbPath(), "items2"), 3);
 }

@@ -5,12 +5,14 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "main/core/AppState.h"
 #include "main/core/Settings.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFolder.h"
 #include "modules/ModuleManager.h"
+#include "tests/modules/FolderReads.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
 
@@ -37,6 +39,7 @@ protected:
         return l.lines;
     }
     test::ProgramFolder folder;
+    std::unique_ptr<test::TempDir> caseDir;  // a Data folder of one case of a table
 };
 
 TEST_F(ListingTest, BothListingsOfOneFolder) {
@@ -81,6 +84,48 @@ TEST_F(ListingTest, WhatIsNoSentenceFile) {
     folder.Write(".txt", "x");  // no module name: its files are missing
     EXPECT_EQ(List(false), (Lines{"ok.txt"}));
     EXPECT_EQ(List(true), (Lines{".txt", kModuleFilesMissing, "ok.txt", kModuleCanBeAdded}));
+}
+
+TEST_F(ListingTest, TheFolderIsReadOncePerListing) {
+    // Complete modules, modules without one of their files, and files found only ignoring case:
+    // neither a missing file nor a spelling is looked for by reading the folder again.
+    for (int m = 0; m < 20; ++m) Module("full" + std::to_string(m));
+    for (int m = 0; m < 20; ++m) Module("nopos" + std::to_string(m), "txt", nullptr);
+    for (int m = 0; m < 20; ++m) Module("other" + std::to_string(m), "TXT", "POS", "Mp3");
+    for (const bool showAll : {false, true}) {
+        const long before = test::FolderReads();
+        const Lines lines = List(showAll);
+        EXPECT_EQ(test::FolderReads() - before, 1) << "showAll " << showAll;
+        EXPECT_EQ(lines.size(), showAll ? 120u : 40u);
+    }
+}
+
+TEST_F(ListingTest, WhichFilesCountAsTheModulesFiles) {
+    // Regular files (or links to them) only; the exact name first, then ASCII case ignored.
+    struct Case {
+        const char* what;
+        std::vector<const char*> files, folders, links;  // each link points to Data/target
+        bool listed;
+    };
+    const Case cases[] = {
+        {"exact names", {"m.pos", "m.mp3"}, {}, {}, true},
+        {"names in another case", {"M.POS", "m.Mp3"}, {}, {}, true},
+        {"a folder named as the sound", {"m.pos"}, {"m.mp3"}, {}, false},
+        {"a folder of the exact name hides a file in another case", {"m.pos", "M.MP3"}, {"m.mp3"}, {}, false},
+        {"a file of the exact name before a folder in another case", {"m.pos", "m.mp3"}, {"M.MP3"}, {}, true},
+        {"a link to a file", {"m.pos", "target"}, {}, {"m.mp3"}, true},
+        {"a link to nothing", {"m.pos"}, {}, {"m.mp3"}, false},
+    };
+    for (const Case& c : cases) {
+        caseDir = std::make_unique<test::TempDir>();
+        const std::string data = caseDir->Path() + "/Data";
+        caseDir->Write("Data/m.txt", "line\n");
+        for (const char* f : c.files) caseDir->Write(std::string("Data/") + f, "x");
+        for (const char* d : c.folders) std::filesystem::create_directories(data + "/" + d);
+        for (const char* l : c.links) std::filesystem::create_symlink(data + "/target", data + "/" + l);
+        const ModuleListing l = ListModules(data, folder.Db(), false);
+        EXPECT_EQ(l.lines, c.listed ? Lines{"m.txt"} : Lines{}) << c.what;
+    }
 }
 
 TEST_F(ListingTest, MissingOrEmptyFolderAndUnreadableDatabase) {

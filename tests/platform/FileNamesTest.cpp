@@ -51,6 +51,27 @@ TEST_F(ResolveCiTest, OnlyAsciiLettersFoldCase) {
     EXPECT_EQ(ResolveCi(In("Data"), "\xD0\xB0.txt"), "");  // "а" is not folded
 }
 
+TEST_F(ResolveCiTest, OneFolderIndexAnswersAsResolveCiDoes) {
+    dir_.Write("Data/\xD0\x90.txt", "x");
+    std::filesystem::create_directories(In("Data/Folder.MP3"));
+    std::filesystem::create_symlink(In("Data/same.txt"), In("Data/Link.txt"));
+    const FolderIndex index(In("Data"));
+    for (const char* name : {"Lesson1.MP3", "lesson1.mp3", "LESSON1.Mp3", "same.txt", "SAME.txt", "Same.TXT",
+                             "pictures", "folder.mp3", "link.TXT", "\xD0\x90.TXT", "\xD0\xB0.txt", "lesson1.mp",
+                             "lesson2.mp3", ""}) {
+        const std::string real = index.Find(name);
+        EXPECT_EQ(real.empty() ? std::string() : index.PathOf(real), ResolveCi(In("Data"), name)) << name;
+    }
+    EXPECT_TRUE(index.IsRegularFile("Lesson1.MP3"));
+    EXPECT_TRUE(index.IsRegularFile("Link.txt")) << "a link to a file";
+    EXPECT_FALSE(index.IsRegularFile("Pictures"));
+    EXPECT_FALSE(index.IsRegularFile("Folder.MP3"));
+    EXPECT_FALSE(index.IsRegularFile("lesson1.mp3")) << "only a real name";
+    EXPECT_FALSE(index.IsRegularFile(""));
+    EXPECT_EQ(index.Names().size(), 7u);
+    EXPECT_TRUE(FolderIndex(In("Missing")).Names().empty());
+}
+
 TEST(JoinPath, Table) {
     EXPECT_EQ(JoinPath("/prog", "Data\\unit07.mp3"), "/prog/Data/unit07.mp3");
     EXPECT_EQ(JoinPath("/prog/", "QV_01.db"), "/prog/QV_01.db");

@@ -32,11 +32,7 @@ void OpenToOthers(const std::vector<std::string>& folders) {
 // In the child: becomes the unprivileged user (when root) and checks that the folders can be
 // reached; ends the child when either fails.
 void BecomeUnprivileged(const std::vector<std::string>& folders) {
-    if (RunningAsRoot()) {
-        if (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
-            setresuid(kNobody, kNobody, kNobody) != 0 || geteuid() != kNobody || getegid() != kNobody)
-            _exit(kCannotDrop);
-    }
+    if (RunningAsRoot() && !DropRoot()) _exit(kCannotDrop);
     for (const std::string& folder : folders)
         if (access(folder.c_str(), R_OK | X_OK) != 0) _exit(kCannotReach);
 }
@@ -69,6 +65,11 @@ UnprivilegedRun Await(pid_t child) {
 }  // namespace
 
 bool RunningAsRoot() { return geteuid() == 0; }
+
+bool DropRoot() {
+    return setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
+           setresuid(kNobody, kNobody, kNobody) == 0 && geteuid() == kNobody && getegid() == kNobody;
+}
 
 UnprivilegedRun RunUnprivileged(const std::vector<std::string>& folders, const std::function<bool()>& check) {
     UnprivilegedRun run;

@@ -28,4 +28,8 @@ UnprivilegedRun RunUnprivilegedProgram(const std::vector<std::string>& folders, 
 // Whether the calling process is root (file permission bits do not stop it).
 bool RunningAsRoot();
 
+// Makes a root process the unprivileged user and group 65534 for good (for a forked child that
+// then runs a program of its own); false when the system refuses.
+bool DropRoot();
+
 }  // namespace lq::test
