@@ -9,6 +9,7 @@
 #include "main/core/Transaction.h"
 #include "modules/ImportModule.h"
 #include "modules/OldDataImport.h"
+#include "platform/Cp1251.h"
 #include "platform/Prompter.h"
 
 namespace lq {
@@ -31,7 +32,8 @@ std::optional<std::vector<ModuleListRow>> ReadModuleList(const Database& db, std
 }
 
 std::string ModuleShownName(const std::string& sfname) {
-    return sfname.size() > 4 ? sfname.substr(0, sfname.size() - 4) : std::string();
+    const std::string name = NameToCp1251(sfname);
+    return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
 }
 
 std::string ModuleCellText(const ModuleListRow& row, int r, int column) {
@@ -92,7 +94,7 @@ void ModuleManager::Delete(int r) {
     const std::optional<ModuleListRow> m = ModuleAt(r);
     if (!m) return;
     const QString question = QStringLiteral("Are you sure to del module '%1'?")
-                                 .arg(QString::fromLocal8Bit(ModuleShownName(m->sfname)));
+                                 .arg(FromCp1251(ModuleShownName(m->sfname)));
     if (Ask().Show(question, QString::fromLatin1(kQuestionCaption), MsgIcon::Question, MsgButtons::YesNo) !=
         MsgResult::Yes)
         return;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/Cp1251.h"
+
 namespace lq {
 namespace {
 
@@ -43,6 +45,20 @@ std::string FindEntryCi(const std::string& dir, const std::string& part) {
     return *std::min_element(matches.begin(), matches.end());
 }
 
+bool HasNonAscii(const std::string& s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// The spellings a name may have in the folder, most likely first.
+std::vector<std::string> SpellingsOf(const std::string& name) {
+    if (!HasNonAscii(name)) return {name};
+    if (!IsValidUtf8(name)) return {Cp1251ToUtf8(name), name};
+    std::vector<std::string> spellings{name};
+    if (std::string cp1251 = NameToCp1251(name); cp1251 != name) spellings.push_back(std::move(cp1251));
+    spellings.push_back(Cp1251ToUtf8(name));
+    return spellings;
+}
+
 }  // namespace
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
@@ -77,6 +93,13 @@ std::string ResolveCi(const std::string& dir, const std::string& name) {
         current = candidate;
     }
     return Exists(current) ? current : std::string();
+}
+
+std::string ResolveNameCi(const std::string& dir, const std::string& name) {
+    for (const std::string& spelling : SpellingsOf(name)) {
+        if (std::string path = ResolveCi(dir, spelling); !path.empty()) return path;
+    }
+    return {};
 }
 
 }  // namespace lq

@@ -162,5 +162,41 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{Bytes({0xEF, 0xBB, 0xBF, 0xCF, 0xF0, 0xE8}), Bytes({0xCF, 0xF0, 0xE8})},
                       FileCase{Bytes({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 0xC4}), Bytes({0xEF, 0xBB, 0xBF, 0xC4})}));
 
+// Names: a UTF-8 name whose characters cp1251 holds is converted; every other name is cp1251.
+struct NameCase {
+    std::string name;
+    std::string cp1251;
+};
+void PrintTo(const NameCase& c, std::ostream* os) { PrintHex(c.name, os); }
+
+class NameConversion : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(NameConversion, ToCp1251AndBack) {
+    const NameCase& c = GetParam();
+    EXPECT_EQ(NameToCp1251(c.name), c.cp1251);
+    EXPECT_EQ(NameToCp1251(c.cp1251), c.cp1251) << "a converted name stays as it is";
+    EXPECT_EQ(FromName(c.name), FromCp1251(c.cp1251));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NameConversion,
+    ::testing::Values(NameCase{"", ""}, NameCase{"unit07.mp3", "unit07.mp3"},
+                      NameCase{"\xD1\x83\xD1\x80\xD0\xBE\xD0\xBA" "2.mp3",                  // UTF-8 "урок2.mp3"
+                               Bytes({0xF3, 0xF0, 0xEE, 0xEA, '2', '.', 'm', 'p', '3'})},
+                      NameCase{Bytes({0xF3, 0xF0, 0xEE, 0xEA, '2', '.', 'm', 'p', '3'}),   // cp1251 already
+                               Bytes({0xF3, 0xF0, 0xEE, 0xEA, '2', '.', 'm', 'p', '3'})},
+                      NameCase{"\xD0\x81\xD0\xB6 \xE2\x80\x94 \xC2\xAB" "a\xC2\xBB",        // "Ёж — «a»"
+                               Bytes({0xA8, 0xE6, ' ', 0x97, ' ', 0xAB, 'a', 0xBB})},
+                      NameCase{"\xE6\x97\xA5.mp3", "\xE6\x97\xA5.mp3"},                     // no cp1251 letter: kept
+                      NameCase{"\xC4\xB3.mp3", "\xC4\xB3.mp3"},                             // cp1251 "Ді": kept
+                      NameCase{"\xD0\xB0\xCF", "\xD0\xB0\xCF"}));                           // no valid UTF-8: kept
+
+TEST(Cp1251, NamesInUtf8) {
+    EXPECT_EQ(Cp1251ToUtf8(Bytes({0xF3, 0xF0, 0xEE, 0xEA, '2', '.', 'm', 'p', '3'})),
+              "\xD1\x83\xD1\x80\xD0\xBE\xD0\xBA" "2.mp3");
+    EXPECT_EQ(Cp1251ToUtf8("plain"), "plain");
+    EXPECT_EQ(Cp1251ToUtf8(""), "");
+}
+
 }  // namespace
 }  // namespace lq
