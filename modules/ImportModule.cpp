@@ -21,11 +21,10 @@ int Refuse(Prompter& prompter, int code, const QString& text, MsgIcon icon) {
     return code;
 }
 
-// The two names in cp1251.
 QString MissingFilesText(const std::string& sound, const std::string& index) {
     const std::string folder = std::string(kModuleFolder) + "/";
-    return QStringLiteral("There is no needed files: ") + FromCp1251(folder + sound) + QStringLiteral(" or ") +
-           FromCp1251(folder + index) + QStringLiteral(" !");
+    return QStringLiteral("There is no needed files: ") + FromName(folder + sound) + QStringLiteral(" or ") +
+           FromName(folder + index) + QStringLiteral(" !");
 }
 
 // For the message about a name that is no module's: the name with its extension (if any)

@@ -32,8 +32,7 @@ std::optional<std::vector<ModuleListRow>> ReadModuleList(const Database& db, std
 }
 
 std::string ModuleShownName(const std::string& sfname) {
-    const std::string name = NameToCp1251(sfname);
-    return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
+    return sfname.size() > 4 ? sfname.substr(0, sfname.size() - 4) : std::string();
 }
 
 std::string ModuleCellText(const ModuleListRow& row, int r, int column) {
@@ -94,7 +93,7 @@ void ModuleManager::Delete(int r) {
     const std::optional<ModuleListRow> m = ModuleAt(r);
     if (!m) return;
     const QString question = QStringLiteral("Are you sure to del module '%1'?")
-                                 .arg(FromCp1251(ModuleShownName(m->sfname)));
+                                 .arg(FromName(ModuleShownName(m->sfname)));
     if (Ask().Show(question, QString::fromLatin1(kQuestionCaption), MsgIcon::Question, MsgButtons::YesNo) !=
         MsgResult::Yes)
         return;

@@ -128,7 +128,9 @@ std::string NameToCp1251(std::string_view name) {
     return out;
 }
 
-QString FromName(std::string_view name) { return FromCp1251(NameToCp1251(name)); }
+QString FromName(std::string_view name) {
+    return IsValidUtf8(name) ? QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) : FromCp1251(name);
+}
 
 std::string Cp1251ToUtf8(std::string_view bytes) {
     const QByteArray utf8 = FromCp1251(bytes).toUtf8();

@@ -28,7 +28,9 @@ bool IsValidUtf8(std::string_view bytes);
 // UTF-8: its letters are all bytes 0xC0 and up).
 std::string NameToCp1251(std::string_view name);
 
-// A name in either encoding as a widget shows it: FromCp1251(NameToCp1251(name)).
+// A name in either encoding as a widget shows it: a valid UTF-8 name with a non-ASCII character
+// as UTF-8 (an earlier version's stored name, a file's name, or one cp1251 cannot hold), any
+// other as cp1251.
 QString FromName(std::string_view name);
 
 // cp1251 bytes -> UTF-8 bytes (the file system's spelling of a cp1251 name).

@@ -21,7 +21,7 @@ int ModuleListModel::columnCount(const QModelIndex& parent) const { return paren
 
 QVariant ModuleListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || static_cast<size_t>(index.row()) >= rows_.size()) return {};
-    return FromCp1251(ModuleCellText(rows_[static_cast<size_t>(index.row())], index.row(), index.column()));
+    return FromName(ModuleCellText(rows_[static_cast<size_t>(index.row())], index.row(), index.column()));
 }
 
 }  // namespace lq

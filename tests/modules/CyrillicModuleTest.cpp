@@ -139,8 +139,8 @@ TEST(CyrillicModuleNames, ShownByTheirLetters) {
         {"unit07.mp3", "unit07"},
     };
     for (const auto& r : rows) {
-        EXPECT_EQ(FromCp1251(ModuleShownName(r.sfname)), QString::fromUtf8(r.shown)) << r.shown;
-        EXPECT_EQ(FromCp1251(ModuleCellText(ModuleListRow{1, 1, r.sfname}, 0, 1)), QString::fromUtf8(r.shown));
+        EXPECT_EQ(FromName(ModuleShownName(r.sfname)), QString::fromUtf8(r.shown)) << r.shown;
+        EXPECT_EQ(FromName(ModuleCellText(ModuleListRow{1, 1, r.sfname}, 0, 1)), QString::fromUtf8(r.shown));
     }
 }
 
