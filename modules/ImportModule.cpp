@@ -8,6 +8,7 @@
 #include "main/core/Transaction.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"
+#include "platform/Cp1251.h"
 #include "platform/DateTime.h"
 #include "platform/FileNames.h"
 #include "platform/Prompter.h"
@@ -22,8 +23,8 @@ int Refuse(Prompter& prompter, int code, const QString& text, MsgIcon icon) {
 
 QString MissingFilesText(const std::string& sound, const std::string& index) {
     const std::string folder = std::string(kModuleFolder) + "/";
-    return QStringLiteral("There is no needed files: ") + QString::fromLocal8Bit(folder + sound) +
-           QStringLiteral(" or ") + QString::fromLocal8Bit(folder + index) + QStringLiteral(" !");
+    return QStringLiteral("There is no needed files: ") + FromName(folder + sound) + QStringLiteral(" or ") +
+           FromName(folder + index) + QStringLiteral(" !");
 }
 
 // For the message about a name that is no module's: the name with its extension (if any)
@@ -49,10 +50,10 @@ const std::string& LineOrEmpty(const std::vector<std::string>& lines, long long 
 
 }  // namespace
 
-std::optional<bool> IsModuleAdded(const Database& db, std::string_view key, std::string* error) {
+std::optional<bool> IsModuleAdded(const Database& db, std::string_view fileName, std::string* error) {
     const std::optional<AddedModules> added = AddedModules::Read(db, error);
     if (!added) return std::nullopt;
-    return added->Contains(key);
+    return added->Contains(fileName);
 }
 
 ModuleImporter::ModuleImporter(const Database& db, std::string programDir)
@@ -64,16 +65,18 @@ int ModuleImporter::Import(const std::string& textName, int& itemCount) {
     SystemClock systemClock;
     Clock& clock = clock_ ? *clock_ : systemClock;
 
-    const std::optional<ModuleNames> names = ModuleNames::FromTextName(textName);
+    // The names in the program's encoding: the stored name is cp1251, and FindModuleFile finds
+    // the files by their UTF-8 names.
+    const std::string name = NameToCp1251(textName);
+    const std::optional<ModuleNames> names = ModuleNames::FromTextName(name);
     if (!names) {
         return Refuse(prompter, kImportFilesMissing,
-                      MissingFilesText(WithExtension(textName, "mp3"), WithExtension(textName, "pos")),
-                      MsgIcon::Warning);
+                      MissingFilesText(WithExtension(name, "mp3"), WithExtension(name, "pos")), MsgIcon::Warning);
     }
 
     // Decided before any file is looked at.
     std::string error;
-    const std::optional<bool> added = IsModuleAdded(db_, names->key, &error);
+    const std::optional<bool> added = IsModuleAdded(db_, names->text, &error);
     if (!added) {
         return Refuse(prompter, kImportFailed, QStringLiteral("SQL error: ") + QString::fromUtf8(error.c_str()),
                       MsgIcon::Error);
@@ -100,10 +103,10 @@ int ModuleImporter::Import(const std::string& textName, int& itemCount) {
     const auto readIfThere = [&reason](const std::string& path) {
         return path.empty() ? std::optional<std::string>(std::string()) : ReadFileBytes(path, SIZE_MAX, &reason);
     };
-    const std::string textPath = ResolveCi(dataDir, names->text);
+    const std::string textPath = ResolveNameCi(dataDir, names->text);
     const std::optional<std::string> text = readIfThere(textPath);
     if (!text) return cannotRead(textPath);
-    const std::string translationPath = ResolveCi(dataDir, names->translation);
+    const std::string translationPath = ResolveNameCi(dataDir, names->translation);
     const std::optional<std::string> translationText = readIfThere(translationPath);
     if (!translationText) return cannotRead(translationPath);
     const std::optional<std::string> posBytes = ReadFileBytes(indexPath, kPosFileSize, &reason);

@@ -26,10 +26,10 @@ enum ImportResult : int {
 inline constexpr const char* kImportCaption = "Ooops....";
 inline constexpr const char* kImportProgressText = "Adding module";
 
-// True when a stored module's name, less its extension, equals `key` ignoring ASCII case
-// ("UNIT07" matches "unit07.mp3"; "unit1" does not match "unit10.mp3"). nullopt with the
-// engine's text in `error` when the query fails.
-std::optional<bool> IsModuleAdded(const Database& db, std::string_view key, std::string* error = nullptr);
+// True when the module of `fileName` is stored (AddedModules: "UNIT07.txt" matches "unit07.mp3";
+// "unit1.txt" does not match "unit10.mp3"). nullopt with the engine's text in `error` when the
+// query fails.
+std::optional<bool> IsModuleAdded(const Database& db, std::string_view fileName, std::string* error = nullptr);
 
 class ModuleImporter {
 public:
@@ -41,7 +41,8 @@ public:
     void SetProgress(Progress* progress) { progress_ = progress; }
     void SetClock(Clock* clock) { clock_ = clock; }
 
-    // Imports the module whose sentence file is `textName` ("unit07.txt", no folder). Shows
+    // Imports the module whose sentence file is `textName` ("unit07.txt", no folder; in either
+    // encoding: the module's name is stored in cp1251, NameToCp1251). Shows
     // the refusal's message box and returns its code; on success adds the new sentences to
     // `itemCount` (after the commit) and returns kImportDone.
     int Import(const std::string& textName, int& itemCount);

@@ -43,13 +43,12 @@ std::optional<ModuleNames> ModuleNames::FromTextName(const std::string& name) {
     n.sound = stem + "mp3";
     n.index = stem + "pos";
     n.translation = stem + "txr";
-    n.key = AsciiLowerText(std::string_view(name).substr(0, name.size() - 4));
     return n;
 }
 
-std::string ModuleKeyOfStoredName(std::string_view storedName) {
-    const size_t dot = storedName.rfind('.');
-    return AsciiLowerText(dot == std::string_view::npos ? storedName : storedName.substr(0, dot));
+std::string ModuleKey(std::string_view fileName) {
+    const std::string name = NameToCp1251(fileName.substr(0, fileName.find('\0')));
+    return AsciiLowerText(std::string_view(name).substr(0, name.rfind('.')));
 }
 
 std::string_view TrimControls(std::string_view text) {

@@ -18,7 +18,6 @@ struct ModuleNames {
     std::string sound;        // "unit07.mp3"; also the module's stored name (sounds.sfname)
     std::string index;        // "unit07.pos"
     std::string translation;  // "unit07.txr"
-    std::string key;          // "unit07", ASCII lower-cased: the duplicate test's key
 
     // Only "stem.ext": a non-empty stem, a dot, a three-character extension, and no folder
     // separator anywhere. Anything else has no module names.
@@ -28,8 +27,11 @@ struct ModuleNames {
 // ASCII letters lower-cased; every other byte kept.
 std::string AsciiLowerText(std::string_view text);
 
-// The module's stored name less its extension, ASCII lower-cased ("Unit07.mp3" -> "unit07").
-std::string ModuleKeyOfStoredName(std::string_view storedName);
+// The duplicate test's key of any of a module's file names, stored or in the folder ("Unit07.MP3",
+// "unit07.txt" -> "unit07"; "old1.mpeg" -> "old1"; "old2mp3x" -> "old2mp3x"): the name up to a
+// NUL byte, in cp1251 (NameToCp1251, so that the two encodings of one name give one key), less
+// its extension from its last dot, ASCII lower-cased.
+std::string ModuleKey(std::string_view fileName);
 
 // Bytes 0..32 removed at both ends.
 std::string_view TrimControls(std::string_view text);

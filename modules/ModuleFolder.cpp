@@ -34,20 +34,20 @@ std::vector<std::string> SentenceFiles(const FolderIndex& folder) {
 
 // Whether `folder` has the module file `name` by FindModuleFile's rule.
 bool HasModuleFile(const FolderIndex& folder, const std::string& name) {
-    return folder.IsRegularFile(folder.Find(name));
+    return folder.IsRegularFile(folder.FindName(name));
 }
 
 }  // namespace
 
 std::string FindModuleFile(const std::string& dir, const std::string& name) {
-    const std::string path = ResolveCi(dir, name);
+    const std::string path = ResolveNameCi(dir, name);
     return IsRegularFile(path) ? path : std::string();
 }
 
 std::optional<AddedModules> AddedModules::Read(const Database& db, std::string* error) {
     AddedModules added;
     const SqlResult r = db.Query("SELECT sfname FROM sounds;", [&](int n, char** values, char**) {
-        if (n > 0 && values[0]) added.keys_.insert(ModuleKeyOfStoredName(values[0]));
+        if (n > 0 && values[0]) added.keys_.insert(ModuleKey(values[0]));
     });
     if (!r.ok()) {
         if (error) *error = r.message;
@@ -56,7 +56,7 @@ std::optional<AddedModules> AddedModules::Read(const Database& db, std::string* 
     return added;
 }
 
-bool AddedModules::Contains(std::string_view key) const { return keys_.count(AsciiLowerText(key)) != 0; }
+bool AddedModules::Contains(std::string_view fileName) const { return keys_.count(ModuleKey(fileName)) != 0; }
 
 std::optional<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& dataDir, const Database& db,
                                                              std::string* error) {
@@ -69,7 +69,7 @@ std::optional<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& 
         const std::optional<ModuleNames> names = ModuleNames::FromTextName(name);
         ModuleState state = ModuleState::FilesMissing;
         if (names && HasModuleFile(folder, names->index) && HasModuleFile(folder, names->sound))
-            state = added->Contains(names->key) ? ModuleState::AlreadyAdded : ModuleState::CanBeAdded;
+            state = added->Contains(names->text) ? ModuleState::AlreadyAdded : ModuleState::CanBeAdded;
         states.push_back({std::move(name), state});
     }
     return states;

@@ -11,18 +11,19 @@
 
 namespace lq {
 
-// The regular file `name` in `dir` (exact name first, then ignoring ASCII case); "" when there
-// is none (a folder of that name does not count).
+// The regular file `name` in `dir`, the name in either encoding (ResolveNameCi: the exact name
+// first, then ignoring ASCII case); "" when there is none (a folder of that name does not count).
 std::string FindModuleFile(const std::string& dir, const std::string& name);
 
-// The keys of the stored modules (sfname less its extension, ASCII lower-cased), read once.
-// The one duplicate rule: a module is added when its key equals a stored key exactly.
+// The keys (ModuleKey) of the stored modules, read once. The one duplicate rule, for the
+// chooser, "-additems" and the old data alike: a module is added when the key of one of its
+// file names equals a stored module's key.
 class AddedModules {
 public:
     // nullopt with the engine's text in `error` when the query fails.
     static std::optional<AddedModules> Read(const Database& db, std::string* error = nullptr);
-    // `key` is compared ignoring ASCII case.
-    bool Contains(std::string_view key) const;
+    // `fileName`: any of the module's file names ("unit07.txt", "unit07.mp3"), in either encoding.
+    bool Contains(std::string_view fileName) const;
 
 private:
     std::unordered_set<std::string> keys_;

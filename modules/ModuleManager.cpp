@@ -9,6 +9,7 @@
 #include "main/core/Transaction.h"
 #include "modules/ImportModule.h"
 #include "modules/OldDataImport.h"
+#include "platform/Cp1251.h"
 #include "platform/Prompter.h"
 
 namespace lq {
@@ -92,7 +93,7 @@ void ModuleManager::Delete(int r) {
     const std::optional<ModuleListRow> m = ModuleAt(r);
     if (!m) return;
     const QString question = QStringLiteral("Are you sure to del module '%1'?")
-                                 .arg(QString::fromLocal8Bit(ModuleShownName(m->sfname)));
+                                 .arg(FromName(ModuleShownName(m->sfname)));
     if (Ask().Show(question, QString::fromLatin1(kQuestionCaption), MsgIcon::Question, MsgButtons::YesNo) !=
         MsgResult::Yes)
         return;

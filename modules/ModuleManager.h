@@ -28,11 +28,12 @@ struct ModuleListRow {
 // in `error` when it fails).
 std::optional<std::vector<ModuleListRow>> ReadModuleList(const Database& db, std::string* error = nullptr);
 
-// The text of a cell of line `r`: column 0 "r+1", column 1 the name less its last four
-// characters, column 2 "+" when marked, else " ".
+// The text of a cell of line `r` (shown through FromName): column 0 "r+1", column 1 the shown
+// name (ModuleShownName), column 2 "+" when marked, else " ".
 std::string ModuleCellText(const ModuleListRow& row, int r, int column);
 
-// The name shown for a stored module: sfname less its last four characters (".mp3").
+// The name shown for a stored module: sfname less its last four characters (".mp3"), in the
+// name's own encoding (cp1251, or UTF-8 when an earlier version stored it; shown through FromName).
 std::string ModuleShownName(const std::string& sfname);
 
 inline constexpr const char* kQuestionCaption = "What";

@@ -107,6 +107,7 @@ OldModuleLine ParseOldModuleLine(std::string_view line) {
     OldModuleLine m;
     m.isigns = full.compare(0, kSelected.size(), kSelected) == 0 ? 1 : 0;
     m.name = full.size() > 10 ? full.substr(10) : std::string();
+    m.name.resize(std::min(m.name.size(), m.name.find('\0')));
     return m;
 }
 

@@ -76,8 +76,8 @@ std::vector<OldAnswerPoint> ParseOldAnswerPoints(std::string_view bytes);
 std::vector<std::string> SplitLinesAsRead(std::string_view bytes);
 
 // A line of "SoundsList.txt": a line that does not begin with "*" is read as if "*+   " stood
-// before it; characters 1-5 are the head ("*+   " = selected), 6-10 are skipped, the rest is the
-// sound file's name.
+// before it; characters 1-5 are the head ("*+   " = selected), 6-10 are skipped, the rest up to
+// a NUL byte (where the older version's text ended) is the sound file's name.
 struct OldModuleLine {
     int isigns = 0;
     std::string name;

@@ -13,6 +13,7 @@
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"
+#include "platform/Cp1251.h"
 #include "platform/DateTime.h"
 #include "platform/FileNames.h"
 #include "platform/Prompter.h"
@@ -113,14 +114,15 @@ private:
     void ImportModuleLine(size_t i, const std::vector<OldIndexRecord>& sorted, const std::vector<size_t>& sentences,
                           OldDataImportResult& result) {
         const OldModuleLine line = ParseOldModuleLine(files_.modules[i]);
-        if (!UsableModuleName(line.name)) return;
+        const std::string name = NameToCp1251(line.name);  // stored in the program's encoding
+        if (!UsableModuleName(name)) return;
         std::string error;
-        const std::optional<bool> added = IsModuleAdded(db_, std::string_view(line.name).substr(0, line.name.size() - 4), &error);
+        const std::optional<bool> added = IsModuleAdded(db_, name, &error);
         if (!added) throw Failure{error};
-        if (*added || FindModuleFile(dataDir_, line.name).empty()) return;
+        if (*added || FindModuleFile(dataDir_, name).empty()) return;
 
         Check(db_.ExecCached("INSERT INTO sounds (isigns, icodes, sfname) values(?, ?, ?);",
-                             {line.isigns, static_cast<long long>(i) + 10000, line.name}));
+                             {line.isigns, static_cast<long long>(i) + 10000, name}));
         const long long soundId = db_.LastInsertRowId();
         ++result.modules;
 

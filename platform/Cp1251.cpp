@@ -1,7 +1,9 @@
 #include "platform/Cp1251.h"
 
+#include <QByteArray>
 #include <QList>
 
+#include <algorithm>
 #include <array>
 
 namespace lq {
@@ -111,6 +113,28 @@ bool IsValidUtf8(std::string_view s) {
         i += static_cast<size_t>(len);
     }
     return true;
+}
+
+std::string NameToCp1251(std::string_view name) {
+    const bool nonAscii = std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (!nonAscii || !IsValidUtf8(name)) return std::string(name);
+    std::string out;
+    out.reserve(name.size());
+    for (char32_t u : QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toUcs4()) {
+        const int b = EncodeOne(u);
+        if (b < 0) return std::string(name);  // not a cp1251 text: kept as it is
+        out.push_back(static_cast<char>(b));
+    }
+    return out;
+}
+
+QString FromName(std::string_view name) {
+    return IsValidUtf8(name) ? QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) : FromCp1251(name);
+}
+
+std::string Cp1251ToUtf8(std::string_view bytes) {
+    const QByteArray utf8 = FromCp1251(bytes).toUtf8();
+    return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
 std::string TextFileToCp1251(std::string_view bytes) {

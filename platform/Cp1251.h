@@ -21,6 +21,21 @@ std::string Cp1251Lower(std::string_view text);
 // True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 
+// A name (of a file or a module) in the program's encoding. A name that is valid UTF-8, holds a
+// non-ASCII character and has only characters cp1251 holds is converted: the file system's and
+// the command line's names are UTF-8, and so are the module names earlier versions stored. Any
+// other name is cp1251 already and comes back as it is (a cp1251 Cyrillic word is never valid
+// UTF-8: its letters are all bytes 0xC0 and up).
+std::string NameToCp1251(std::string_view name);
+
+// A name in either encoding as a widget shows it: a valid UTF-8 name with a non-ASCII character
+// as UTF-8 (an earlier version's stored name, a file's name, or one cp1251 cannot hold), any
+// other as cp1251.
+QString FromName(std::string_view name);
+
+// cp1251 bytes -> UTF-8 bytes (the file system's spelling of a cp1251 name).
+std::string Cp1251ToUtf8(std::string_view bytes);
+
 // The contents of a text file as cp1251: a file that is valid UTF-8 and holds at least one
 // non-ASCII character (or starts with a UTF-8 byte order mark) is converted; anything else is
 // taken as cp1251 already. A leading byte order mark is dropped either way.

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/Cp1251.h"
+
 namespace lq {
 namespace {
 
@@ -25,6 +27,20 @@ std::string AsciiFolded(std::string_view name) {
     std::string out(name);
     for (char& c : out) c = AsciiLower(c);
     return out;
+}
+
+bool HasNonAscii(const std::string& s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// The spellings a name may have in the folder, most likely first.
+std::vector<std::string> SpellingsOf(const std::string& name) {
+    if (!HasNonAscii(name)) return {name};
+    if (!IsValidUtf8(name)) return {Cp1251ToUtf8(name), name};
+    std::vector<std::string> spellings{name};
+    if (std::string cp1251 = NameToCp1251(name); cp1251 != name) spellings.push_back(std::move(cp1251));
+    spellings.push_back(Cp1251ToUtf8(name));
+    return spellings;
 }
 
 }  // namespace
@@ -103,6 +119,20 @@ bool FolderIndex::IsRegularFile(const std::string& realName) const {
         return stat(PathOf(realName).c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
     return false;
+}
+
+std::string FolderIndex::FindName(const std::string& name) const {
+    for (const std::string& spelling : SpellingsOf(name)) {
+        if (std::string real = Find(spelling); !real.empty()) return real;
+    }
+    return {};
+}
+
+std::string ResolveNameCi(const std::string& dir, const std::string& name) {
+    for (const std::string& spelling : SpellingsOf(name)) {
+        if (std::string path = ResolveCi(dir, spelling); !path.empty()) return path;
+    }
+    return {};
 }
 
 }  // namespace lq

@@ -130,7 +130,7 @@ int SoundBuilder::BuildItemWave(SoundBuffer& dest, int itemId) {
         b /= 4;
         e /= 4;
     }
-    const std::string path = ResolveCi(JoinPath(programDir_, "Data"), module.sfname);
+    const std::string path = ResolveNameCi(JoinPath(programDir_, "Data"), module.sfname);
     TMyPlayer0802 reader;
     if (module.sfname.empty() || path.empty() || !reader.Open(path)) return empty();
 

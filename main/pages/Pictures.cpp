@@ -85,7 +85,7 @@ std::string PictureFilePath(const std::string& programDir, const std::string& sf
     if (sfname.empty()) return {};
     const size_t dot = sfname.find_last_of('.');
     const std::string name = (dot == std::string::npos ? sfname + "." : sfname.substr(0, dot + 1)) + "ims";
-    return ResolveCi(programDir, "Data/" + name);
+    return ResolveNameCi(programDir, "Data/" + name);
 }
 
 void LoadItemImages(const AppContext& ctx, SentencePictures& pictures) {

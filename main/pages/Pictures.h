@@ -53,7 +53,8 @@ struct SentencePictures {
 };
 
 // The picture file of a module whose sound file is `sfname` ("lesson.mp3" -> "Data/lesson.ims"),
-// found case-insensitively under `programDir`; "" when there is none.
+// found case-insensitively under `programDir` by its name in either encoding (ResolveNameCi);
+// "" when there is none.
 std::string PictureFilePath(const std::string& programDir, const std::string& sfname);
 
 // Reads the pictures of the sentence ctx.state->CurrentItemId into `pictures`: nothing happens

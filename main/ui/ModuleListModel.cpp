@@ -1,5 +1,7 @@
 #include "main/ui/ModuleListModel.h"
 
+#include "platform/Cp1251.h"
+
 namespace lq {
 
 std::string ModuleListModel::Reload(const Database& db) {
@@ -19,7 +21,7 @@ int ModuleListModel::columnCount(const QModelIndex& parent) const { return paren
 
 QVariant ModuleListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || static_cast<size_t>(index.row()) >= rows_.size()) return {};
-    return QString::fromLocal8Bit(ModuleCellText(rows_[static_cast<size_t>(index.row())], index.row(), index.column()));
+    return FromName(ModuleCellText(rows_[static_cast<size_t>(index.row())], index.row(), index.column()));
 }
 
 }  // namespace lq

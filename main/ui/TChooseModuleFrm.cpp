@@ -9,6 +9,7 @@
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"
+#include "platform/Cp1251.h"
 #include "platform/FileNames.h"
 #include "platform/Prompter.h"
 #include "ui_ChooseModuleFrm.h"
@@ -47,7 +48,7 @@ void TChooseModuleFrm::ListModules(bool showAll) {
         ui_->ListBox1->clear();
         lines_ = std::move(listing.lines);
         for (const std::string& line : lines_) {
-            auto* item = new QListWidgetItem(QString::fromLocal8Bit(line), ui_->ListBox1);
+            auto* item = new QListWidgetItem(FromName(line), ui_->ListBox1);
             item->setSizeHint(QSize(0, 19));
         }
     }
@@ -80,7 +81,7 @@ void TChooseModuleFrm::FormShow() {
 void TChooseModuleFrm::ListBox1Click(int line) {
     if (line < 0 || static_cast<size_t>(line) >= lines_.size()) return;
     fileName_ = lines_[static_cast<size_t>(line)];
-    ui_->FileName->setText(QString::fromLocal8Bit(fileName_));
+    ui_->FileName->setText(FromName(fileName_));
 }
 
 void TChooseModuleFrm::BitBtn4Click() {

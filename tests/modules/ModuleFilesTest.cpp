@@ -18,8 +18,8 @@ TEST(ModuleNamesTest, NamesFollowFromTheSentenceFile) {
     EXPECT_EQ(n->sound, "Unit07.mp3");
     EXPECT_EQ(n->index, "Unit07.pos");
     EXPECT_EQ(n->translation, "Unit07.txr");
-    EXPECT_EQ(n->key, "unit07");
-    EXPECT_EQ(ModuleNames::FromTextName("a.b.txt")->key, "a.b");
+    EXPECT_EQ(ModuleKey(n->text), "unit07");
+    EXPECT_EQ(ModuleKey(ModuleNames::FromTextName("a.b.txt")->text), "a.b");
     EXPECT_EQ(ModuleNames::FromTextName("x.TXT")->sound, "x.mp3");
 }
 
@@ -31,11 +31,11 @@ TEST(ModuleNamesTest, OnlyStemDotThreeCharactersIsAModuleName) {
 }
 
 TEST(ModuleNamesTest, StoredNameKeyDropsTheExtensionAndAsciiCase) {
-    EXPECT_EQ(ModuleKeyOfStoredName("Unit07.MP3"), "unit07");
-    EXPECT_EQ(ModuleKeyOfStoredName("a.b.mp3"), "a.b");
-    EXPECT_EQ(ModuleKeyOfStoredName("noext"), "noext");
+    EXPECT_EQ(ModuleKey("Unit07.MP3"), "unit07");
+    EXPECT_EQ(ModuleKey("a.b.mp3"), "a.b");
+    EXPECT_EQ(ModuleKey("noext"), "noext");
     // Only ASCII letters change case: cp1251 capitals stay as they are.
-    EXPECT_EQ(ModuleKeyOfStoredName("\xC0\xC1.mp3"), "\xC0\xC1");
+    EXPECT_EQ(ModuleKey("\xC0\xC1.mp3"), "\xC0\xC1");
 }
 
 TEST(ModuleLinesTest, SplitsAtCrLfLfAndLoneCr) {

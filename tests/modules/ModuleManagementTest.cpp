@@ -77,6 +77,29 @@ TEST_F(ListingTest, TheOneDuplicateRule) {
     EXPECT_EQ(IsModuleAdded(folder.Db(), "Unit07"), std::optional<bool>(true));
 }
 
+// The question every road asks (the chooser with the sentence file's name, "-additems" with the
+// argument, the old data with the sound's name) against the names the database holds.
+TEST_F(ListingTest, OneRuleForEveryNameAndEveryRoad) {
+    using namespace std::string_literals;
+    for (const char* stored : {"old1.mpeg", "old2mp3x", "old3.mp3", "Unit07.MP3", "a.b.mp3", "unit10.mp3"})
+        Stored(stored);
+    Stored(test::Cp("урок2.mp3"));
+    Stored("урок5.mp3");  // as earlier versions stored it
+    const struct {
+        std::string name;
+        bool added;
+    } rows[] = {
+        {"old1.mpeg", true}, {"old1.txt", true},   {"old1.mp3", true},   {"old2mp3x", true},
+        {"old2.txt", false}, {"old3.mp3", true},   {"old3.mp3\0"s, true}, {"old3.txt", true},
+        {"unit07.txt", true}, {"UNIT07.mp3", true}, {"a.b.txt", true},   {"a.txt", false},
+        {"unit1.txt", false}, {"урок2.txt", true},  {test::Cp("урок2.txt"), true},
+        {"урок5.txt", true}, {test::Cp("урок5.txt"), true}, {"урок6.txt", false},
+    };
+    for (const auto& r : rows) EXPECT_EQ(IsModuleAdded(folder.Db(), r.name), std::optional<bool>(r.added)) << r.name;
+    for (const char* base : {"old1", "old2", "old3", "урок2", "урок5", "урок6"}) Module(base);
+    EXPECT_EQ(List(false), (Lines{"old2.txt", "урок6.txt"}));
+}
+
 TEST_F(ListingTest, WhatIsNoSentenceFile) {
     Module("ok");
     std::filesystem::create_directories(folder.DataFile("folder.txt"));

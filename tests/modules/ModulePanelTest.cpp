@@ -228,6 +228,43 @@ private slots:
         QCOMPARE(f.restarts, 0);
     }
 
+    // A module named with Cyrillic letters (UTF-8 in Data/): listed, imported, shown and asked
+    // about by its letters, stored in cp1251, and its first sentence heard with its picture.
+    void cyrillicModuleThroughTheChooser() {
+        PageFixture f;
+        f.folder.AddFixtureModule("урок2");
+        f.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 10001, 'урок5.mp3');");  // an older database's
+        f.sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.sheet));
+        f.AddThrough([](TChooseModuleFrm& d) {
+            QCOMPARE(Lines(d), QStringList{QStringLiteral("урок2.txt")});
+            QCOMPARE(d.Form().FileName->text(), QStringLiteral("урок2.txt"));
+            d.Form().BitBtn1->click();
+        });
+        QCOMPARE(f.restarts, 1);
+        QVERIFY(f.prompter.messages.empty());
+        std::string stored;
+        f.folder.Db().Query("SELECT sfname FROM sounds WHERE ididnt=2;",
+                            [&stored](int, char** v, char**) { stored = v[0] ? v[0] : ""; });
+        QCOMPARE(stored, test::Cp("урок2.mp3"));
+        QCOMPARE(f.Column(1), (QStringList{QStringLiteral("урок5"), QStringLiteral("урок2")}));
+        f.Exec("DELETE FROM sounds WHERE ididnt=1;");
+        const test::FirstSentence first = test::PlayFirstSentence(f.folder);
+        QVERIFY(first.waveBytes > 10000);
+        QCOMPARE(first.pictures, 1);
+
+        f.AddThrough([](TChooseModuleFrm& d) {
+            QVERIFY(Lines(d).isEmpty());
+            d.Form().BitBtn4->click();  // "Test2"
+            QCOMPARE(Lines(d), (QStringList{QStringLiteral("урок2.txt"), QString::fromUtf8(kModuleAlreadyAdded)}));
+        });
+        f.page->OnShow();
+        f.View()->setCurrentIndex(f.View()->model()->index(0, 0));
+        f.prompter.answers = {MsgResult::No};
+        f.Button("DelModuleBtn")->click();
+        QCOMPARE(f.prompter.messages.back().text, QStringLiteral("Are you sure to del module 'урок2'?"));
+    }
+
     void emptyFolderKeepsTheLastName() {
         PageFixture f;
         f.folder.AddFixtureModule("one");

@@ -1,9 +1,16 @@
 #include "tests/modules/ModuleTestSupport.h"
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
+#include "main/core/AppContext.h"
+#include "main/core/AppState.h"
+#include "main/pages/Pictures.h"
 #include "platform/Cp1251.h"
+#include "sound/SoundBuilder.h"
+#include "sound/WaveImage.h"
 
 namespace lq::test {
 
@@ -61,6 +68,36 @@ std::vector<std::vector<std::string>> ProgramFolder::Rows(const char* table) con
         rows.push_back(std::move(row));
     });
     return rows;
+}
+
+FirstSentence PlayFirstSentence(ProgramFolder& folder) {
+    FirstSentence played;
+    LearnState state;
+    folder.Db().Query("SELECT min(ididnt), count(*) FROM items2;", [&state](int, char** v, char**) {
+        state.CurrentItemId = v[0] ? std::atoi(v[0]) : -1;
+        state.ItemCount = v[1] ? std::atoi(v[1]) : 0;
+    });
+    if (state.ItemCount < 1) return played;
+
+    const std::atomic<float> addTime{0.0f};
+    SoundBuilder builder(folder.Db().Handle(), addTime, folder.Dir());
+    SoundBuffer sound;
+    builder.BuildItemWave(sound, state.CurrentItemId);
+    played.waveBytes = sound.ImageBytes() > kWaveHeaderBytes ? sound.ImageBytes() : 0;
+    played.durationMs = sound.DurationMs;
+
+    ProgramEnv env;
+    env.ProgramDir = folder.Dir();
+    CurrentRow row;
+    AppContext ctx;
+    ctx.env = &env;
+    ctx.state = &state;
+    ctx.db = &folder.Db();
+    ctx.row = &row;
+    SentencePictures pictures;
+    LoadItemImages(ctx, pictures);
+    played.pictures = pictures.Count;
+    return played;
 }
 
 }  // namespace lq::test

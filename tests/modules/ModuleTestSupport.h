@@ -80,4 +80,14 @@ private:
     Database db_;
 };
 
+// What the learner gets of the first sentence (lowest ididnt) of `folder`'s database: the bytes
+// of the WAVE image the sound builder makes of it (0 when there is none), its duration, and the
+// number of its pictures that load.
+struct FirstSentence {
+    size_t waveBytes = 0;
+    float durationMs = 0.0f;
+    int pictures = 0;
+};
+FirstSentence PlayFirstSentence(ProgramFolder& folder);
+
 }  // namespace lq::test

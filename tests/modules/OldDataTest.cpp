@@ -396,6 +396,31 @@ TEST_F(OldDataImportTest, ASecondImportChangesNothing) {
     EXPECT_EQ(second, first);
 }
 
+// Names whose extension is not three letters long, and one with a NUL byte after it.
+TEST_F(OldDataImportTest, UncommonNamesAreImportedOnce) {
+    using namespace std::string_literals;
+    for (const char* name : {"old1.mpeg", "old2mp3x", "old3.mp3"}) Sound(name);
+    OldDataSet s;
+    s.modules = {"*+   xxxxxold1.mpeg", "*+   xxxxxold2mp3x", "*+   xxxxxold3.mp3\0"s};
+    for (int p = 0; p < 3; ++p) {
+        s.items.push_back({"", "m" + std::to_string(p), "", "", ""});
+        s.index.push_back(OldRecord(p, static_cast<int16_t>(p)));
+    }
+    ASSERT_TRUE(Import(s).ok);
+    const std::vector<Row> stored{{"old1.mpeg"}, {"old2mp3x"}, {"old3.mp3"}};
+    EXPECT_EQ(Query("SELECT sfname FROM sounds ORDER BY ididnt;"), stored);
+    EXPECT_EQ(Query("SELECT hex(sfname) FROM sounds WHERE ididnt=3;"), std::vector<Row>{{"6F6C64332E6D7033"}})
+        << "no NUL byte is stored";
+    const auto before = folder.Rows("items2");
+    for (int run = 0; run < 2; ++run) {
+        const OldDataImportResult again = Import(s);
+        ASSERT_TRUE(again.ok);
+        EXPECT_EQ(again.modules + again.sentences, 0);
+    }
+    EXPECT_EQ(Query("SELECT sfname FROM sounds ORDER BY ididnt;"), stored);
+    EXPECT_EQ(folder.Rows("items2"), before);
+}
+
 TEST_F(OldDataImportTest, PointsOfTheSameSecondInOneImportAreAllKept) {
     Sound("old1.mp3");
     OldDataSet s;

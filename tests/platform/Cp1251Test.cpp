@@ -162,5 +162,39 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{Bytes({0xEF, 0xBB, 0xBF, 0xCF, 0xF0, 0xE8}), Bytes({0xCF, 0xF0, 0xE8})},
                       FileCase{Bytes({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 0xC4}), Bytes({0xEF, 0xBB, 0xBF, 0xC4})}));
 
+// Names: a UTF-8 name whose characters cp1251 holds is converted; every other name is cp1251.
+struct NameCase {
+    std::string name;
+    std::string cp1251;
+    const char* shown;  // UTF-8
+};
+void PrintTo(const NameCase& c, std::ostream* os) { PrintHex(c.name, os); }
+
+class NameConversion : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(NameConversion, ToCp1251AndBack) {
+    const NameCase& c = GetParam();
+    EXPECT_EQ(NameToCp1251(c.name), c.cp1251);
+    EXPECT_EQ(NameToCp1251(c.cp1251), c.cp1251) << "a converted name stays as it is";
+    EXPECT_EQ(FromName(c.name), QString::fromUtf8(c.shown));
+    EXPECT_EQ(FromName(c.cp1251), QString::fromUtf8(c.shown)) << "shown alike in either encoding";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NameConversion,
+    ::testing::Values(NameCase{"", "", ""}, NameCase{"unit07.mp3", "unit07.mp3", "unit07.mp3"},
+                      NameCase{"урок2.mp3", Bytes({0xF3, 0xF0, 0xEE, 0xEA, '2', '.', 'm', 'p', '3'}), "урок2.mp3"},
+                      NameCase{"Ёж — «a»", Bytes({0xA8, 0xE6, ' ', 0x97, ' ', 0xAB, 'a', 0xBB}), "Ёж — «a»"},
+                      NameCase{"日.mp3", "日.mp3", "日.mp3"},        // no cp1251 letter: kept
+                      NameCase{"café.mp3", "café.mp3", "café.mp3"},  // é is not in cp1251
+                      NameCase{"\xD0\xB0\xCF", "\xD0\xB0\xCF", "Р°П"}));  // no valid UTF-8: cp1251 as it is
+
+TEST(Cp1251, NamesInUtf8) {
+    EXPECT_EQ(Cp1251ToUtf8(Bytes({0xF3, 0xF0, 0xEE, 0xEA, '2', '.', 'm', 'p', '3'})),
+              "\xD1\x83\xD1\x80\xD0\xBE\xD0\xBA" "2.mp3");
+    EXPECT_EQ(Cp1251ToUtf8("plain"), "plain");
+    EXPECT_EQ(Cp1251ToUtf8(""), "");
+}
+
 }  // namespace
 }  // namespace lq

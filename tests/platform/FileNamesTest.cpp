@@ -80,5 +80,36 @@ TEST(JoinPath, Table) {
     EXPECT_EQ(JoinPath("/", "x"), "/x");
 }
 
+// A module's file found by its name in either encoding, whichever encoding the folder's name has.
+TEST(ResolveNameCi, EitherEncodingFindsTheFile) {
+    const std::string utf8 = "\xD1\x83\xD1\x80\xD0\xBE\xD0\xBA";  // "урок" in UTF-8
+    const std::string cp1251 = "\xF3\xF0\xEE\xEA";                 // "урок" in cp1251
+    test::TempDir dir;
+    dir.Write("Data/" + utf8 + "2.mp3", "x");    // the usual Linux name
+    dir.Write("Data/" + cp1251 + "3.mp3", "x");  // a name unpacked as the Windows bytes
+    dir.Write("Data/\xC4\xB3.ims", "x");         // UTF-8 of a cp1251 name that reads as UTF-8 too
+    dir.Write("Data/plain.MP3", "x");
+    const std::string data = dir.Path() + "/Data";
+    const struct {
+        std::string name, found;
+    } rows[] = {
+        {cp1251 + "2.mp3", utf8 + "2.mp3"},  // as this version stores it
+        {utf8 + "2.mp3", utf8 + "2.mp3"},    // as earlier versions stored it
+        {cp1251 + "2.MP3", utf8 + "2.mp3"},  // ASCII case ignored as ever
+        {cp1251 + "3.mp3", cp1251 + "3.mp3"},
+        {utf8 + "3.mp3", cp1251 + "3.mp3"},
+        {"\xC4\xB3.ims", "\xC4\xB3.ims"},
+        {"plain.mp3", "plain.MP3"},
+        {"Data/" + cp1251 + "2.mp3", ""},  // names are looked for in `dir` only
+        {cp1251 + "4.mp3", ""},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(ResolveNameCi(data, r.name), r.found.empty() ? "" : data + "/" + r.found) << r.name;
+    // A name with a folder: each part in either encoding.
+    EXPECT_EQ(ResolveNameCi(dir.Path(), "data/" + cp1251 + "2.mp3"), data + "/" + utf8 + "2.mp3");
+    EXPECT_EQ(ResolveNameCi(dir.Path(), "Data/\xC4\xB3.ims"), data + "/\xC4\xB3.ims");
+    EXPECT_EQ(ResolveNameCi(dir.Path(), "Data/" + std::string("\xC4\xB3") + ".IMS"), data + "/\xC4\xB3.ims");
+}
+
 }  // namespace
 }  // namespace lq
