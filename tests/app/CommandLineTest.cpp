@@ -67,6 +67,10 @@ struct RestartCase {
     std::vector<std::string> expected;
 };
 
+void PrintTo(const RestartCase& c, std::ostream* os) {
+    for (const std::string& p : c.params) *os << '[' << p << ']';
+}
+
 class RestartArgumentsTest : public ::testing::TestWithParam<RestartCase> {};
 
 // The new copy gets the options the old one was started with, and reads them back the same way

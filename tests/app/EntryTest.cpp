@@ -144,6 +144,10 @@ struct RestartLaunchCase {
     std::string launched;  // the new copy's arguments, each in brackets
 };
 
+void PrintTo(const RestartLaunchCase& c, std::ostream* os) {
+    for (const std::string& a : c.args) *os << '[' << a << ']';
+}
+
 class EntryRestartTest : public EntryTest, public ::testing::WithParamInterface<RestartLaunchCase> {};
 
 // The new copy is started on the database and in the mode of this one.
