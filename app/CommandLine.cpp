@@ -34,9 +34,22 @@ ProgramOptions ParseOptions(const std::vector<std::string>& params) {
         std::string p = params[i];
         for (char& c : p) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (p == "-debug") o.debug = true;
-        if (p == "-dbfile" && i + 1 < params.size()) o.dbFile = params[i + 1];
+        if (p == "-dbfile" && i + 1 < params.size()) {
+            o.dbFile = params[i + 1];
+            o.dbFileGiven = true;
+        }
     }
     return o;
+}
+
+std::vector<std::string> RestartArguments(const ProgramOptions& options) {
+    std::vector<std::string> args;
+    if (options.debug) args.emplace_back("-debug");
+    if (options.dbFileGiven) {
+        args.emplace_back("-dbfile");
+        args.push_back(options.dbFile);
+    }
+    return args;
 }
 
 }  // namespace lq

@@ -18,14 +18,15 @@ void ShowException(const char* what) {
 }
 
 // After the windowed run asked for a restart: the old copy's shut-down has run; now free the
-// lock and start the new copy, without arguments.
-void FinishRestart(InstanceLock& lock, const ProgramEnv& env, ProcessLauncher* launcher) {
+// lock and start the new copy on the same database and in the same mode.
+void FinishRestart(InstanceLock& lock, const ProgramEnv& env, const ProgramOptions& options,
+                   ProcessLauncher* launcher) {
     lock.Release();
     if (chdir(env.ProgramDir.c_str()) != 0) {
         // The new copy finds its folder from its own path; the current folder is only a courtesy.
     }
     const std::string program = env.ProgramDir + "/lindquest";
-    if (!launcher || !launcher->StartDetached(program, {})) {
+    if (!launcher || !launcher->StartDetached(program, RestartArguments(options))) {
         AppPrompter().Show(QString::fromUtf8("Cannot restart Lindquest, please start the program again."),
                            QStringLiteral("Ooops..."), MsgIcon::Warning);
     }
@@ -78,7 +79,7 @@ int RunEntry(int argc, char** argv, const EntryRoads& roads) {
     } catch (...) {
         ShowException(nullptr);
     }
-    if (RestartRequested()) FinishRestart(lock, env, roads.launcher);
+    if (RestartRequested()) FinishRestart(lock, env, options, roads.launcher);
     return code;
 }
 

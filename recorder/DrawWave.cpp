@@ -94,6 +94,10 @@ QColor ColourFromBgr(uint32_t bgr) {
     return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF), static_cast<int>((bgr >> 16) & 0xFF));
 }
 
+QSize BoundedViewSize(int width, int height) {
+    return {std::clamp(width, 0, kMaxViewSide), std::clamp(height, 0, kMaxViewSide)};
+}
+
 void DrawWave(QImage& target, const uint8_t* image, size_t size, const QColor& colour, float markerStart,
               float markerEnd, const TimeAxis& axis) {
     const int W = target.width();

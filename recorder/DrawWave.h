@@ -3,6 +3,7 @@
 // two markers, into an image of the view's own size.
 #include <QColor>
 #include <QImage>
+#include <QSize>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,6 +14,12 @@ QColor ColourFromBgr(uint32_t bgr);
 inline constexpr uint32_t kOrigWaveColour = 0x406000;
 inline constexpr uint32_t kRecordWaveColour = 0xFF0000;
 inline constexpr uint32_t kMarkerColour = 0x0000FF;
+
+// The largest side of a view's picture (the waveform views, the analysis canvas). A window kept on
+// its screen never comes near it; it bounds a picture's memory whatever size its view is given.
+inline constexpr int kMaxViewSide = 8192;
+// The size of a view's picture: each side within 0 and kMaxViewSide.
+QSize BoundedViewSize(int width, int height);
 
 struct TimeAxis {
     float viewCentre = 0.0f;  // µs

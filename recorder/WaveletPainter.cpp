@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "main/core/Colors.h"
+#include "recorder/DrawWave.h"
 #include "platform/CNumbers.h"
 
 namespace lq {
@@ -76,8 +77,9 @@ WaveletCanvas::WaveletCanvas(int width, int height, uint32_t background) : backg
 }
 
 void WaveletCanvas::Resize(int width, int height) {
-    width = std::max(width, 0);
-    height = std::max(height, 0);
+    const QSize bounded = rec::BoundedViewSize(width, height);
+    width = bounded.width();
+    height = bounded.height();
     if (!image_.isNull() && image_.width() == width && image_.height() == height) return;
     QImage next(width, height, QImage::Format_RGB32);
     next.fill(BgrColor(background_));

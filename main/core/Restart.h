@@ -2,7 +2,7 @@
 // Restarting the program after its lesson data changed (an import, a module deletion).
 // RestartProgram only asks: the main window closes and runs its whole shut-down (settings
 // written, sound thread stopped, database closed); then the entry releases the instance lock
-// and starts a new copy without arguments.
+// and starts a new copy with the "-debug" and "-dbfile" options this copy was started with.
 #include <functional>
 
 namespace lq {

@@ -5,13 +5,16 @@
 #include <algorithm>
 
 #include "platform/CNumbers.h"
+#include "recorder/DrawWave.h"
 
 namespace lq {
 
 WaveView::WaveView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
+QSize WaveView::PictureSize() const { return rec::BoundedViewSize(width(), height()); }
+
 void WaveView::RenderNow(const std::function<void(QImage&)>& render) {
-    if (picture_.size() != size()) picture_ = QImage(size(), QImage::Format_RGB32);
+    if (picture_.size() != PictureSize()) picture_ = QImage(PictureSize(), QImage::Format_RGB32);
     if (picture_.isNull()) return;
     if (render)
         render(picture_);
@@ -26,7 +29,7 @@ void WaveView::Redraw(const std::function<void(QImage&)>& render) {
 }
 
 void WaveView::paintEvent(QPaintEvent*) {
-    if (!fresh_ || picture_.size() != size()) RenderNow(Render);
+    if (!fresh_ || picture_.size() != PictureSize()) RenderNow(Render);
     fresh_ = false;
     QPainter p(this);
     p.drawImage(0, 0, picture_);

@@ -32,6 +32,8 @@ protected:
 
 private:
     void RenderNow(const std::function<void(QImage&)>& render);
+    // The view's size, bounded (rec::BoundedViewSize).
+    QSize PictureSize() const;
     QImage picture_;
     bool fresh_ = false;  // picture_ was drawn by Redraw and not yet shown
 };

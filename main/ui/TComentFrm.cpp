@@ -8,6 +8,7 @@
 #include "main/core/Database.h"
 #include "main/core/WriteReports.h"
 #include "main/pages/Comments.h"
+#include "main/ui/ScreenFit.h"
 #include "main/ui/WidgetFonts.h"
 #include "platform/Cp1251.h"
 #include "ui_ComentFrm.h"
@@ -28,12 +29,13 @@ TComentFrm::TComentFrm(AppContext& ctx, QWidget* parent)
     ui_->RichEdit1->viewport()->setMouseTracking(true);
     ui_->RichEdit1->viewport()->installEventFilter(this);
     connect(ui_->BitBtn1, &QPushButton::clicked, this, &TComentFrm::BitBtn1Click);
-    if (ctx_.ini) {
-        const WindowGeometry g = ReadWindowGeometry(*ctx_.ini, "Cmn");
-        move(g.Left, g.Top);
-        resize(std::max(g.Width, 1), std::max(g.Height, 1));
-    }
+    if (ctx_.ini) PlaceOnScreen(*this, ReadWindowGeometry(*ctx_.ini, "Cmn"));
     hide();
+}
+
+void TComentFrm::showEvent(QShowEvent* event) {
+    KeepOnScreen(*this);
+    QWidget::showEvent(event);
 }
 
 TComentFrm::~TComentFrm() = default;

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "main/core/AppContext.h"
+#include "main/ui/ScreenFit.h"
 #include "main/ui/WidgetFonts.h"
 #include "ui_ImagesFrm.h"
 
@@ -30,12 +31,13 @@ TImagesFrm::TImagesFrm(AppContext& ctx, QWidget* parent)
     ui_->setupUi(this);
     SetFontPixels(this, 11, QStringLiteral("Tahoma"));
     ui_->View->SetPictures(&pictures_);
-    if (ctx_.ini) {
-        const WindowGeometry g = ReadWindowGeometry(*ctx_.ini, "Ims");
-        move(g.Left, g.Top);
-        resize(std::max(g.Width, 1), std::max(g.Height, 1));
-    }
+    if (ctx_.ini) PlaceOnScreen(*this, ReadWindowGeometry(*ctx_.ini, "Ims"));
     hide();
+}
+
+void TImagesFrm::showEvent(QShowEvent* event) {
+    KeepOnScreen(*this);
+    QWidget::showEvent(event);
 }
 
 TImagesFrm::~TImagesFrm() = default;

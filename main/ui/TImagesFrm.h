@@ -50,6 +50,9 @@ public:
     // Left, top, height, width for the settings file.
     WindowGeometry Geometry() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     AppContext& ctx_;
     std::unique_ptr<Ui::ImagesFrm> ui_;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "main/ui/RecorderWidgets.h"
+#include "main/ui/ScreenFit.h"
 #include "main/ui/WidgetFonts.h"
 #include "platform/AudioCapture.h"
 #include "platform/Prompter.h"
@@ -36,10 +37,9 @@ TRecFrm::TRecFrm(const RecorderServices& services, QWidget* parent)
     model_ = std::make_unique<rec::RecorderModel>(*capture, *clock,
                                                   services.player ? *services.player : AppSoundPlayer());
 
-    // The geometry keys, read in the order left, top, height, width.
-    const WindowGeometry g = services.ini ? ReadWindowGeometry(*services.ini, "Rcd") : WindowGeometry{10, 500, 200, 500};
-    move(g.Left, g.Top);
-    resize(std::max(g.Width, 1), std::max(g.Height, 1));
+    // The geometry keys, read in the order left, top, height, width, and kept within the screen
+    // before the window lays out its views (their pictures are as large as they are).
+    PlaceOnScreen(*this, services.ini ? ReadWindowGeometry(*services.ini, "Rcd") : WindowGeometry{10, 500, 200, 500});
 
     ui_->Panel4->setVisible(debugMode_);
     ui_->Panel5->setVisible(debugMode_);
@@ -182,6 +182,7 @@ std::optional<WindowGeometry> TRecFrm::GeometryToSave() const {
 }
 
 void TRecFrm::showEvent(QShowEvent* event) {
+    KeepOnScreen(*this);
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }

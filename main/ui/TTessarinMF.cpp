@@ -33,6 +33,7 @@
 #include "main/ui/ListPage.h"
 #include "main/ui/ModulePanel.h"
 #include "main/ui/Page.h"
+#include "main/ui/ScreenFit.h"
 #include "main/ui/ScoreLabels.h"
 #include "main/ui/SettingPage.h"
 #include "main/ui/StatisticsPage.h"
@@ -329,7 +330,7 @@ void TTessarinMF::FormCreate() {
     if (!ctx_.ini->Load()) qWarning("Cannot read the settings file %s", ctx_.ini->Path().c_str());
     int left = 10, top = 10;
     ReadCommonSettings(*ctx_.ini, settings, state.ItemCount, left, top);
-    move(left, top);
+    PlaceOnScreen(*this, {left, top, height(), width()});
     learnPage_->ShowPlayDelay(settings.PlayDelay);
     if (parts_->setting) parts_->setting->ShowStartupSettings();
     // 17. The current and the following sentence.
@@ -413,6 +414,7 @@ void TTessarinMF::PagesChanged(int index) {
 }
 
 void TTessarinMF::showEvent(QShowEvent* event) {
+    KeepOnScreen(*this);
     QMainWindow::showEvent(event);
     // Restoring a minimised window is not a page change.
     if (event->spontaneous() || pageShown_ || closed_) return;

@@ -23,8 +23,9 @@ public:
         // The lock must be free by now, or the new copy would refuse to start.
         InstanceLock probe;
         const bool free = probe.Acquire(kInstanceLockName, 0) == InstanceLock::Result::Acquired;
-        events_.push_back(std::string("launch ") + program + (args.empty() ? "" : " +args") +
-                          (free ? " (lock free)" : " (lock held)"));
+        std::string line = "launch " + program;
+        for (const std::string& a : args) line += " [" + a + "]";
+        events_.push_back(line + (free ? " (lock free)" : " (lock held)"));
         return succeed_;
     }
 
@@ -134,9 +135,45 @@ TEST_F(EntryTest, RestartLaunchesOnlyAfterTheShutDownAndWithTheLockFree) {
     const std::string program = ExtractFileDir(ExecutablePath()) + "/lindquest";
     EXPECT_EQ(events, (std::vector<std::string>{"close requested",
                                                 "settings written, sound thread joined, database closed",
-                                                "launch " + program + " (lock free)"}));
+                                                "launch " + program + " [-debug] (lock free)"}));
     EXPECT_TRUE(prompter_.messages.empty());
 }
+
+struct RestartLaunchCase {
+    std::vector<std::string> args;
+    std::string launched;  // the new copy's arguments, each in brackets
+};
+
+void PrintTo(const RestartLaunchCase& c, std::ostream* os) {
+    for (const std::string& a : c.args) *os << '[' << a << ']';
+}
+
+class EntryRestartTest : public EntryTest, public ::testing::WithParamInterface<RestartLaunchCase> {};
+
+// The new copy is started on the database and in the mode of this one.
+TEST_P(EntryRestartTest, NewCopyGetsTheOptions) {
+    std::vector<std::string> events;
+    RecordingLauncher launcher(events);
+    EntryRoads roads;
+    roads.launcher = &launcher;
+    roads.runWindows = [&](const ProgramEnv&, const ProgramOptions&) {
+        RestartProgram();
+        return 0;
+    };
+    std::vector<std::string> args{"prog"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    EXPECT_EQ(Run(args, roads), 0);
+    const std::string program = ExtractFileDir(ExecutablePath()) + "/lindquest";
+    EXPECT_EQ(events, (std::vector<std::string>{"launch " + program + GetParam().launched + " (lock free)"}));
+    EXPECT_TRUE(prompter_.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EntryRestartTest,
+    ::testing::Values(RestartLaunchCase{{}, ""}, RestartLaunchCase{{"-dbfile", "alt.db", "-debug"}, " [-debug] [-dbfile] [alt.db]"},
+                      RestartLaunchCase{{"-DeBuG"}, " [-debug]"},
+                      RestartLaunchCase{{"-dbfile", "Мои уроки.db"}, " [-dbfile] [Мои уроки.db]"},
+                      RestartLaunchCase{{"-dbfile"}, ""}));
 
 TEST_F(EntryTest, FailedRestartIsReported) {
     std::vector<std::string> events;

@@ -21,6 +21,7 @@
 #include "platform/AudioCaptureFake.h"
 #include "platform/IniFile.h"
 #include "platform/SoundPlayerFake.h"
+#include "recorder/DrawWave.h"
 #include "tests/learn/LearnTestSupport.h"
 #include "tests/recorder/RecorderTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
@@ -73,6 +74,7 @@ private slots:
     void knobsZoomAndPanTheViews();
     void analysisRunsOffTheInterfaceThread();
     void geometryComesFromTheSettings();
+    void viewPicturesAreBounded();
     void learnPageOpensItAndTheSettingsHoldAllKeys();
 };
 
@@ -284,6 +286,20 @@ void RecorderWindowTest::geometryComesFromTheSettings() {
     QCOMPARE(g->Width, 622);
     r.window->setWindowState(Qt::WindowMaximized);
     QVERIFY(!r.window->GeometryToSave().has_value());
+}
+
+void RecorderWindowTest::viewPicturesAreBounded() {
+    // A view made as large as a widget can be draws into a picture of the bounded size.
+    WaveView view;
+    view.resize(16777215, 16777215);
+    view.Redraw();
+    QCOMPARE(view.Picture().size(), QSize(rec::kMaxViewSide, rec::kMaxViewSide));
+    view.resize(300, 0);
+    view.Redraw();
+    QVERIFY(view.Picture().isNull());
+    view.resize(320, 110);
+    view.Redraw();
+    QCOMPARE(view.Picture().size(), QSize(320, 110));
 }
 
 void RecorderWindowTest::learnPageOpensItAndTheSettingsHoldAllKeys() {

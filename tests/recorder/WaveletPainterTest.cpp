@@ -6,6 +6,7 @@
 
 #include "main/core/Colors.h"
 #include "platform/CNumbers.h"
+#include "recorder/DrawWave.h"
 #include "tests/recorder/WaveletTestSupport.h"
 
 namespace lq {
@@ -132,6 +133,18 @@ TEST_F(WaveletPaintTest, ResizeKeepsThePicture) {
     EXPECT_EQ(canvas.Image().pixel(450, 190), kWhite);
     canvas.Resize(100, 50);
     EXPECT_EQ(canvas.Image().copy(), before.copy(0, 0, 100, 50));
+}
+
+// However large the view is made, the picture stays within the bound (and keeps what it held).
+TEST_F(WaveletPaintTest, ResizeIsBounded) {
+    canvas.Paint(Analyse(ToneSignal(), 1), kCentre, kWidth, -5.0f);
+    const QImage before = canvas.Image().copy();
+    canvas.Resize(16777215, 999999999);
+    ASSERT_EQ(canvas.Image().size(), QSize(rec::kMaxViewSide, rec::kMaxViewSide));
+    EXPECT_EQ(canvas.Image().copy(0, 0, 400, 179), before);
+    canvas.Resize(-999999999, 16777215);
+    EXPECT_EQ(canvas.Image().width(), 0);
+    EXPECT_TRUE(canvas.Image().isNull());
 }
 
 }  // namespace
