@@ -2,7 +2,8 @@
 
 #include <QtGlobal>
 
-#include "main/core/Database.h"
+#include <chrono>
+#include <thread>
 
 namespace lq {
 
@@ -26,24 +27,37 @@ size_t AnsweredWordQueue::Size() const {
     return words_.size();
 }
 
-bool ApplyAnsweredWord(sqlite3* db, const std::string& word) {
-    if (!db) return false;
+SqlResult ApplyAnsweredWord(sqlite3* db, const std::string& word, int maxWaitMs) {
+    if (!db) return {SQLITE_MISUSE, "no database connection"};
     const std::string sql = Sql("UPDATE wrdstt SET ianswr=ifnull(ianswr,0)+1 WHERE twordd=%Q;", word.c_str());
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK) {
-        qWarning("SQL error: %s", error ? error : sqlite3_errstr(rc));
-        sqlite3_free(error);
-        return false;
+    constexpr int kPollMs = 5;
+    for (int waited = 0;; waited += kPollMs) {
+        {
+            const ConnectionLock lock(db);
+            if (sqlite3_get_autocommit(db) || waited >= maxWaitMs) {
+                SqlResult r;
+                char* error = nullptr;
+                r.code = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+                if (r.code != SQLITE_OK) {
+                    r.message = error ? error : sqlite3_errstr(r.code);
+                    qWarning("SQL error: %s", r.message.c_str());
+                } else {
+                    r.changes = sqlite3_changes(db);
+                }
+                sqlite3_free(error);
+                return r;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
-    return true;
 }
 
-int DrainAnsweredWords(AnsweredWordQueue& queue, sqlite3* db) {
+int DrainAnsweredWords(AnsweredWordQueue& queue, sqlite3* db, SqlResult* firstFailure) {
     int taken = 0;
     // Each word is taken under the queue's lock and written outside it.
     while (std::optional<std::string> word = queue.PopNewest()) {
-        ApplyAnsweredWord(db, *word);
+        const SqlResult r = ApplyAnsweredWord(db, *word);
+        if (!r.ok() && firstFailure && firstFailure->ok()) *firstFailure = r;
         ++taken;
     }
     return taken;

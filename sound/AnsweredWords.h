@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "main/core/Database.h"
+
 namespace lq {
 
 class AnsweredWordQueue {
@@ -26,11 +28,17 @@ private:
     std::vector<std::string> words_;
 };
 
-// Adds 1 to ianswr of `word` in wrdstt (a word that is not there changes nothing). False when the
-// statement failed (logged as "SQL error: %s").
-bool ApplyAnsweredWord(sqlite3* db, const std::string& word);
+// Adds 1 to ianswr of `word` in wrdstt (a word that is not there changes nothing); returns the
+// engine's failure (logged as "SQL error: %s"), ok when it was stored. The statement runs under
+// the connection's lock. While the connection is inside a transaction (an operation of the
+// window's thread) it first waits, up to `maxWaitMs`, for that to end, so that the count is not
+// made part of an operation that may still be rolled back.
+inline constexpr int kWordCountWaitMs = 30000;
+SqlResult ApplyAnsweredWord(sqlite3* db, const std::string& word, int maxWaitMs = kWordCountWaitMs);
 
-// Applies every pending word, newest first, each exactly once; returns how many were taken.
-int DrainAnsweredWords(AnsweredWordQueue& queue, sqlite3* db);
+// Applies every pending word, newest first, each exactly once; returns how many were taken. The
+// first failed write goes to `firstFailure` when given (the later words are still tried: each
+// is a change of its own).
+int DrainAnsweredWords(AnsweredWordQueue& queue, sqlite3* db, SqlResult* firstFailure = nullptr);
 
 }  // namespace lq
