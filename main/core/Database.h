@@ -15,6 +15,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "main/core/ConnectionLock.h"
 #include "main/core/ScoreTotals.h"
 
 namespace lq {
@@ -60,21 +61,6 @@ struct SqlResult {
     // connection's lock, so that the other thread's statements do not get in between.
     int changes = 0;
     bool ok() const { return code == SQLITE_OK; }
-};
-
-// Holds the connection's own mutex (serialized mode) while it lives: statements of other
-// threads wait, those of this thread run. Lets a caller run a statement and read what only the
-// last statement leaves behind (sqlite3_changes, sqlite3_get_autocommit) without another
-// thread's statement in between. Does nothing on a connection without a mutex.
-class ConnectionLock {
-public:
-    explicit ConnectionLock(sqlite3* db) : mutex_(db ? sqlite3_db_mutex(db) : nullptr) { sqlite3_mutex_enter(mutex_); }
-    ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
-    ConnectionLock(const ConnectionLock&) = delete;
-    ConnectionLock& operator=(const ConnectionLock&) = delete;
-
-private:
-    sqlite3_mutex* mutex_;
 };
 
 using RowCallback = std::function<void(int columnCount, char** values, char** names)>;
