@@ -212,6 +212,8 @@ bool Database::Open(const std::string& path, std::string* error) {
 }
 
 void Database::FinalizeCached() {
+    // The connection's lock before the cache's, as in QueryCached (a finalize takes the first).
+    const ConnectionLock connection(db_);
     std::lock_guard<std::recursive_mutex> lock(cacheMutex_);
     for (auto& entry : cache_) sqlite3_finalize(entry.second);
     cache_.clear();

@@ -199,6 +199,19 @@ TEST(AnsweredWords, DrainCountsEachWordOnce) {
     EXPECT_EQ(q.Size(), 0u);
 }
 
+TEST(AnsweredWords, AnOpenTransactionKeepsTheWordsQueuedInTheirOrder) {
+    WordsDb db;
+    for (const char* w : {"a1", "a2", "a3"}) db.Add(w);
+    AnsweredWordQueue q;
+    for (const char* w : {"a1", "a2", "a3"}) q.Push(w);
+    ASSERT_EQ(sqlite3_exec(db.Handle(), "BEGIN;", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 0);
+    EXPECT_EQ(q.Size(), 3u);
+    ASSERT_EQ(sqlite3_exec(db.Handle(), "COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 3);
+    EXPECT_EQ(db.Updates(), (std::vector<std::string>{UpdateOf("a3"), UpdateOf("a2"), UpdateOf("a1")}));
+}
+
 TEST(AnsweredWords, ProducerAndDrainTogether) {
     AnsweredWordQueue q;
     std::multiset<std::string> taken;
@@ -521,7 +534,7 @@ TEST(SoundThread, AFailedWordCountIsToldOnceOnTheWindowsThread) {
     EXPECT_EQ(db.Answers("beta"), 0);
 }
 
-TEST(SoundThread, AWordCountWaitsForTheWindowThreadsOperationAndOutlivesItsRollback) {
+TEST(SoundThread, AWordCountIsPutOffWhileTheWindowThreadsOperationIsOpenAndOutlivesItsRollback) {
     FakeBuilder builder;
     WordsDb db;
     db.Add("alpha");
@@ -536,6 +549,7 @@ TEST(SoundThread, AWordCountWaitsForTheWindowThreadsOperationAndOutlivesItsRollb
     ASSERT_TRUE(builder.WaitDone(3));
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(db.Answers("alpha"), 0) << "not made part of the open operation";
+    EXPECT_EQ(sound.Words().Size(), 1u) << "it waits in the queue";
     ASSERT_EQ(RunOn(db.Handle(), "ROLLBACK;"), SQLITE_OK);
 
     sound.Shutdown();
