@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "main/core/Database.h"
@@ -130,10 +131,17 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress,
         Transaction tx(db);
         if (!(r = tx.Begin(Transaction::Mode::Exclusive)).ok()) return failed(r);
         // Every statement of the rebuild runs through the database's calls, inside the
-        // transaction's scope: after a failure none of the later writes runs.
-        for (const char* sql : {"DROP INDEX IF EXISTS icount;", "DROP INDEX IF EXISTS ianswr;",
-                                "UPDATE wrdstt SET icount=0;"})
-            if (!(r = db.Exec(sql)).ok()) return failed(r);
+        // transaction's scope: after a failure none of the later writes runs. So an index is
+        // dropped only when it is there (its drop would fail on purpose otherwise).
+        for (const auto& [name, drop] :
+             {std::pair{"icount", "DROP INDEX icount;"}, std::pair{"ianswr", "DROP INDEX ianswr;"}}) {
+            bool present = false;
+            r = db.QueryCached("SELECT 1 FROM sqlite_master WHERE type='index' AND name=?;", {std::string(name)},
+                               [&present](int, char**, char**) { present = true; });
+            if (r.ok() && present) r = db.Exec(drop);
+            if (!r.ok()) return failed(r);
+        }
+        if (!(r = db.Exec("UPDATE wrdstt SET icount=0;")).ok()) return failed(r);
 
         WordCounter counter;
         {
