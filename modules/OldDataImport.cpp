@@ -25,8 +25,9 @@ struct Failure {
     std::string message;
 };
 
-void Check(const SqlResult& r) {
+const SqlResult& Check(const SqlResult& r) {
     if (!r.ok()) throw Failure{r.message};
+    return r;
 }
 
 const std::string& LineOrEmpty(const std::vector<std::string>& lines, size_t i) {
@@ -160,10 +161,10 @@ private:
             if (!word.empty()) {
                 // A word that wrdstt holds (LookupWordStat's test: the same stored form) keeps its
                 // row; the test is part of the one prepared insert, so a word costs one statement.
-                Check(db_.ExecCached("INSERT INTO wrdstt (icount, ianswr, istate, twordd) SELECT ?, ?, ?, ? "
-                                     "WHERE NOT EXISTS (SELECT 1 FROM wrdstt WHERE twordd=?);",
-                                     {w.icount, w.ianswr, w.istate, word, word}));
-                result.words += sqlite3_changes(db_.Handle());
+                result.words += Check(db_.ExecCached("INSERT INTO wrdstt (icount, ianswr, istate, twordd) SELECT ?, ?, ?, ? "
+                                                     "WHERE NOT EXISTS (SELECT 1 FROM wrdstt WHERE twordd=?);",
+                                                     {w.icount, w.ianswr, w.istate, word, word}))
+                                    .changes;
             }
             progress_.ShowProgress("Words statistic", i, count);
         }
@@ -181,11 +182,11 @@ private:
                 if (previous >= moment) moment = previous + 0.0001;
                 previous = moment;
                 const std::string date = DateText(moment);
-                Check(db_.ExecCached("INSERT INTO answcn (glrang, isentn, dtdate, glansn) SELECT ?, ?, ?, ? "
-                                     "WHERE NOT EXISTS (SELECT 1 FROM answcn WHERE dtdate=? AND ididnt<=?);",
-                                     {StoredNumberText(point.glrang), point.isentn, date,
-                                      StoredNumberText(point.glansn), date, before}));
-                result.points += sqlite3_changes(db_.Handle());
+                result.points += Check(db_.ExecCached("INSERT INTO answcn (glrang, isentn, dtdate, glansn) SELECT ?, ?, ?, ? "
+                                                      "WHERE NOT EXISTS (SELECT 1 FROM answcn WHERE dtdate=? AND ididnt<=?);",
+                                                      {StoredNumberText(point.glrang), point.isentn, date,
+                                                       StoredNumberText(point.glansn), date, before}))
+                                     .changes;
             }
             progress_.ShowProgress("Answers", i, count);
         }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "main/core/Database.h"
+
 namespace lq {
 
 class AnsweredWordQueue {
@@ -19,6 +21,8 @@ public:
     bool Push(std::string word);
     // Takes the newest pending word.
     std::optional<std::string> PopNewest();
+    // Gives back the word PopNewest took, as the newest again (also when 100 others wait now).
+    void PutBack(std::string word);
     size_t Size() const;
 
 private:
@@ -26,11 +30,18 @@ private:
     std::vector<std::string> words_;
 };
 
-// Adds 1 to ianswr of `word` in wrdstt (a word that is not there changes nothing). False when the
-// statement failed (logged as "SQL error: %s").
-bool ApplyAnsweredWord(sqlite3* db, const std::string& word);
+// Adds 1 to ianswr of `word` in wrdstt (a word that is not there changes nothing); returns the
+// engine's failure (logged as "SQL error: %s"), ok when it was stored. The statement runs under
+// the connection's lock. When `deferred` is given and the connection is inside a transaction (an
+// operation of the window's thread is under way), nothing is run and *deferred is set: the count
+// is not made part of an operation that may still be rolled back.
+SqlResult ApplyAnsweredWord(sqlite3* db, const std::string& word, bool* deferred = nullptr);
 
-// Applies every pending word, newest first, each exactly once; returns how many were taken.
-int DrainAnsweredWords(AnsweredWordQueue& queue, sqlite3* db);
+// Applies the pending words, newest first, each exactly once; returns how many it took off the
+// queue (stored or failed).
+// While an operation of the window's thread is under way the words stay queued, in their order,
+// for the next drain. The first failed write goes to `firstFailure` when given (the later words
+// are still tried: each is a change of its own).
+int DrainAnsweredWords(AnsweredWordQueue& queue, sqlite3* db, SqlResult* firstFailure = nullptr);
 
 }  // namespace lq

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "main/core/WriteReports.h"
+
 namespace lq {
 namespace {
 
@@ -46,7 +48,7 @@ void TLoadSound::Execute() {
         if (which < 0) break;  // the wait itself failed: end rather than spin
         if (terminated_.load() || which != 0) continue;
         buffers_.ServeOneRequest();
-        DrainAnsweredWords(words_, db_);
+        Drain();
     }
 }
 
@@ -77,7 +79,26 @@ void TLoadSound::Shutdown() {
     Kill();
     if (thread_.joinable()) thread_.join();
     stopped_ = true;
-    DrainAnsweredWords(words_, db_);
+    Drain();
+}
+
+void TLoadSound::Drain() {
+    SqlResult failure;
+    DrainAnsweredWords(words_, db_, &failure);
+    if (failure.ok()) return;
+    const std::lock_guard<std::mutex> lock(failureMutex_);
+    if (!wordCountFailure_) wordCountFailure_ = failure;
+}
+
+std::optional<SqlResult> TLoadSound::TakeWordCountFailure() {
+    const std::lock_guard<std::mutex> lock(failureMutex_);
+    std::optional<SqlResult> failure;
+    failure.swap(wordCountFailure_);
+    return failure;
+}
+
+void ReportWordCountFailure(TLoadSound& sound, LearnState& state) {
+    if (const std::optional<SqlResult> failure = sound.TakeWordCountFailure()) ReportAnswersNotSaved(state, *failure);
 }
 
 std::vector<std::string> TLoadSound::DiagnosticLines() const {

@@ -9,10 +9,13 @@
 //   each step:  sound.QueueAnsweredWord(word) ... ; after the new NextItemId is chosen:
 //               sound.SwapBuffers(CurrentItemId /* the new one */, NextItemId);
 //   playing:    sound.CurrentSoundBuffer(), sound.CurrentSoundDuration()
+//   timer tick: ReportWordCountFailure(sound, state);  // tells the learner of a failed count
 //   shut-down:  sound.Shutdown();  then the database may be closed.
 #include <sqlite3.h>
 
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,6 +65,10 @@ public:
     // returns nothing of the engine uses the connection any more. Safe to call twice.
     void Shutdown();
 
+    // The first word count that could not be stored since the last call (the thread never
+    // shows anything itself); empty when every count was stored.
+    std::optional<SqlResult> TakeWordCountFailure();
+
     // "Handle 1 - OK" / "Handle 2 - OK", or "... - Error" when the thread did not start.
     std::vector<std::string> DiagnosticLines() const;
     bool Running() const { return started_ && !stopped_; }
@@ -71,6 +78,8 @@ public:
 
 private:
     void Execute();
+    // Drains the queue; a failed count is kept for TakeWordCountFailure.
+    void Drain();
 
     sqlite3* db_;
     SoundDoubleBuffer buffers_;
@@ -78,9 +87,17 @@ private:
     Event makeSoundEvent_{Event::Mode::AutoReset};  // "MakeSound_04_12_23"
     Event killEvent_{Event::Mode::ManualReset};     // "KillMePls_04_12_23"
     std::atomic<bool> terminated_{false};
+    std::mutex failureMutex_;
+    std::optional<SqlResult> wordCountFailure_;  // guarded by failureMutex_
     bool started_ = false;
     bool stopped_ = false;
     std::thread thread_;
 };
+
+struct LearnState;
+
+// On the window's thread: a word count the sound thread could not store is told to the learner
+// as a step that could not be stored (once per run, ReportAnswersNotSaved).
+void ReportWordCountFailure(TLoadSound& sound, LearnState& state);
 
 }  // namespace lq

@@ -102,11 +102,6 @@ const ColumnField kColumns[] = {
 // The innermost failure watch of this thread (each one links to the one around it).
 thread_local FailureWatch* tInnermostWatch = nullptr;
 
-int ExecCallback(void* context, int n, char** values, char** names) {
-    (*static_cast<const RowCallback*>(context))(n, values, names);
-    return 0;
-}
-
 const char* const kSchema[] = {
     "CREATE TABLE answcn (ididnt integer primary key autoincrement, glrang text, isentn integer, dtdate datetime, "
     "glansn text);",
@@ -141,6 +136,8 @@ std::string IfNotExists(std::string_view statement) {
 }
 
 }  // namespace
+
+SqlResult TransactionEndedByEngine() { return {SQLITE_ABORT, "the database rolled the transaction back"}; }
 
 std::string EscapeApostrophes(std::string_view text) { return ReplaceAll(text, "'", "#*#"); }
 std::string UnescapeApostrophes(std::string_view text) { return ReplaceAll(text, "#*#", "'"); }
@@ -215,6 +212,8 @@ bool Database::Open(const std::string& path, std::string* error) {
 }
 
 void Database::FinalizeCached() {
+    // The connection's lock before the cache's, as in QueryCached (a finalize takes the first).
+    const ConnectionLock connection(db_);
     std::lock_guard<std::recursive_mutex> lock(cacheMutex_);
     for (auto& entry : cache_) sqlite3_finalize(entry.second);
     cache_.clear();
@@ -237,23 +236,23 @@ SqlResult Database::Query(const std::string& sql, CurrentRow& row) const {
 }
 
 SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) const {
+    if (!db_) return Failed({SQLITE_MISUSE, "no database connection"});
+    const ConnectionLock lock(db_);
     SqlResult r;
-    if (!db_) {
-        r.code = SQLITE_MISUSE;
-        r.message = "no database connection";
-        NoteFailure(r);
-        return r;
+    // The statements of the text one after another, as sqlite3_exec runs them.
+    const char* tail = sql.c_str();
+    while (*tail) {
+        sqlite3_stmt* stmt = nullptr;
+        const char* next = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, tail, -1, &stmt, &next);
+        if (rc != SQLITE_OK) return Failed({rc, sqlite3_errmsg(db_)});
+        tail = next;
+        if (!stmt) continue;  // only blanks or a comment
+        bool refused = false;
+        r = Step(stmt, onRow, refused);
+        sqlite3_finalize(stmt);
+        if (!r.ok()) return Failed(r, refused);
     }
-    char* msg = nullptr;
-    r.code = sqlite3_exec(db_, sql.c_str(), onRow ? ExecCallback : nullptr,
-                          onRow ? const_cast<RowCallback*>(&onRow) : nullptr, &msg);
-    if (r.code != SQLITE_OK) {
-        r.message = msg ? msg : sqlite3_errstr(r.code);
-        // A failed statement's own changes are undone without any hook telling the totals.
-        if (totals_) totals_->Invalidate();
-        NoteFailure(r);
-    }
-    sqlite3_free(msg);
     return r;
 }
 
@@ -266,23 +265,18 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
 }
 
 SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> args, const RowCallback& onRow) const {
-    SqlResult r;
-    auto fail = [this, &r](int code, const char* message) {
-        if (totals_) totals_->Invalidate();  // see Query
-        r.code = code;
-        r.message = message ? message : sqlite3_errstr(code);
-        NoteFailure(r);
-        return r;
-    };
-    if (!db_) return fail(SQLITE_MISUSE, "no database connection");
-    std::lock_guard<std::recursive_mutex> lock(cacheMutex_);
+    if (!db_) return Failed({SQLITE_MISUSE, "no database connection"});
+    // The connection's lock first, then the cache's: the order of every path here.
+    const ConnectionLock lock(db_);
+    std::lock_guard<std::recursive_mutex> cacheLock(cacheMutex_);
     sqlite3_stmt*& stmt = cache_[sql];
     if (!stmt) {
         const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
         if (rc != SQLITE_OK || !stmt) {
+            const SqlResult r{rc != SQLITE_OK ? rc : SQLITE_MISUSE, sqlite3_errmsg(db_)};
             sqlite3_finalize(stmt);
             cache_.erase(sql);
-            return fail(rc != SQLITE_OK ? rc : SQLITE_MISUSE, sqlite3_errmsg(db_));
+            return Failed(r);
         }
     }
     int index = 1;
@@ -292,6 +286,21 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
         else
             sqlite3_bind_int64(stmt, index, a.number);
         ++index;
+    }
+    bool refused = false;
+    const SqlResult r = Step(stmt, onRow, refused);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    return r.ok() ? r : Failed(r, refused);
+}
+
+SqlResult Database::Step(sqlite3_stmt* stmt, const RowCallback& onRow, bool& refused) const {
+    if (!sqlite3_stmt_readonly(stmt)) {
+        SqlResult refusal = WriteRefusal();
+        if (!refusal.ok()) {
+            refused = true;
+            return refusal;
+        }
     }
     std::vector<char*> values;
     std::vector<char*> names;
@@ -308,14 +317,38 @@ SqlResult Database::QueryCached(const char* sql, std::initializer_list<SqlArg> a
         }
         onRow(n, values.data(), names.data());
     }
-    if (rc != SQLITE_DONE) {
-        const std::string message = sqlite3_errmsg(db_);
-        sqlite3_reset(stmt);
-        sqlite3_clear_bindings(stmt);
-        return fail(rc, message.c_str());
+    if (rc != SQLITE_DONE) return {rc, sqlite3_errmsg(db_)};
+    SqlResult r;
+    r.changes = sqlite3_changes(db_);
+    return r;
+}
+
+SqlResult Database::WriteRefusal() const {
+    for (const FailureWatch* w = tInnermostWatch; w; w = w->outer_) {
+        if (&w->db_ != this || !w->guardsWrites_) continue;
+        if (w->Failed()) return w->first_;
+        if (w->expectsTransaction_ && sqlite3_get_autocommit(db_)) {
+            // Ended by the engine without a failure this thread saw (the other thread's
+            // statement, or one run past this class): the operation is over.
+            const SqlResult ended = TransactionEndedByEngine();
+            NoteFailure(ended);
+            return ended;
+        }
     }
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
+    return {};
+}
+
+SqlResult Database::Failed(SqlResult r, bool refused) const {
+    if (refused) {
+        qWarning("Not run after an earlier failure: %s", r.message.c_str());
+        // Watches begun after the failure learn of it too.
+        for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
+            if (&w->db_ == this && w->first_.ok()) w->first_ = r;
+    } else {
+        // A failed statement's own changes are undone without any hook telling the totals.
+        if (totals_) totals_->Invalidate();
+        NoteFailure(r);
+    }
     return r;
 }
 
@@ -374,7 +407,19 @@ SqlResult Database::CheckWritable() const {
 
 FailureWatch::FailureWatch(const Database& db) : db_(db), outer_(tInnermostWatch) { tInnermostWatch = this; }
 
-FailureWatch::~FailureWatch() { tInnermostWatch = outer_; }
+FailureWatch::~FailureWatch() {
+    // Normally the innermost one goes first; one kept in a container may go out of turn.
+    if (tInnermostWatch == this) {
+        tInnermostWatch = outer_;
+        return;
+    }
+    for (FailureWatch* w = tInnermostWatch; w; w = w->outer_) {
+        if (w->outer_ == this) {
+            w->outer_ = outer_;
+            return;
+        }
+    }
+}
 
 SqlResult Database::EnsureSchema() const {
     std::string script = "BEGIN;";

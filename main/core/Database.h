@@ -15,6 +15,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "main/core/ConnectionLock.h"
 #include "main/core/ScoreTotals.h"
 
 namespace lq {
@@ -56,6 +57,9 @@ void StoreCurrentRow(CurrentRow& row, int columnCount, char** values, char** nam
 struct SqlResult {
     int code = SQLITE_OK;
     std::string message;
+    // Rows the statement (the last one of a text) changed, read right after it under the
+    // connection's lock, so that the other thread's statements do not get in between.
+    int changes = 0;
     bool ok() const { return code == SQLITE_OK; }
 };
 
@@ -70,6 +74,10 @@ struct SqlArg {
     long long number = 0;
     std::string text;
 };
+
+// What a write inside an operation gets once the engine has ended the operation's transaction
+// by itself (the statement that made it do so may have been another thread's).
+SqlResult TransactionEndedByEngine();
 
 class FailureWatch;
 
@@ -99,6 +107,12 @@ public:
     // The same with the values bound to the "?" of `sql` in order. The statement is prepared
     // once per connection and kept until Close(); rows reach the callback as sqlite3_exec hands
     // them (each column as text, NULL as a null pointer). Safe from any thread.
+    //
+    // Every call runs under the connection's lock. Inside an operation's Transaction (on this
+    // thread) a statement that would change the file is not run once an earlier statement of the
+    // operation has failed, nor when the engine has ended the operation's transaction by itself
+    // (SQLITE_FULL, SQLITE_IOERR and the like may roll it all back): it returns that failure, so
+    // nothing of the operation is stored in autocommit mode behind its back. Reads still run.
     SqlResult ExecCached(const char* sql, std::initializer_list<SqlArg> args) const;
     SqlResult QueryCached(const char* sql, std::initializer_list<SqlArg> args, CurrentRow& row) const;
     SqlResult QueryCached(const char* sql, std::initializer_list<SqlArg> args, const RowCallback& onRow) const;
@@ -131,6 +145,14 @@ private:
     void FinalizeCached();
     // A failed statement: logged, and noted by this thread's watches on this connection.
     void NoteFailure(const SqlResult& r) const;
+    // Before a statement that changes the file: the failure that forbids it (see above), or ok.
+    SqlResult WriteRefusal() const;
+    // Runs one prepared statement to its end (rows to `onRow`); `refused` tells a write that
+    // was not run. Called with the connection's lock held.
+    SqlResult Step(sqlite3_stmt* stmt, const RowCallback& onRow, bool& refused) const;
+    // The common end of a failed call: the totals dropped, the failure noted (unless it is a
+    // refusal, which repeats a failure noted already).
+    SqlResult Failed(SqlResult r, bool refused = false) const;
 
     sqlite3* db_ = nullptr;
     std::string path_;
@@ -145,6 +167,10 @@ inline constexpr int kBusyTimeoutMs = 5000;
 // While it lives, remembers the first statement that failed on `db` in the constructing thread
 // (through Exec, Query and the cached calls; the other thread's statements are not seen). Lets
 // an operation of many statements find out whether all of them worked.
+//
+// A Transaction holds one that also guards the operation's writes: once it has seen a failure,
+// or while it expects a transaction that the connection no longer has, the writes of this thread
+// on `db` are not run (see Database).
 class FailureWatch {
 public:
     explicit FailureWatch(const Database& db);
@@ -157,9 +183,12 @@ public:
 
 private:
     friend class Database;
+    friend class Transaction;
     const Database& db_;
     FailureWatch* outer_;
     SqlResult first_;
+    bool guardsWrites_ = false;       // a failure stops this thread's later writes
+    bool expectsTransaction_ = false;  // the connection must be inside a transaction for a write
 };
 
 // The schema statements exactly as the database stores them in sqlite_master.

@@ -67,10 +67,10 @@ ScheduleResult LearningStep::Run() {
     state.NowText = in.nowText;
 
     // The step's writes are stored together or not at all: when the transaction cannot begin,
-    // none of them runs; when one of its statements or the commit fails, it is rolled back. The
-    // learner goes on to the next sentence either way. A caller's open transaction is joined.
+    // none of them runs; after the first failed statement (or the engine's own rollback) the
+    // later writes do not run either, and nothing is committed. The learner goes on to the next
+    // sentence either way. A caller's open transaction is joined.
     Transaction transaction(db);
-    const FailureWatch failures(db);
     const SqlResult begun = transaction.BeginOrJoin(Transaction::Mode::Immediate);
     const NoBusyWait noWait(db, !begun.ok());
     const int historyCount = state.AnswerHistoryCount;
@@ -91,8 +91,7 @@ ScheduleResult LearningStep::Run() {
     hooks_.PrepareCurrentItem();
     if (begun.ok()) AppendAnswerHistoryRow(db, row, state, now);
     UpdateDaysToTarget(db, row, state.DaysToTarget);
-    SqlResult stored = begun;
-    if (stored.ok()) stored = failures.Failed() ? failures.First() : transaction.Commit();
+    const SqlResult stored = transaction.Commit();
     if (stored.ok()) {
         for (const std::string& word : typedWords) hooks_.QueueAnsweredWord(word);
     } else {

@@ -11,24 +11,13 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "main/core/ConnectionLock.h"
 #include "main/core/Statement.h"
 #include "platform/CNumbers.h"
 
 namespace lq {
 namespace {
 constexpr size_t kQueueWalk = 4096;  // rows of the queue's head FirstDue looks at before the due rows
-
-// The connection's own mutex (serialized mode), held for a scope.
-class ConnectionLock {
-public:
-    explicit ConnectionLock(sqlite3* db) : mutex_(sqlite3_db_mutex(db)) { sqlite3_mutex_enter(mutex_); }
-    ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
-    ConnectionLock(const ConnectionLock&) = delete;
-    ConnectionLock& operator=(const ConnectionLock&) = delete;
-
-private:
-    sqlite3_mutex* mutex_;  // null when the library is single-threaded; the calls accept that
-};
 
 // The index of each named column of a table ("PRAGMA table_info(...);" in `sql`) into its int;
 // false when one is missing.

@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "main/core/Database.h"
@@ -38,10 +39,6 @@ constexpr std::string_view kStopWords[] = {
 };
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-void BindText(sqlite3_stmt* s, int index, const std::string& text) {
-    sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
 
 // Occurrence counts in the order in which the words were first met.
 struct WordCounter {
@@ -133,9 +130,17 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress,
     {
         Transaction tx(db);
         if (!(r = tx.Begin(Transaction::Mode::Exclusive)).ok()) return failed(r);
-        // Missing indexes make the drops fail, which is harmless.
-        db.Exec("DROP INDEX icount;");
-        db.Exec("DROP INDEX ianswr;");
+        // Every statement of the rebuild runs through the database's calls, inside the
+        // transaction's scope: after a failure none of the later writes runs. So an index is
+        // dropped only when it is there (its drop would fail on purpose otherwise).
+        for (const auto& [name, drop] :
+             {std::pair{"icount", "DROP INDEX icount;"}, std::pair{"ianswr", "DROP INDEX ianswr;"}}) {
+            bool present = false;
+            r = db.QueryCached("SELECT 1 FROM sqlite_master WHERE type='index' AND name=?;", {std::string(name)},
+                               [&present](int, char**, char**) { present = true; });
+            if (r.ok() && present) r = db.Exec(drop);
+            if (!r.ok()) return failed(r);
+        }
         if (!(r = db.Exec("UPDATE wrdstt SET icount=0;")).ok()) return failed(r);
 
         WordCounter counter;
@@ -157,21 +162,14 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress,
             if (rc != SQLITE_DONE) return engineFailure(rc);
         }
 
-        Statement update(db.Handle(), "UPDATE wrdstt SET icount=?1 WHERE twordd=?2;");
-        Statement insert(db.Handle(), "INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(?1, 0, 0, ?2);");
-        if (!update || !insert) return engineFailure(sqlite3_errcode(db.Handle()));
         for (const auto& [word, count] : counter.counts) {
-            sqlite3_reset(update.get());
-            sqlite3_bind_int(update.get(), 1, count);
-            BindText(update.get(), 2, word);
-            int rc = sqlite3_step(update.get());
-            if (rc != SQLITE_DONE) return engineFailure(rc);
-            if (sqlite3_changes(db.Handle()) > 0) continue;
-            sqlite3_reset(insert.get());
-            sqlite3_bind_int(insert.get(), 1, count);
-            BindText(insert.get(), 2, word);
-            rc = sqlite3_step(insert.get());
-            if (rc != SQLITE_DONE) return engineFailure(rc);
+            // The count of changed rows comes with the update, read before the sound thread's
+            // next statement could change it.
+            r = db.ExecCached("UPDATE wrdstt SET icount=?1 WHERE twordd=?2;", {count, word});
+            if (r.ok() && r.changes == 0)
+                r = db.ExecCached("INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(?1, 0, 0, ?2);",
+                                  {count, word});
+            if (!r.ok()) return failed(r);
         }
 
         for (const char* sql : {"DELETE FROM wrdstt WHERE icount=0;", "CREATE INDEX icount ON wrdstt (icount);",

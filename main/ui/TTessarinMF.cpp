@@ -382,8 +382,12 @@ void TTessarinMF::FormClose() {
     if (CollectGeometry) CollectGeometry(windows);
     WriteCommonSettings(*ctx_.ini, *ctx_.settings, windows);
     if (!ctx_.ini->Save()) qWarning("Cannot write the settings file %s", ctx_.ini->Path().c_str());
-    // The thread ends (and its last words are counted) before the connection goes.
-    if (sound_) sound_->Shutdown();
+    // The thread ends (and its last words are counted) before the connection goes; a count
+    // that could not be stored is still told.
+    if (sound_) {
+        sound_->Shutdown();
+        ReportWordCountFailure(*sound_, *ctx_.state);
+    }
     player_->Stop();
     ctx_.db->Close();
 }
@@ -444,6 +448,7 @@ void TTessarinMF::PlayCurrentSound() {
 
 void TTessarinMF::Timer1Timer() {
     if (!sound_ || closed_) return;
+    ReportWordCountFailure(*sound_, *ctx_.state);
     const std::function<int64_t()> now = services_.monotonicMs ? services_.monotonicMs : std::function<int64_t()>(MonotonicMs);
     scheduler_.Tick(learnPage_->LearnPageVisible(), learnPage_->SoundOn(), ctx_.settings->PlayDelay,
                     sound_->CurrentSoundDuration(), now, [this] { PlayCurrentSound(); });

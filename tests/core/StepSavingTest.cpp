@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "main/core/AppContext.h"
@@ -20,6 +22,7 @@
 #include "main/core/WriteReports.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/RecordingPrompter.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
 
@@ -33,7 +36,12 @@ using test::TempDir;
 class QueueHooks final : public NullLearningStepHooks {
 public:
     void QueueAnsweredWord(const std::string& word) override { queued.push_back(word); }
+    // Between the step's rescheduling and its history row.
+    void PrepareCurrentItem() override {
+        if (onLayout) onLayout();
+    }
     std::vector<std::string> queued;
+    std::function<void()> onLayout;
 };
 
 // Everything the learner's steps store, as text.
@@ -323,8 +331,151 @@ INSTANTIATE_TEST_SUITE_P(
                     "PRAGMA foreign_keys=ON; CREATE TABLE parent (id integer primary key); "
                     "CREATE TABLE child (p integer REFERENCES parent(id) DEFERRABLE INITIALLY DEFERRED); "
                     "CREATE TRIGGER orphan AFTER UPDATE ON items2 BEGIN INSERT INTO child VALUES (999); END;",
-                    "FOREIGN KEY"}),
+                    "FOREIGN KEY"},
+        // The file cannot grow (the write of each point needs new pages): the engine undoes the
+        // statement and keeps the transaction.
+        FailingCase{"ScheduleCannotGrow",
+                    "CREATE TABLE filler (b); CREATE TRIGGER grow AFTER UPDATE OF iplace ON items2 BEGIN "
+                    "INSERT INTO filler VALUES (zeroblob(65536)); END; PRAGMA max_page_count=1;",
+                    "full"},
+        FailingCase{"WordListCannotGrow",
+                    "CREATE TABLE filler (b); CREATE TRIGGER grow AFTER UPDATE OF strind ON items2 BEGIN "
+                    "INSERT INTO filler VALUES (zeroblob(65536)); END; PRAGMA max_page_count=1;",
+                    "full"},
+        FailingCase{"HistoryRowCannotGrow",
+                    "CREATE TABLE filler (b); CREATE TRIGGER grow BEFORE INSERT ON answcn BEGIN "
+                    "INSERT INTO filler VALUES (zeroblob(65536)); END; PRAGMA max_page_count=1;",
+                    "full"},
+        // The engine rolls the whole transaction back at each point (as it may on a full disk or
+        // an I/O error): the step's later writes must not go on in autocommit mode.
+        FailingCase{"ScheduleRolledBackByTheEngine",
+                    "CREATE TRIGGER lose AFTER UPDATE OF iplace ON items2 BEGIN SELECT RAISE(ROLLBACK, 'rolled "
+                    "back'); END;",
+                    "rolled back"},
+        FailingCase{"WordListRolledBackByTheEngine",
+                    "CREATE TRIGGER lose AFTER UPDATE OF strind ON items2 BEGIN SELECT RAISE(ROLLBACK, 'rolled "
+                    "back'); END;",
+                    "rolled back"},
+        FailingCase{"HistoryRowRolledBackByTheEngine",
+                    "CREATE TRIGGER lose BEFORE INSERT ON answcn BEGIN SELECT RAISE(ROLLBACK, 'rolled back'); END;",
+                    "rolled back"}),
     [](const ::testing::TestParamInfo<FailingCase>& info) { return std::string(info.param.name); });
+
+// The transaction ends under the step without a failure of its own: another thread's statement
+// on the shared connection (the sound thread's word count) made the engine roll it back.
+TEST_F(StepSaving, ATransactionEndedByAnotherThreadsStatementStoresNothingOfTheStep) {
+    RecordingPrompter prompter;
+    Learner learner(dir_.Path());
+    ASSERT_TRUE(learner.db
+                    .Exec("CREATE TRIGGER lose BEFORE UPDATE ON wrdstt BEGIN SELECT RAISE(ROLLBACK, 'count lost'); "
+                          "END;")
+                    .ok());
+    const std::string stored = StoredState(learner.db);
+    int otherThreadsResult = SQLITE_OK;
+    learner.hooks.onLayout = [&] {
+        std::thread other([&] {
+            otherThreadsResult = sqlite3_exec(learner.db.Handle(), "UPDATE wrdstt SET ianswr=ianswr+1;", nullptr,
+                                              nullptr, nullptr);
+        });
+        other.join();
+    };
+    learner.TypeOneWord();
+    learner.Step();
+    EXPECT_EQ(otherThreadsResult, SQLITE_CONSTRAINT);
+    EXPECT_EQ(StoredState(learner.db), stored) << "the history row is not stored on its own";
+    EXPECT_TRUE(learner.hooks.queued.empty());
+    EXPECT_EQ(learner.state.AnswerHistoryCount, 0);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("rolled the transaction back")))
+        << prompter.messages[0].text.toStdString();
+}
+
+// ---- A nearly full disk ----------------------------------------------------------------------
+
+// items2 without the row `except`, as text.
+std::string OtherItems(const Database& db, int except) {
+    std::string out;
+    db.Query(Sql("SELECT * FROM items2 WHERE ididnt!=%i ORDER BY ididnt;", except), [&](int n, char** v, char**) {
+        for (int i = 0; i < n; ++i) out += std::string(v[i] ? v[i] : "NULL") + "|";
+        out += "\n";
+    });
+    return out;
+}
+
+class StepSavingSmallDisk : public ::testing::TestWithParam<int> {};
+
+TEST_P(StepSavingSmallDisk, EachStepIsStoredWholeOrNotAtAllAndToldOnce) {
+    test::SmallDisk disk(2 << 20);
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << disk.Why();
+    }
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(disk.File(kDefaultDatabaseName)));
+        ASSERT_TRUE(db.Exec("BEGIN; INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'm.mp3');").ok());
+        for (int i = 1; i <= 400; ++i)
+            ASSERT_TRUE(db.Exec(Sql("INSERT INTO items2 (isound, isigns, irange, irng_2, iaansw, igansw, dtansw, "
+                                    "dtansn, iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm) "
+                                    "values(1, 1, %i, 0, 0, %i, '2024-01-01 00:00:00', '2024-01-01 00:00:00', %i, "
+                                    "-1, -1, '', 'a sentence of some words %i', '', '', '0', 0);",
+                                    i % 6, i % 13, 10 * i, i))
+                            .ok());
+        ASSERT_TRUE(db.Exec("COMMIT;").ok());
+    }
+    const int freeKiB = GetParam();
+    ASSERT_TRUE(disk.LeaveFree(static_cast<uint64_t>(freeKiB) * 1024)) << disk.FreeBytes();
+
+    RecordingPrompter prompter;
+    Learner learner(disk.Path());
+    ASSERT_TRUE(learner.opened);
+    const size_t toldAtStart = prompter.messages.size();
+    int stored = 0, lost = 0;
+    for (int i = 0; i < 24; ++i) {
+        SCOPED_TRACE("step " + std::to_string(i));
+        const int answered = learner.state.CurrentItemId;
+        const std::string others = OtherItems(learner.db, answered);
+        learner.row.CountResult = -1;
+        learner.db.Query("SELECT count(*) FROM answcn;", learner.row);
+        const int history = learner.row.CountResult;
+        learner.clock.Set(test::At(2024, 3, 10, 12, i, 0));
+        const std::string stepTime = DateText(learner.clock.Now());
+
+        learner.Step(i % 3 == 2);
+
+        EXPECT_TRUE(sqlite3_get_autocommit(learner.db.Handle()));
+        EXPECT_EQ(OtherItems(learner.db, answered), others);
+        CurrentRow r;
+        learner.db.Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", answered), r);
+        r.CountResult = -1;
+        learner.db.Query("SELECT count(*) FROM answcn;", r);
+        const bool scheduled = r.dtansw == stepTime;
+        EXPECT_EQ(r.CountResult, history + (scheduled ? 1 : 0)) << "the schedule and the history row together";
+        (scheduled ? stored : lost) += 1;
+    }
+    // The first run's file in a roomy folder holds what the steps stored, and no more.
+    TempDir copy;
+    std::filesystem::copy_file(disk.File(kDefaultDatabaseName), copy.File(kDefaultDatabaseName));
+    learner.db.Close();
+    Database later;
+    ASSERT_TRUE(later.Open(copy.File(kDefaultDatabaseName)));
+    CurrentRow r;
+    r.CountResult = -1;
+    later.Query("SELECT count(*) FROM answcn;", r);
+    EXPECT_EQ(r.CountResult, stored);
+    r.CountResult = -1;
+    later.Query("SELECT count(*) FROM items2 WHERE dtansw>'2024-03-01';", r);
+    EXPECT_EQ(r.CountResult, stored);
+
+    EXPECT_EQ(prompter.messages.size(), toldAtStart > 0 || lost > 0 ? 1u : 0u) << "told once";
+    RecordProperty("stored", stored);
+    RecordProperty("lost", lost);
+    if (freeKiB <= 8) {
+        EXPECT_GT(lost, 0) << "the disk is too full for a step";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FreeKiB, StepSavingSmallDisk, ::testing::Values(4, 16, 28, 36, 40, 44, 48, 52, 56, 64),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "KiB"; });
 
 // ---- A huge "InputAfter" ---------------------------------------------------------------------------
 

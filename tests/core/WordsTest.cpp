@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "main/core/Progress.h"
 #include "main/core/Words.h"
@@ -230,6 +233,87 @@ TEST_F(WordStatsTest, AKilledRebuildLeavesTheOldStatistics) {
     EXPECT_TRUE(HasIndex("icount"));
     EXPECT_TRUE(HasIndex("ianswr"));
 }
+
+// ---- A rebuild that fails at one of its writes ---------------------------------------------
+
+struct RebuildFailure {
+    const char* name;
+    const char* setup;    // on the connection before the rebuild
+    int otherThreadAt;    // sentence at which another thread's statement ends the transaction
+    const char* message;  // part of the failure handed to the caller
+};
+
+void PrintTo(const RebuildFailure& c, std::ostream* os) { *os << c.name; }
+
+class RebuildFailing : public WordStatsTest, public ::testing::WithParamInterface<RebuildFailure> {};
+
+class CallbackProgress : public Progress {
+public:
+    void ShowProgress(const std::string&, int position, int) override {
+        if (position == at && call) call();
+    }
+    void HideProgress() override {}
+    int at = -1;
+    std::function<void()> call;
+};
+
+TEST_P(RebuildFailing, KeepsTheOldStatisticsWhole) {
+    const RebuildFailure& c = GetParam();
+    Fixture();
+    // The sound thread's word count, failing so that the engine rolls back the open transaction.
+    t.Exec("CREATE TRIGGER lose BEFORE UPDATE OF ianswr ON wrdstt BEGIN SELECT RAISE(ROLLBACK, 'count lost'); END;");
+    if (c.setup[0]) t.Exec(c.setup);
+    std::vector<std::string> before;
+    auto rows = [&] {
+        std::vector<std::string> out;
+        t.db.Query("SELECT * FROM wrdstt ORDER BY ididnt;", [&](int n, char** v, char**) {
+            std::string line;
+            for (int i = 0; i < n; ++i) line += std::string(v[i] ? v[i] : "NULL") + "|";
+            out.push_back(line);
+        });
+        return out;
+    };
+    before = rows();
+    CallbackProgress progress;
+    progress.at = c.otherThreadAt;
+    progress.call = [&] {
+        std::thread other([&] { sqlite3_exec(t.db.Handle(), "UPDATE wrdstt SET ianswr=ianswr+1;", nullptr, nullptr, nullptr); });
+        other.join();
+    };
+    SqlResult failure;
+    EXPECT_EQ(RebuildWordStatistics(t.db, 4, progress, &failure), -1);
+    EXPECT_NE(failure.message.find(c.message), std::string::npos) << failure.message;
+    EXPECT_EQ(rows(), before);
+    EXPECT_TRUE(HasIndex("icount"));
+    EXPECT_TRUE(HasIndex("ianswr"));
+    EXPECT_EQ(sqlite3_get_autocommit(t.db.Handle()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, RebuildFailing,
+    ::testing::Values(
+        RebuildFailure{"ResetRolledBack",
+                       "CREATE TRIGGER t AFTER UPDATE OF icount ON wrdstt WHEN new.icount=0 AND old.icount!=0 BEGIN "
+                       "SELECT RAISE(ROLLBACK, 'rolled back'); END;",
+                       -1, "rolled back"},
+        RebuildFailure{"CountOfAKnownWordRolledBack",
+                       "CREATE TRIGGER t AFTER UPDATE OF icount ON wrdstt WHEN new.icount=1 BEGIN SELECT "
+                       "RAISE(ROLLBACK, 'rolled back'); END;",
+                       -1, "rolled back"},
+        RebuildFailure{"NewWordRolledBack",
+                       "CREATE TRIGGER t AFTER INSERT ON wrdstt WHEN new.twordd='foo' BEGIN SELECT RAISE(ROLLBACK, "
+                       "'rolled back'); END;",
+                       -1, "rolled back"},
+        RebuildFailure{"NewWordsCannotGrow",
+                       "CREATE TABLE filler (b); CREATE TRIGGER t AFTER INSERT ON wrdstt BEGIN INSERT INTO filler "
+                       "VALUES (zeroblob(65536)); END; PRAGMA max_page_count=1;",
+                       -1, "full"},
+        RebuildFailure{"RemovalOfGoneWordsRolledBack",
+                       "CREATE TRIGGER t AFTER DELETE ON wrdstt BEGIN SELECT RAISE(ROLLBACK, 'rolled back'); END;", -1,
+                       "rolled back"},
+        // The read of the sentences is under way: the engine ends it with the transaction.
+        RebuildFailure{"EndedByAnotherThreadWhileCounting", "", 1, "ROLLBACK"}),
+    [](const ::testing::TestParamInfo<RebuildFailure>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lq

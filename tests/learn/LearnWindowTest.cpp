@@ -158,6 +158,7 @@ private slots:
     void timerPlaysOnlyOnTheLearnPageWithSoundOn();
     void soundCheckButtons();
     void shutDownWaitsForTheSoundThread();
+    void aFailedWordCountIsToldAtATimerTickOnce();
     void otherWindowsHookIn();
     void doubleClickLooksUpTheHoveredWordWithoutALibrary();
     void minimisingKeepsTheBoard();
@@ -613,6 +614,34 @@ void LearnWindowTest::shutDownWaitsForTheSoundThread() {
     QVERIFY(!run.W().Context().db->IsOpen());
     test::LessonDb check(run.dir.File("QV_01.db"));
     QCOMPARE(check.Count("SELECT count(*) FROM wrdstt WHERE twordd='two' AND ianswr=1;"), 1);
+}
+
+void LearnWindowTest::aFailedWordCountIsToldAtATimerTickOnce() {
+    Run run;
+    run.lessons->Add({"one two"});
+    run.lessons->Add({"three four"});
+    run.lessons->MarkWord("two", 1);
+    QVERIFY(run.lessons->db
+                .Exec("CREATE TRIGGER refuse BEFORE UPDATE OF ianswr ON wrdstt BEGIN SELECT RAISE(ABORT, 'disk "
+                      "refused'); END;")
+                .ok());
+    test::RecordingPrompter prompter;
+    run.Start();
+    QTRY_COMPARE(run.builder.Builds().size(), size_t{2});
+    TLoadSound* sound = run.W().Sound();
+    sound->QueueAnsweredWord("two");
+    sound->QueueAnsweredWord("two");
+    sound->MakeSound(sound->Buffers().PendingSlot(), run.State().NextItemId);
+    QTRY_VERIFY_WITH_TIMEOUT((run.W().Timer1Timer(), !prompter.messages.empty()), 5000);
+    QCOMPARE(prompter.messages.size(), size_t{1});
+    QVERIFY2(prompter.messages[0].text.contains("not being saved"), qPrintable(prompter.messages[0].text));
+    QVERIFY(prompter.messages[0].text.contains("disk refused"));
+    sound->QueueAnsweredWord("two");
+    sound->MakeSound(sound->Buffers().PendingSlot(), run.State().NextItemId);
+    QTest::qWait(100);
+    run.W().Timer1Timer();
+    run.W().close();
+    QCOMPARE(prompter.messages.size(), size_t{1});
 }
 
 void LearnWindowTest::otherWindowsHookIn() {

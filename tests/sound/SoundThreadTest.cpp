@@ -14,12 +14,14 @@
 #include <set>
 #include <thread>
 
+#include "main/core/AppState.h"
 #include "main/core/Database.h"
 #include "sound/AnsweredWords.h"
 #include "sound/LoadSoundThread.h"
 #include "sound/SoundBuilder.h"
 #include "sound/SoundDoubleBuffer.h"
 #include "tests/sound/SoundTestSupport.h"
+#include "tests/support/RecordingPrompter.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {
@@ -195,6 +197,19 @@ TEST(AnsweredWords, DrainCountsEachWordOnce) {
     EXPECT_EQ(db.Answers("absent"), -1);   // no row: nothing inserted
     EXPECT_EQ(db.Answers("o'clock"), 1);
     EXPECT_EQ(q.Size(), 0u);
+}
+
+TEST(AnsweredWords, AnOpenTransactionKeepsTheWordsQueuedInTheirOrder) {
+    WordsDb db;
+    for (const char* w : {"a1", "a2", "a3"}) db.Add(w);
+    AnsweredWordQueue q;
+    for (const char* w : {"a1", "a2", "a3"}) q.Push(w);
+    ASSERT_EQ(sqlite3_exec(db.Handle(), "BEGIN;", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 0);
+    EXPECT_EQ(q.Size(), 3u);
+    ASSERT_EQ(sqlite3_exec(db.Handle(), "COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 3);
+    EXPECT_EQ(db.Updates(), (std::vector<std::string>{UpdateOf("a3"), UpdateOf("a2"), UpdateOf("a1")}));
 }
 
 TEST(AnsweredWords, ProducerAndDrainTogether) {
@@ -473,6 +488,73 @@ TEST(SoundThread, RealBuildsOnTheSharedConnection) {
     CurrentRow row;
     db.Query("SELECT ianswr FROM wrdstt WHERE twordd='word';", row);
     EXPECT_EQ(row.ianswr, 4);
+}
+
+// ---- Word counts that cannot be stored, and the window thread's operations ---------------------
+
+int RunOn(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+
+TEST(SoundThread, AFailedWordCountIsToldOnceOnTheWindowsThread) {
+    FakeBuilder builder;
+    WordsDb db;
+    db.Add("alpha");
+    db.Add("beta");
+    ASSERT_EQ(RunOn(db.Handle(), "CREATE TRIGGER refuse BEFORE UPDATE ON wrdstt WHEN new.twordd='beta' BEGIN "
+                                 "SELECT RAISE(ABORT, 'disk refused'); END;"),
+              SQLITE_OK);
+    test::RecordingPrompter prompter;
+    LearnState state;
+    TLoadSound sound(builder, db.Handle());
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitDone(2));
+    ReportWordCountFailure(sound, state);
+    EXPECT_TRUE(prompter.messages.empty()) << "nothing failed yet";
+
+    sound.QueueAnsweredWord("alpha");
+    sound.QueueAnsweredWord("beta");
+    sound.SwapBuffers(2, 3);
+    ASSERT_TRUE(builder.WaitDone(3));
+    for (int i = 0; i < 500 && db.Answers("alpha") == 0; ++i) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(prompter.messages.empty()) << "the sound thread shows nothing itself";
+    EXPECT_EQ(db.Answers("alpha"), 1) << "the other words are still counted";
+
+    ReportWordCountFailure(sound, state);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("not being saved")))
+        << prompter.messages[0].text.toStdString();
+    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("disk refused")));
+    ReportWordCountFailure(sound, state);
+
+    // Another failure, at the shut-down's drain: the learner was told already.
+    sound.QueueAnsweredWord("beta");
+    sound.Shutdown();
+    ReportWordCountFailure(sound, state);
+    EXPECT_EQ(prompter.messages.size(), 1u) << "told once per run";
+    EXPECT_EQ(db.Answers("beta"), 0);
+}
+
+TEST(SoundThread, AWordCountIsPutOffWhileTheWindowThreadsOperationIsOpenAndOutlivesItsRollback) {
+    FakeBuilder builder;
+    WordsDb db;
+    db.Add("alpha");
+    TLoadSound sound(builder, db.Handle());
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitDone(2));
+
+    // An operation of the window's thread is under way when the word is counted, and fails.
+    ASSERT_EQ(RunOn(db.Handle(), "BEGIN IMMEDIATE;"), SQLITE_OK);
+    sound.QueueAnsweredWord("alpha");
+    sound.SwapBuffers(2, 3);
+    ASSERT_TRUE(builder.WaitDone(3));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(db.Answers("alpha"), 0) << "not made part of the open operation";
+    EXPECT_EQ(sound.Words().Size(), 1u) << "it waits in the queue";
+    ASSERT_EQ(RunOn(db.Handle(), "ROLLBACK;"), SQLITE_OK);
+
+    sound.Shutdown();
+    EXPECT_EQ(db.Answers("alpha"), 1) << "counted once the operation was over";
+    EXPECT_FALSE(sound.TakeWordCountFailure());
 }
 
 }  // namespace
