@@ -5,7 +5,7 @@
 #include <QString>
 #include <exception>
 
-#include "main/core/Restart.h"
+#include "core/Restart.h"
 #include "platform/InstanceLock.h"
 #include "platform/Process.h"
 #include "platform/Prompter.h"

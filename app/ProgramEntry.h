@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "main/core/AppState.h"
+#include "core/AppState.h"
 
 namespace lq {
 

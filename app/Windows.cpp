@@ -3,13 +3,13 @@
 #include <QApplication>
 
 #include "app/Application.h"
-#include "main/core/AppContext.h"
-#include "main/core/Database.h"
-#include "main/ui/TChooseModuleFrm.h"
-#include "main/ui/TComentFrm.h"
-#include "main/ui/TImagesFrm.h"
-#include "main/ui/TProgressFrm.h"
-#include "main/ui/TTessarinMF.h"
+#include "core/AppContext.h"
+#include "core/Database.h"
+#include "ui/TChooseModuleFrm.h"
+#include "ui/TComentFrm.h"
+#include "ui/TImagesFrm.h"
+#include "ui/TProgressFrm.h"
+#include "ui/TTessarinMF.h"
 
 namespace lq {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The windowed road: the program's windows in their order, and the event loop.
 #include "app/CommandLine.h"
-#include "main/core/AppState.h"
+#include "core/AppState.h"
 
 class QApplication;
 

@@ -5,9 +5,11 @@
 #include "app/Application.h"
 #include "app/ProgramEntry.h"
 #include "app/Windows.h"
-#include "main/ui/TProgressFrm.h"
 #include "modules/ImportModule.h"
 #include "platform/Process.h"
+#include "platform/Prompter.h"
+#include "ui/QtPrompter.h"
+#include "ui/TProgressFrm.h"
 
 int main(int argc, char** argv) {
     const bool importRoad = lq::FindAddItemsArg(lq::RawCommandLine(argc, argv)).has_value();
@@ -18,6 +20,10 @@ int main(int argc, char** argv) {
     lq::Application app(argc, argv);
     // Qt sets the desktop's locale; numbers are always read and written with '.'.
     std::setlocale(LC_NUMERIC, "C");
+
+    // Message boxes for the whole run, the import road's included.
+    static lq::QtPrompter prompter;
+    lq::SetAppPrompter(&prompter);
 
     lq::QtProcessLauncher launcher;
     lq::EntryRoads roads;

@@ -12,9 +12,9 @@
 
 #include "bench/ModuleFolderBench.h"
 #include "bench/OffscreenApp.h"
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/ui/TChooseModuleFrm.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "ui/TChooseModuleFrm.h"
 #include "ui_ChooseModuleFrm.h"
 
 namespace {

@@ -20,16 +20,16 @@
 #include <random>
 #include <string>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/Database.h"
-#include "main/core/LearningStep.h"
-#include "main/core/Progress.h"
-#include "main/core/Random.h"
-#include "main/core/Scheduling.h"
-#include "main/core/SentenceBoard.h"
-#include "main/core/Settings.h"
-#include "main/core/Words.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/Database.h"
+#include "core/LearningStep.h"
+#include "core/Progress.h"
+#include "core/Random.h"
+#include "core/Scheduling.h"
+#include "core/SentenceBoard.h"
+#include "core/Settings.h"
+#include "core/Words.h"
 #include "platform/DateTime.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "main/core/Database.h"
-#include "main/core/Progress.h"
+#include "core/Database.h"
+#include "core/Progress.h"
 #include "modules/ImportModule.h"
 #include "platform/Prompter.h"
 

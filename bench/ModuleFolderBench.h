@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 
 namespace lq::bench {
 

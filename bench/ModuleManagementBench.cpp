@@ -14,8 +14,8 @@
 #include <string>
 
 #include "bench/ModuleFolderBench.h"
-#include "main/core/Database.h"
-#include "main/core/Progress.h"
+#include "core/Database.h"
+#include "core/Progress.h"
 #include "modules/ModuleFolder.h"
 #include "modules/OldData.h"
 #include "modules/OldDataImport.h"

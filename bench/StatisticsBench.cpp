@@ -16,12 +16,12 @@
 #include <string>
 
 #include "bench/OffscreenApp.h"
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/Database.h"
-#include "main/core/Progress.h"
-#include "main/ui/StatisticsPage.h"
-#include "main/ui/TProgressFrm.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/Database.h"
+#include "core/Progress.h"
+#include "ui/StatisticsPage.h"
+#include "ui/TProgressFrm.h"
 
 namespace {
 

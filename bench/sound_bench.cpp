@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "sound/Mp3Decoder.h"
 #include "sound/Mp3Reader.h"
 #include "sound/SoundBuilder.h"

@@ -3,9 +3,9 @@
 #include <QString>
 #include <vector>
 
-#include "main/core/AppState.h"
-#include "main/core/Progress.h"
-#include "main/core/Transaction.h"
+#include "core/AppState.h"
+#include "core/Progress.h"
+#include "core/Transaction.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"
 #include "platform/Cp1251.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 
 namespace lq {
 

@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 
 namespace lq {
 

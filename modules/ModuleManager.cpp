@@ -2,11 +2,11 @@
 
 #include <QString>
 
-#include "main/core/AppState.h"
-#include "main/core/Progress.h"
-#include "main/core/Restart.h"
-#include "main/core/Settings.h"
-#include "main/core/Transaction.h"
+#include "core/AppState.h"
+#include "core/Progress.h"
+#include "core/Restart.h"
+#include "core/Settings.h"
+#include "core/Transaction.h"
 #include "modules/ImportModule.h"
 #include "modules/OldDataImport.h"
 #include "platform/Cp1251.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "main/core/AppContext.h"
-#include "main/core/Database.h"
+#include "core/AppContext.h"
+#include "core/Database.h"
 
 namespace lq {
 

@@ -7,9 +7,9 @@
 #include <exception>
 #include <vector>
 
-#include "main/core/Progress.h"
-#include "main/core/Score.h"
-#include "main/core/Transaction.h"
+#include "core/Progress.h"
+#include "core/Score.h"
+#include "core/Transaction.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"

@@ -4,7 +4,7 @@
 // failure nothing of it stays.
 #include <string>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "modules/OldData.h"
 
 namespace lq {

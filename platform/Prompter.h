@@ -1,7 +1,7 @@
 #pragma once
-// Message boxes behind an interface: the program shows QMessageBox, tests record and answer.
-// Without a display (offscreen platform, or no QApplication) the text goes to standard error
-// and the default answer is taken.
+// Message boxes behind an interface: the program shows them (ui/QtPrompter.h, installed by the
+// entry), tests record and answer. Without a display the text goes to standard error and the
+// default answer is taken.
 #include <QString>
 #include <vector>
 
@@ -18,16 +18,16 @@ public:
                            MsgButtons buttons = MsgButtons::Ok) = 0;
 };
 
-// QMessageBox when a real display is there; standard error otherwise (a yes/no question is then
-// answered "no").
-class QtPrompter final : public Prompter {
+// The text as one line "caption: text" on standard error; the default answer (a yes/no question
+// is answered "no"). The message boxes themselves are the widget layer's (ui/QtPrompter.h).
+class StderrPrompter final : public Prompter {
 public:
     MsgResult Show(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons) override;
 };
 
-// The process-wide prompter (a QtPrompter unless a test or the entry sets another).
+// The process-wide prompter: the one set last, or a StderrPrompter when none is set.
 Prompter& AppPrompter();
-void SetAppPrompter(Prompter* prompter);  // nullptr restores the default
+void SetAppPrompter(Prompter* prompter);  // nullptr restores the StderrPrompter
 
 // True when widgets can really be shown (a QApplication on a platform other than "offscreen"/"minimal").
 bool HaveDisplay();

@@ -3,9 +3,9 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "main/core/Colors.h"
-#include "recorder/DrawWave.h"
+#include "core/Colors.h"
 #include "platform/CNumbers.h"
+#include "recorder/DrawWave.h"
 
 namespace lq {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 
 namespace lq {
 

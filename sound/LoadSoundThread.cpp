@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "main/core/WriteReports.h"
+#include "core/WriteReports.h"
 
 namespace lq {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "platform/CNumbers.h"
 #include "platform/FileNames.h"
 #include "sound/Mp3Reader.h"

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "sound/WaveImage.h"
 
 namespace lq {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/ProgramEntry.h"
-#include "main/core/Restart.h"
+#include "core/Restart.h"
 #include "platform/InstanceLock.h"
 #include "platform/Process.h"
 #include "tests/support/RecordingPrompter.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "tests/core/CoreTestDb.h"
 
 namespace lq {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "platform/DateTime.h"
 #include "tests/support/TempDir.h"
 

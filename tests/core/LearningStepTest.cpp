@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/LearningStep.h"
-#include "main/core/Random.h"
-#include "main/core/SentenceBoard.h"
-#include "main/core/Settings.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/LearningStep.h"
+#include "core/Random.h"
+#include "core/SentenceBoard.h"
+#include "core/Settings.h"
 #include "tests/core/CoreTestDb.h"
 
 namespace lq {

@@ -4,8 +4,8 @@
 #include <limits>
 #include <vector>
 
-#include "main/core/Random.h"
-#include "main/core/Scheduling.h"
+#include "core/Random.h"
+#include "core/Scheduling.h"
 #include "tests/core/CoreTestDb.h"
 
 namespace lq {

@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "main/core/AppState.h"
-#include "main/core/Score.h"
+#include "core/AppState.h"
+#include "core/Score.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/CommaLocale.h"
 

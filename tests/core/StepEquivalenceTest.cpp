@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/Database.h"
-#include "main/core/LearningStep.h"
-#include "main/core/Random.h"
-#include "main/core/ScoreTotals.h"
-#include "main/core/SentenceBoard.h"
-#include "main/core/Settings.h"
-#include "main/core/Transaction.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/Database.h"
+#include "core/LearningStep.h"
+#include "core/Random.h"
+#include "core/ScoreTotals.h"
+#include "core/SentenceBoard.h"
+#include "core/Settings.h"
+#include "core/Transaction.h"
 #include "tests/core/CoreTestDb.h"
 
 namespace lq {

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "main/core/Progress.h"
-#include "main/core/Words.h"
+#include "core/Progress.h"
+#include "core/Words.h"
 #include "platform/Cp1251.h"
 #include "tests/core/CoreTestDb.h"
 

@@ -5,8 +5,8 @@
 #include <map>
 #include <thread>
 
-#include "main/core/AppState.h"
-#include "main/core/Database.h"
+#include "core/AppState.h"
+#include "core/Database.h"
 #include "platform/DateTime.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/TempDir.h"

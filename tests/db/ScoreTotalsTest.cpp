@@ -1,4 +1,4 @@
-#include "main/core/ScoreTotals.h"
+#include "core/ScoreTotals.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "platform/CNumbers.h"
 #include "tests/support/TempDir.h"
 

@@ -3,7 +3,7 @@
 // 43 and a tile is 35 pixels high.
 #include <string_view>
 
-#include "main/learn/TextMetrics.h"
+#include "learn/TextMetrics.h"
 
 namespace lq::test {
 

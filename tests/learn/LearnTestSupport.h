@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"
 

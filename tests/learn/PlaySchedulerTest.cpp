@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "main/learn/PlayScheduler.h"
-#include "main/learn/Shortcuts.h"
+#include "learn/PlayScheduler.h"
+#include "learn/Shortcuts.h"
 
 namespace lq {
 namespace {

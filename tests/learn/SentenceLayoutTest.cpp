@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "FixedMetrics.h"
-#include "main/core/Database.h"
-#include "main/core/Random.h"
-#include "main/learn/SentenceLayout.h"
+#include "core/Database.h"
+#include "core/Random.h"
+#include "learn/SentenceLayout.h"
 #include "platform/DateTime.h"
 
 namespace lq {

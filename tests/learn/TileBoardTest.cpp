@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "main/core/Fonts.h"
-#include "main/learn/TextMetrics.h"
-#include "main/learn/TileBoard.h"
+#include "core/Fonts.h"
+#include "learn/TextMetrics.h"
+#include "learn/TileBoard.h"
 
 namespace lq {
 namespace {

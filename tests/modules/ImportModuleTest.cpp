@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "main/core/AppState.h"
+#include "core/AppState.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "tests/modules/ModuleTestSupport.h"

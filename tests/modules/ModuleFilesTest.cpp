@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "main/core/Progress.h"
+#include "core/Progress.h"
 #include "modules/ModuleFiles.h"
 #include "tests/support/TempDir.h"
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "main/core/AppState.h"
-#include "main/core/Settings.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFolder.h"
 #include "modules/ModuleManager.h"

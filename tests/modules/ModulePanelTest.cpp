@@ -12,17 +12,17 @@
 #include <filesystem>
 #include <functional>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/Settings.h"
-#include "main/ui/ModuleListModel.h"
-#include "main/ui/ModulePanel.h"
-#include "main/ui/SettingPage.h"
-#include "main/ui/TChooseModuleFrm.h"
-#include "main/ui/TProgressFrm.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "modules/ModuleFolder.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
+#include "ui/ModuleListModel.h"
+#include "ui/ModulePanel.h"
+#include "ui/SettingPage.h"
+#include "ui/TChooseModuleFrm.h"
+#include "ui/TProgressFrm.h"
 #include "ui_ChooseModuleFrm.h"
 
 namespace lq {

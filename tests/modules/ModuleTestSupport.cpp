@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/pages/Pictures.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "pages/Pictures.h"
 #include "platform/Cp1251.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"

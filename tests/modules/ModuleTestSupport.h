@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "main/core/Database.h"
-#include "main/core/Progress.h"
+#include "core/Database.h"
+#include "core/Progress.h"
 #include "platform/DateTime.h"
 #include "tests/support/TempDir.h"
 

@@ -2,7 +2,7 @@
 // interval; the rest wait, and nothing waits that was painted already.
 #include <gtest/gtest.h>
 
-#include "main/core/Progress.h"
+#include "core/Progress.h"
 
 namespace lq {
 namespace {

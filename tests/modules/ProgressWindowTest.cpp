@@ -6,10 +6,10 @@
 #include <QtTest>
 
 #include "Version.h"
-#include "main/core/Progress.h"
-#include "main/ui/TProgressFrm.h"
-#include "main/ui/TWlcmScrnFrm.h"
+#include "core/Progress.h"
 #include "platform/Cp1251.h"
+#include "ui/TProgressFrm.h"
+#include "ui/TWlcmScrnFrm.h"
 
 namespace lq {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "main/pages/Comments.h"
+#include "pages/Comments.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {

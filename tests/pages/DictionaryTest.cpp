@@ -8,9 +8,9 @@
 #include <fstream>
 #include <thread>
 
-#include "main/core/AppState.h"
-#include "main/core/SentenceBoard.h"
-#include "main/pages/Dictionary.h"
+#include "core/AppState.h"
+#include "core/SentenceBoard.h"
+#include "pages/Dictionary.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "main/core/SentenceBoard.h"
-#include "main/core/Words.h"
-#include "main/pages/EditWords.h"
+#include "core/SentenceBoard.h"
+#include "core/Words.h"
+#include "pages/EditWords.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "main/core/Database.h"
-#include "main/pages/ItemListRow.h"
+#include "core/Database.h"
+#include "pages/ItemListRow.h"
 #include "platform/DateTime.h"
 #include "tests/pages/PagesTestSupport.h"
 

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/Database.h"
-#include "main/core/Settings.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/Database.h"
+#include "core/Settings.h"
 #include "platform/IniFile.h"
 #include "tests/support/TempDir.h"
 

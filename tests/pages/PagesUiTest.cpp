@@ -17,19 +17,19 @@
 #include <cmath>
 #include <memory>
 
-#include "main/core/SentenceBoard.h"
-#include "main/ui/AboutPage.h"
-#include "main/ui/EditPage.h"
-#include "main/ui/GraphsPage.h"
-#include "main/ui/ListPage.h"
-#include "main/ui/SettingPage.h"
-#include "main/ui/TComentFrm.h"
-#include "main/ui/TImagesFrm.h"
+#include "core/SentenceBoard.h"
 #include "platform/Cp1251.h"
 #include "platform/DateTime.h"
 #include "platform/KeySynth.h"
 #include "tests/pages/PagesTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
+#include "ui/AboutPage.h"
+#include "ui/EditPage.h"
+#include "ui/GraphsPage.h"
+#include "ui/ListPage.h"
+#include "ui/SettingPage.h"
+#include "ui/TComentFrm.h"
+#include "ui/TImagesFrm.h"
 
 namespace lq {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "main/pages/Pictures.h"
+#include "pages/Pictures.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "main/pages/ScoreGraph.h"
+#include "pages/ScoreGraph.h"
 #include "platform/CNumbers.h"
 #include "platform/DateTime.h"
 #include "tests/pages/PagesTestSupport.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "main/pages/SettingValues.h"
+#include "pages/SettingValues.h"
 #include "tests/support/CommaLocale.h"
 
 namespace lq {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/Prompter.h"
+#include "ui/QtPrompter.h"
 
 extern char** environ;
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Prompter.h"
+#include "ui/QtPrompter.h"
 
 namespace lq {
 namespace {
@@ -59,7 +60,7 @@ TEST(QtPrompter, AnOffscreenApplicationHasNoDisplay) {
 }
 
 TEST(AppPrompter, IsReplaceableAndRestorable) {
-    EXPECT_NE(dynamic_cast<QtPrompter*>(&AppPrompter()), nullptr);
+    EXPECT_NE(dynamic_cast<StderrPrompter*>(&AppPrompter()), nullptr) << "nothing set: standard error";
     CountingPrompter counting;
     SetAppPrompter(&counting);
     EXPECT_EQ(&AppPrompter(), &counting);
@@ -67,7 +68,7 @@ TEST(AppPrompter, IsReplaceableAndRestorable) {
               MsgResult::Yes);
     EXPECT_EQ(counting.calls, 1);
     SetAppPrompter(nullptr);
-    EXPECT_NE(dynamic_cast<QtPrompter*>(&AppPrompter()), nullptr);
+    EXPECT_NE(dynamic_cast<StderrPrompter*>(&AppPrompter()), nullptr);
 }
 
 }  // namespace

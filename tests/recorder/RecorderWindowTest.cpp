@@ -9,15 +9,9 @@
 #include <QToolButton>
 #include <memory>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/Settings.h"
-#include "main/ui/LearnPage.h"
-#include "main/ui/RecorderWidgets.h"
-#include "main/ui/TComentFrm.h"
-#include "main/ui/TImagesFrm.h"
-#include "main/ui/TRecFrm.h"
-#include "main/ui/TTessarinMF.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "platform/AudioCaptureFake.h"
 #include "platform/IniFile.h"
 #include "platform/SoundPlayerFake.h"
@@ -26,6 +20,12 @@
 #include "tests/recorder/RecorderTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/TempDir.h"
+#include "ui/LearnPage.h"
+#include "ui/RecorderWidgets.h"
+#include "ui/TComentFrm.h"
+#include "ui/TImagesFrm.h"
+#include "ui/TRecFrm.h"
+#include "ui/TTessarinMF.h"
 #include "ui_RecFrm.h"
 #include "ui_TabSheet1.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "main/core/Settings.h"
+#include "core/Settings.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {

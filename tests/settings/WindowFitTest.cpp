@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "main/core/WindowFit.h"
+#include "core/WindowFit.h"
 
 namespace lq {
 namespace {

@@ -7,17 +7,17 @@
 #include <memory>
 #include <string>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/Settings.h"
-#include "main/ui/TComentFrm.h"
-#include "main/ui/TImagesFrm.h"
-#include "main/ui/TRecFrm.h"
-#include "main/ui/TTessarinMF.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "platform/AudioCaptureFake.h"
 #include "platform/IniFile.h"
 #include "platform/SoundPlayerFake.h"
 #include "tests/support/TempDir.h"
+#include "ui/TComentFrm.h"
+#include "ui/TImagesFrm.h"
+#include "ui/TRecFrm.h"
+#include "ui/TTessarinMF.h"
 
 using namespace lq;
 

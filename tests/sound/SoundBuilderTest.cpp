@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "sound/Mp3Reader.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"

@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-#include "main/core/Database.h"
+#include "core/Database.h"
 #include "platform/SoundPlayer.h"
 #include "platform/SoundPlayerFake.h"
 #include "sound/SoundBuilder.h"

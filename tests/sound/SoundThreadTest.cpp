@@ -14,8 +14,8 @@
 #include <set>
 #include <thread>
 
-#include "main/core/AppState.h"
-#include "main/core/Database.h"
+#include "core/AppState.h"
+#include "core/Database.h"
 #include "sound/AnsweredWords.h"
 #include "sound/LoadSoundThread.h"
 #include "sound/SoundBuilder.h"

@@ -11,14 +11,14 @@
 #include <QToolButton>
 #include <chrono>
 
-#include "main/core/AppContext.h"
-#include "main/core/AppState.h"
-#include "main/core/Progress.h"
-#include "main/ui/ScoreLabels.h"
-#include "main/ui/StatisticsPage.h"
-#include "main/ui/TProgressFrm.h"
+#include "core/AppContext.h"
+#include "core/AppState.h"
+#include "core/Progress.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/RecordingPrompter.h"
+#include "ui/ScoreLabels.h"
+#include "ui/StatisticsPage.h"
+#include "ui/TProgressFrm.h"
 
 namespace lq {
 namespace {

@@ -1,1 +1,0 @@
-#include "main/ui/Page.h"

@@ -1,0 +1,3 @@
+#include "recorder/KnobDrag.h"
+#include <QImage>
+#include <QtWidgets/QLabel>
