@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QWidget>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -26,6 +27,7 @@ public:
         std::thread::id thread;
     };
     int BuildItemWave(SoundBuffer& dest, int itemId) override {
+        ++started_;
         if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         WriteWaveHeader(dest.Data(), kWaveHeaderBytes + 4, 1, 11025);
         const int16_t samples[2] = {static_cast<int16_t>(itemId), static_cast<int16_t>(itemId)};
@@ -39,6 +41,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return builds_;
     }
+    int Started() const { return started_.load(); }  // builds begun, finished or not
     static int TagOf(const std::vector<uint8_t>& image) {
         if (image.size() < kWaveHeaderBytes + 2) return -1;
         int16_t v = 0;
@@ -50,6 +53,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<Build> builds_;
+    std::atomic<int> started_{0};
 };
 
 struct Sentence {

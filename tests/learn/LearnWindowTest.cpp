@@ -610,8 +610,9 @@ void LearnWindowTest::shutDownWaitsForTheSoundThread() {
     TLoadSound* sound = run.W().Sound();
     sound->QueueAnsweredWord("two");
     sound->MakeSound(sound->Buffers().PendingSlot(), run.State().NextItemId);
-    QTest::qWait(20);  // the build is running
+    QTRY_COMPARE(run.builder.Started(), 3);  // the build is running
     run.W().close();
+    QCOMPARE(run.builder.Builds().size(), size_t{3});  // and ended before the window closed
     QVERIFY(!run.W().Context().db->IsOpen());
     test::LessonDb check(run.dir.File("QV_01.db"));
     QCOMPARE(check.Count("SELECT count(*) FROM wrdstt WHERE twordd='two' AND ianswr=1;"), 1);
