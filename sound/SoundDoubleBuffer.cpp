@@ -1,5 +1,7 @@
 #include "sound/SoundDoubleBuffer.h"
 
+#include <utility>
+
 namespace lq {
 
 SoundDoubleBuffer::SoundDoubleBuffer(ItemWaveBuilder& builder) : builder_(builder) {}
@@ -74,6 +76,7 @@ SoundSlot SoundDoubleBuffer::SwapToPending(int newCurrentItemId) {
     const int pending = 1 - current_;
     Slot& s = slots_[pending];
     // A build of this buffer that runs now finishes first (builds take well under a second).
+    if (s.building && swapWaitHook_) swapWaitHook_();
     changed_.wait(lock, [&] { return !s.building; });
     // From here the background leaves this buffer alone: it is about to be current.
     s.request.reset();
@@ -81,6 +84,11 @@ SoundSlot SoundDoubleBuffer::SwapToPending(int newCurrentItemId) {
     const int released = current_;
     current_ = pending;
     return static_cast<SoundSlot>(released);
+}
+
+void SoundDoubleBuffer::SetSwapWaitHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    swapWaitHook_ = std::move(hook);
 }
 
 bool SoundDoubleBuffer::ServeOneRequest() {

@@ -4,6 +4,7 @@
 // written by a background build, and a buffer becomes current only when it holds the sound of
 // the sentence that becomes current.
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -40,6 +41,9 @@ public:
     // and builds `newCurrentItemId` into it at once when it does not hold that sentence's sound.
     // Returns the slot just released (now pending).
     SoundSlot SwapToPending(int newCurrentItemId);
+    // Called on the swapping thread, with the buffers locked, when a swap starts waiting for the
+    // background build of the buffer it makes current (a test's handshake; empty by default).
+    void SetSwapWaitHook(std::function<void()> hook);
 
     // --- the sound thread ---
     // Serves one recorded request: builds it into its slot. False when there was none.
@@ -64,6 +68,7 @@ private:
     std::condition_variable changed_;
     Slot slots_[2];
     int current_ = 0;
+    std::function<void()> swapWaitHook_;
 };
 
 }  // namespace lq

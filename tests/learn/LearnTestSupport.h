@@ -1,9 +1,10 @@
 #pragma once
-// Fixtures for the Learn page and main window tests: a lesson database in a temporary folder, a
+// Fixtures for the Learn page and main window tests: sentences for the lesson database, a
 // sound builder that writes a small image naming its sentence, and mouse events for the board.
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QWidget>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "core/Database.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"
+#include "tests/support/LessonDb.h"
 
 namespace lq::test {
 
@@ -25,6 +27,7 @@ public:
         std::thread::id thread;
     };
     int BuildItemWave(SoundBuffer& dest, int itemId) override {
+        ++started_;
         if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         WriteWaveHeader(dest.Data(), kWaveHeaderBytes + 4, 1, 11025);
         const int16_t samples[2] = {static_cast<int16_t>(itemId), static_cast<int16_t>(itemId)};
@@ -38,6 +41,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return builds_;
     }
+    int Started() const { return started_.load(); }  // builds begun, finished or not
     static int TagOf(const std::vector<uint8_t>& image) {
         if (image.size() < kWaveHeaderBytes + 2) return -1;
         int16_t v = 0;
@@ -49,6 +53,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<Build> builds_;
+    std::atomic<int> started_{0};
 };
 
 struct Sentence {
@@ -63,40 +68,21 @@ struct Sentence {
     std::string dtansn = "2020-01-01 00:00:00";
 };
 
-// A lesson database file with one selected module.
-class LessonDb {
-public:
-    explicit LessonDb(const std::string& path) {
-        std::string error;
-        if (!db.Open(path, &error)) qFatal("open: %s", error.c_str());
-        db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'm.mp3');");
-    }
-    int Add(const Sentence& s) {
-        db.Exec(Sql("INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, "
-                    "dtansn, iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, ipic_1, ipic_2, "
-                    "ipic_3, ipic_4, ipic_5) values(1, 0, 0, %i, 0, 0, %i, %i, '2020-01-01 00:00:00', '%q', %i, -1, "
-                    "-1, '%q', '%q', '%q', '', '%q', 0, 0, 0, 0, 0, 0);",
-                    s.isigns, s.iaansw, s.igansw, s.dtansn.c_str(), s.iplace, EscapeApostrophes(s.strbef).c_str(),
-                    EscapeApostrophes(s.stract).c_str(), EscapeApostrophes(s.straft).c_str(), s.strind.c_str()));
-        return static_cast<int>(db.LastInsertRowId());
-    }
-    void MarkWord(const std::string& word, int icount) {
-        db.Exec(Sql("INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(%i, 0, 1, '%q');", icount, word.c_str()));
-    }
-    CurrentRow Item(int id) {
-        CurrentRow r;
-        r.ididnt = -1;
-        db.Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", id), r);
-        return r;
-    }
-    int Count(const std::string& sql) {
-        CurrentRow r;
-        r.CountResult = -1;
-        db.Query(sql, r);
-        return r.CountResult;
-    }
-    Database db;
-};
+// A sentence of module 1, answered last on 1 Jan 2020 unless `dtansn` says otherwise; its id.
+inline int AddSentence(LessonDb& lessons, const Sentence& s) {
+    ItemRow row;
+    row.igansw = s.igansw;
+    row.iaansw = s.iaansw;
+    row.dtansw = "2020-01-01 00:00:00";
+    row.dtansn = s.dtansn;
+    row.iplace = s.iplace;
+    row.strbef = s.strbef;
+    row.stract = s.stract;
+    row.straft = s.straft;
+    row.strind = s.strind;
+    row.isigns = s.isigns;
+    return lessons.AddItem(row);
+}
 
 inline void SendMove(QWidget* w, QPoint p, Qt::MouseButtons buttons = Qt::NoButton,
                      Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

@@ -61,6 +61,7 @@ struct Run {
         qputenv("LINDQUEST_INI_DIR", QByteArray::fromStdString(dir.Path()));
         if (!ini.empty()) dir.Write("Tessarin.ini", ini);
         lessons = std::make_unique<test::LessonDb>(dir.File("QV_01.db"));
+        lessons->AddModule();
     }
     ~Run() { window.reset(); }
 
@@ -211,8 +212,8 @@ void LearnWindowTest::startupOnAnEmptyDatabase() {
 
 void LearnWindowTest::startupBuildsTheFirstSoundHereAndTheNextOnTheThread() {
     Run run;
-    run.lessons->Add({"one two"});
-    run.lessons->Add({"three four"});
+    test::AddSentence(*run.lessons, {"one two"});
+    test::AddSentence(*run.lessons, {"three four"});
     run.Start();
     const int current = run.State().CurrentItemId;
     const int next = run.State().NextItemId;
@@ -259,7 +260,7 @@ void LearnWindowTest::playDelayIsShownWithoutChangingIt() {
 
 void LearnWindowTest::learnPageLaysOutTheFirstSentence() {
     Run run("[Common]\nDoAddInpWr=0\n");
-    run.lessons->Add({"The quick  fox", 0, 0, 0, "0", "Before it", "After it"});
+    test::AddSentence(*run.lessons, {"The quick  fox", 0, 0, 0, "0", "Before it", "After it"});
     run.Start();
     QVERIFY(run.Learn().LearnPageVisible());
     QCOMPARE(run.Board().WordTileCount(), 3);
@@ -291,10 +292,10 @@ void LearnWindowTest::learnPageLaysOutTheFirstSentence() {
 
 void LearnWindowTest::dragsRebuildThreeSentencesThroughNext() {
     Run run;
-    run.lessons->Add({"one two", 0, 0, 1});
-    run.lessons->Add({"red fox runs", 0, 0, 2});
-    run.lessons->Add({"we can go", 0, 0, 3});
-    run.lessons->Add({"last one here", 0, 0, 4});
+    test::AddSentence(*run.lessons, {"one two", 0, 0, 1});
+    test::AddSentence(*run.lessons, {"red fox runs", 0, 0, 2});
+    test::AddSentence(*run.lessons, {"we can go", 0, 0, 3});
+    test::AddSentence(*run.lessons, {"last one here", 0, 0, 4});
     run.Start();
     run.F().SoundLoopBtn->setChecked(true);
     QCOMPARE(run.PlayedNow(), run.State().CurrentItemId);
@@ -332,9 +333,9 @@ void LearnWindowTest::dragsRebuildThreeSentencesThroughNext() {
 
 void LearnWindowTest::aSentenceWithoutWordsIsSolvedWhenLaidOut() {
     Run run;
-    const int empty = run.lessons->Add({"", 0, 0, 1});
-    const int blank = run.lessons->Add({" \t ", 0, 0, 2});
-    run.lessons->Add({"one two", 0, 0, 3});
+    const int empty = test::AddSentence(*run.lessons, {"", 0, 0, 1});
+    const int blank = test::AddSentence(*run.lessons, {" \t ", 0, 0, 2});
+    test::AddSentence(*run.lessons, {"one two", 0, 0, 3});
     run.Start();
     QCOMPARE(run.State().CurrentItemId, empty);
     QCOMPARE(run.Board().WordTileCount(), 0);
@@ -360,9 +361,9 @@ void LearnWindowTest::aSentenceWithoutWordsIsSolvedWhenLaidOut() {
 
 void LearnWindowTest::shortcutsActOnlyOnTheLearnPage() {
     Run run("[Common]\nDoAddInpWr=1\n");
-    run.lessons->Add({"one two"});
-    run.lessons->Add({"three four"});
-    run.lessons->Add({"five six"});
+    test::AddSentence(*run.lessons, {"one two"});
+    test::AddSentence(*run.lessons, {"three four"});
+    test::AddSentence(*run.lessons, {"five six"});
     run.Start();
     run.W().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&run.W()));
@@ -429,7 +430,7 @@ void LearnWindowTest::shortcutsActOnlyOnTheLearnPage() {
 void LearnWindowTest::showAnswerAsksForAnsweredSentences() {
     test::RecordingPrompter prompter;
     Run run;
-    run.lessons->Add({"new one", 0, 0});
+    test::AddSentence(*run.lessons, {"new one", 0, 0});
     run.Start();
     QTest::mouseClick(run.F().ShowAns, Qt::LeftButton);
     QCOMPARE(run.F().BeforeText->text(), QString("new one"));
@@ -437,7 +438,7 @@ void LearnWindowTest::showAnswerAsksForAnsweredSentences() {
     QVERIFY(prompter.messages.empty());
 
     Run answered;
-    answered.lessons->Add({"old one", 3, 2, 0, "0", "before"});
+    test::AddSentence(*answered.lessons, {"old one", 3, 2, 0, "0", "before"});
     answered.Start();
     prompter.answers = {MsgResult::No};
     QTest::mouseClick(answered.F().ShowAns, Qt::LeftButton);
@@ -456,8 +457,8 @@ void LearnWindowTest::showAnswerAsksForAnsweredSentences() {
 void LearnWindowTest::helpedAnswerStaysHelpedAcrossPageSwitches() {
     test::RecordingPrompter prompter;
     Run run;
-    const int id = run.lessons->Add({"one two", 3, 2});
-    run.lessons->Add({"three four", 3, 2, 5});
+    const int id = test::AddSentence(*run.lessons, {"one two", 3, 2});
+    test::AddSentence(*run.lessons, {"three four", 3, 2, 5});
     run.Start();
     QCOMPARE(run.State().CurrentItemId, id);
     QTest::mouseClick(run.F().ShowAns, Qt::LeftButton);
@@ -478,7 +479,7 @@ void LearnWindowTest::helpedAnswerStaysHelpedAcrossPageSwitches() {
 
 void LearnWindowTest::doubleClickCopiesTheTextAbove() {
     Run run;
-    run.lessons->Add({"one", 0, 0, 0, "0", "\xcf\xf0\xe8\xe2\xe5\xf2"});
+    test::AddSentence(*run.lessons, {"one", 0, 0, 0, "0", "\xcf\xf0\xe8\xe2\xe5\xf2"});
     run.Start();
     QTest::mouseDClick(run.F().BeforeText, Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("Привет"));
@@ -486,7 +487,7 @@ void LearnWindowTest::doubleClickCopiesTheTextAbove() {
 
 void LearnWindowTest::typedWordsGetEditsOverTheirTiles() {
     Run run;
-    run.lessons->Add({"The cat, sat", 12, 12});
+    test::AddSentence(*run.lessons, {"The cat, sat", 12, 12});
     run.lessons->MarkWord("sat", 1);
     run.lessons->MarkWord("cat", 2);
     run.Start();
@@ -529,7 +530,7 @@ void LearnWindowTest::typedWordsGetEditsOverTheirTiles() {
 
 void LearnWindowTest::freeWordEditPlacesTheNextWord() {
     Run run("[Common]\nDoAddInpWr=1\n");
-    run.lessons->Add({"The cat sat"});
+    test::AddSentence(*run.lessons, {"The cat sat"});
     run.Start();
     QLineEdit* ed0 = run.F().InpWrdED0;
     QVERIFY(!ed0->isHidden());
@@ -554,7 +555,7 @@ void LearnWindowTest::freeWordEditPlacesTheNextWord() {
 
 void LearnWindowTest::timerPlaysOnlyOnTheLearnPageWithSoundOn() {
     Run run;
-    run.lessons->Add({"one two"});
+    test::AddSentence(*run.lessons, {"one two"});
     run.Start();
     const int current = run.State().CurrentItemId;
     QCOMPARE(run.PlayedNow(), -2);  // sound off at start
@@ -577,8 +578,8 @@ void LearnWindowTest::timerPlaysOnlyOnTheLearnPageWithSoundOn() {
 
 void LearnWindowTest::soundCheckButtons() {
     Run run;
-    run.lessons->Add({"one two"});
-    run.lessons->Add({"three four"});
+    test::AddSentence(*run.lessons, {"one two"});
+    test::AddSentence(*run.lessons, {"three four"});
     run.Start();
     QTRY_COMPARE(run.builder.Builds().size(), size_t{2});
     QPlainTextEdit memo;
@@ -600,8 +601,8 @@ void LearnWindowTest::soundCheckButtons() {
 
 void LearnWindowTest::shutDownWaitsForTheSoundThread() {
     Run run;
-    run.lessons->Add({"one two"});
-    run.lessons->Add({"three four"});
+    test::AddSentence(*run.lessons, {"one two"});
+    test::AddSentence(*run.lessons, {"three four"});
     run.lessons->MarkWord("two", 1);
     run.Start();
     QTRY_COMPARE(run.builder.Builds().size(), size_t{2});
@@ -609,8 +610,9 @@ void LearnWindowTest::shutDownWaitsForTheSoundThread() {
     TLoadSound* sound = run.W().Sound();
     sound->QueueAnsweredWord("two");
     sound->MakeSound(sound->Buffers().PendingSlot(), run.State().NextItemId);
-    QTest::qWait(20);  // the build is running
+    QTRY_COMPARE(run.builder.Started(), 3);  // the build is running
     run.W().close();
+    QCOMPARE(run.builder.Builds().size(), size_t{3});  // and ended before the window closed
     QVERIFY(!run.W().Context().db->IsOpen());
     test::LessonDb check(run.dir.File("QV_01.db"));
     QCOMPARE(check.Count("SELECT count(*) FROM wrdstt WHERE twordd='two' AND ianswr=1;"), 1);
@@ -618,8 +620,8 @@ void LearnWindowTest::shutDownWaitsForTheSoundThread() {
 
 void LearnWindowTest::aFailedWordCountIsToldAtATimerTickOnce() {
     Run run;
-    run.lessons->Add({"one two"});
-    run.lessons->Add({"three four"});
+    test::AddSentence(*run.lessons, {"one two"});
+    test::AddSentence(*run.lessons, {"three four"});
     run.lessons->MarkWord("two", 1);
     QVERIFY(run.lessons->db
                 .Exec("CREATE TRIGGER refuse BEFORE UPDATE OF ianswr ON wrdstt BEGIN SELECT RAISE(ABORT, 'disk "
@@ -646,7 +648,7 @@ void LearnWindowTest::aFailedWordCountIsToldAtATimerTickOnce() {
 
 void LearnWindowTest::otherWindowsHookIn() {
     Run run;
-    run.lessons->Add({"one two"});
+    test::AddSentence(*run.lessons, {"one two"});
     run.lessons->db.Exec("UPDATE items2 SET strtrn='first||second';");
     run.Start();
     TImagesFrm pictures(run.W().Context());
@@ -677,7 +679,7 @@ void LearnWindowTest::otherWindowsHookIn() {
 
 void LearnWindowTest::doubleClickLooksUpTheHoveredWordWithoutALibrary() {
     Run run("[Common]\nTranslater=2\n");  // the dictionary library, which is not there
-    run.lessons->Add({"don't, stop"});
+    test::AddSentence(*run.lessons, {"don't, stop"});
     run.Start();
     QGuiApplication::clipboard()->clear();
     QTest::mouseDClick(run.F().WorkPlace, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
@@ -694,7 +696,7 @@ void LearnWindowTest::doubleClickLooksUpTheHoveredWordWithoutALibrary() {
 
 void LearnWindowTest::minimisingKeepsTheBoard() {
     Run run;
-    run.lessons->Add({"one two three four five six"});
+    test::AddSentence(*run.lessons, {"one two three four five six"});
     run.Start();
     std::vector<int> lefts;
     for (const WordTile& t : run.Board().WordTiles) lefts.push_back(t.Left);
@@ -710,7 +712,7 @@ void LearnWindowTest::minimisingKeepsTheBoard() {
 
 void LearnWindowTest::closingTheMainWindowEndsTheProgram() {
     Run run;
-    run.lessons->Add({"one two"});
+    test::AddSentence(*run.lessons, {"one two"});
     run.Start();
     TImagesFrm pictures(run.W().Context());
     run.W().AttachPicturesWindow(pictures);
@@ -779,7 +781,7 @@ void LearnWindowTest::readOnlyProgramFolderIsToldOnceAndStoresNothing() {
     }
 
     Run run;
-    for (const char* text : {"one two", "red fox runs", "we can go"}) run.lessons->Add({text});
+    for (const char* text : {"one two", "red fox runs", "we can go"}) test::AddSentence(*run.lessons, {text});
     run.lessons->db.Close();
     const std::string path = run.dir.File("QV_01.db");
     const std::string bytes = test::TempDir::Read(path);
@@ -816,7 +818,7 @@ void LearnWindowTest::readOnlyProgramFolderIsToldOnceAndStoresNothing() {
 // stored and the learner is told once; when the lock goes, steps are stored again.
 void LearnWindowTest::lockedDatabaseCostsAStepOneWaitAndStoresNothing() {
     Run run;
-    for (const char* text : {"one two", "red fox runs", "we can go"}) run.lessons->Add({text});
+    for (const char* text : {"one two", "red fox runs", "we can go"}) test::AddSentence(*run.lessons, {text});
     test::RecordingPrompter prompter;
     run.Start();
     Database other;

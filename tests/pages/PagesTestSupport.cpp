@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 
@@ -20,8 +21,6 @@ void EnsureGuiApp() {
 
 PagesFixture::PagesFixture() {
     env.ProgramDir = dir.Path();
-    std::string error;
-    if (!db.Open(dir.File("QV_01.db"), &error)) throw std::runtime_error("cannot open test database: " + error);
     ini = std::make_unique<IniFile>(dir.File("Tessarin.ini"));
     ctx.env = &env;
     ctx.state = &state;
@@ -31,39 +30,30 @@ PagesFixture::PagesFixture() {
     ctx.ini = ini.get();
 }
 
-void PagesFixture::Exec(const std::string& sql) {
-    const SqlResult r = db.Exec(sql);
-    if (!r.ok()) throw std::runtime_error("SQL failed: " + r.message + " in " + sql);
-}
+void PagesFixture::Exec(const std::string& sql) { lessons.Exec(sql); }
 
-int PagesFixture::InsertSound(const std::string& sfname) {
-    Exec(Sql("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, '%q');", sfname.c_str()));
-    return static_cast<int>(db.LastInsertRowId());
-}
+int PagesFixture::InsertSound(const std::string& sfname) { return lessons.AddModule(true, sfname); }
 
 int PagesFixture::InsertItem(const std::string& stract, int isound, int ipicnm, std::vector<int> pics,
                              const std::string& strtrn) {
     pics.resize(5, 0);
-    Exec(Sql("INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, dtansn, "
-             "iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, ipic_1, ipic_2, ipic_3, ipic_4, "
-             "ipic_5) values(%i, 0, 100, 1, 0, 0, 0, 0, '2024-01-01 10:00:00', '2024-01-01 10:00:00', %lld, -1, -1, "
-             "'before', '%q', 'after', '%q', '0', %i, %i, %i, %i, %i, %i);",
-             isound, static_cast<long long>(state.ItemCount + 1), EscapeApostrophes(stract).c_str(),
-             EscapeApostrophes(strtrn).c_str(), ipicnm, pics[0], pics[1], pics[2], pics[3], pics[4]));
+    ItemRow r;
+    r.isound = isound;
+    r.isndfn = 100;
+    r.dtansw = r.dtansn = "2024-01-01 10:00:00";
+    r.iplace = static_cast<long long>(state.ItemCount + 1);
+    r.strbef = "before";
+    r.stract = stract;
+    r.straft = "after";
+    r.strtrn = strtrn;
+    r.ipicnm = ipicnm;
+    std::copy(pics.begin(), pics.end(), r.pics.begin());
+    const int id = lessons.AddItem(r);
     ++state.ItemCount;
-    return static_cast<int>(db.LastInsertRowId());
+    return id;
 }
 
-std::string PagesFixture::ItemText(int id, const char* column) {
-    std::string out;
-    bool found = false;
-    db.Query(Sql("SELECT %s FROM items2 WHERE ididnt=%i;", column, id), [&](int n, char** v, char**) {
-        if (n > 0 && v[0]) out = v[0];
-        found = true;
-    });
-    if (!found) throw std::runtime_error("no such item");
-    return UnescapeApostrophes(out);
-}
+std::string PagesFixture::ItemText(int id, const char* column) { return lessons.ItemText(id, column); }
 
 std::string MakeJpeg(int width, int height, QRgb color) {
     QImage image(width, height, QImage::Format_RGB32);

@@ -13,6 +13,7 @@
 #include "core/Database.h"
 #include "core/Settings.h"
 #include "platform/IniFile.h"
+#include "tests/support/LessonDb.h"
 #include "tests/support/TempDir.h"
 
 class QGuiApplication;
@@ -29,8 +30,9 @@ struct PagesFixture {
     ProgramEnv env;
     LearnState state;
     CommonSettings settings;
-    Database db;
-    CurrentRow row;
+    LessonDb lessons{dir.File("QV_01.db")};
+    Database& db = lessons.db;
+    CurrentRow& row = lessons.row;
     std::unique_ptr<IniFile> ini;
     AppContext ctx;
 

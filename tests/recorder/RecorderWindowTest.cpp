@@ -307,9 +307,10 @@ void RecorderWindowTest::learnPageOpensItAndTheSettingsHoldAllKeys() {
     qputenv("LINDQUEST_INI_DIR", QByteArray::fromStdString(dir.Path()));
     {
         test::LessonDb lessons(dir.File("QV_01.db"));
+        lessons.AddModule();
         test::Sentence s;
         s.stract = "One two three.";
-        lessons.Add(s);
+        test::AddSentence(lessons, s);
         lessons.db.Close();
     }
     ProgramEnv env;

@@ -72,23 +72,8 @@ const FileCase kFiles[] = {
     {"short_13_frames.mp3", 576, false},   {"cut_mono_22k.mp3", 576, true},
 };
 
-// Compares decoded PCM with the whole-file decode: the largest difference and how many values differ.
-struct Difference {
-    int largest = 0;
-    size_t values = 0;
-};
-Difference Compare(const uint8_t* a, const std::vector<uint8_t>& b) {
-    Difference d;
-    for (size_t i = 0; i + 1 < b.size(); i += 2) {
-        int16_t x, y;
-        std::memcpy(&x, a + i, 2);
-        std::memcpy(&y, b.data() + i, 2);
-        if (x == y) continue;
-        ++d.values;
-        d.largest = std::max(d.largest, std::abs(x - y));
-    }
-    return d;
-}
+using test::Compare;
+using test::Difference;
 
 class Mp3File : public testing::TestWithParam<FileCase> {};
 

@@ -2,6 +2,9 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -72,6 +75,21 @@ FullDecode DecodeWholeFile(const std::string& path) {
     mpg123_delete(mh);
     return d;
 }
+
+Difference Compare(const uint8_t* a, const uint8_t* b, size_t bytes) {
+    Difference d;
+    for (size_t i = 0; i + 1 < bytes; i += 2) {
+        int16_t x, y;
+        std::memcpy(&x, a + i, 2);
+        std::memcpy(&y, b + i, 2);
+        if (x == y) continue;
+        ++d.values;
+        d.largest = std::max(d.largest, std::abs(x - y));
+    }
+    return d;
+}
+
+Difference Compare(const uint8_t* a, const std::vector<uint8_t>& b) { return Compare(a, b.data(), b.size()); }
 
 std::vector<uint8_t> Concat(const FullDecode& d, int first, int end) {
     std::vector<uint8_t> out;

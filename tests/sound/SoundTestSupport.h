@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the sound tests: the fixture files and libmpg123's own decode of a whole file,
 // which the reader's ranges are compared with.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,15 @@ struct FullDecode {
 };
 // Decodes the whole file in feed mode with the reader's decoder settings.
 FullDecode DecodeWholeFile(const std::string& path);
+
+// How two runs of 16-bit PCM differ: the largest difference and how many values differ.
+struct Difference {
+    int largest = 0;
+    size_t values = 0;
+};
+// `a` against all of `b`.
+Difference Compare(const uint8_t* a, const std::vector<uint8_t>& b);
+Difference Compare(const uint8_t* a, const uint8_t* b, size_t bytes);
 
 // PCM of frames [first, end) of a full decode, back to back.
 std::vector<uint8_t> Concat(const FullDecode& d, int first, int end);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -295,14 +296,36 @@ TEST(SoundThread, SwapDuringASlowBuildGetsThatSentence) {
     FakeBuilder builder;
     TLoadSound sound(builder, nullptr);
     builder.Gate(2);
+    // The build of 2 is let go only once the swap waits for it; the swap must not have returned
+    // nor built 2 again by then.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool waiting = false;
+    std::atomic<bool> swapped{false};
+    sound.Buffers().SetSwapWaitHook([&] {
+        const std::lock_guard<std::mutex> lock(mutex);
+        waiting = true;
+        changed.notify_all();
+    });
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitStarted(2));
+    bool sawTheWait = false, swappedEarly = false;
+    std::vector<int> startedAtTheWait;
     std::thread releaser([&] {
-        std::this_thread::sleep_for(100ms);
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            sawTheWait = changed.wait_for(lock, 5s, [&] { return waiting; });
+        }
+        swappedEarly = swapped.load();
+        startedAtTheWait = builder.Started();
         builder.Release(2);
     });
     sound.SwapBuffers(2, 3);  // waits for the build of 2 to end
+    swapped = true;
     releaser.join();
+    EXPECT_TRUE(sawTheWait) << "the swap did not wait for the running build";
+    EXPECT_FALSE(swappedEarly);
+    EXPECT_EQ(startedAtTheWait, (std::vector<int>{1, 2}));
     EXPECT_EQ(FakeBuilder::ItemIn(sound.CurrentSoundBuffer()), 2);
     EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 20.0f);
     ASSERT_TRUE(builder.WaitDone(3));
