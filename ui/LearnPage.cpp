@@ -24,6 +24,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Fonts.h"
 #include "platform/Prompter.h"
+#include "ui/Log.h"
 #include "ui/WorkPlace.h"
 #include "ui_TabSheet1.h"
 
@@ -225,7 +226,7 @@ void LearnPage::NextBtnClick() {
     if (hooks_.NextStep) {
         hooks_.NextStep();
     } else {
-        qWarning("The learning step is not connected.");
+        qCWarning(lcUi, "The learning step is not connected.");
     }
 }
 
