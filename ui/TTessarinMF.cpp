@@ -253,8 +253,6 @@ TTessarinMF::~TTessarinMF() {
     if (sound_) sound_->Shutdown();
 }
 
-LearnPageHooks& TTessarinMF::LearnHooks() { return learnPage_->Hooks(); }
-
 TRecFrm& TTessarinMF::Recorder() {
     if (!recorder_) {
         RecorderServices rs;
