@@ -45,8 +45,7 @@ void SetBackground(QWidget* w, uint32_t bgr) {
 }  // namespace
 
 LearnPage::LearnPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board)
-    : Page(tabSheet),
-      ctx_(ctx),
+    : ctx_(ctx),
       board_(board),
       tab_(tabSheet),
       ui_(std::make_unique<Ui::TabSheet1>()),

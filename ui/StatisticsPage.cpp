@@ -80,7 +80,7 @@ QVariant WordStatsModel::data(const QModelIndex& index, int role) const {
 // ---- StatisticsPage ------------------------------------------------------------------------
 
 StatisticsPage::StatisticsPage(QWidget* tabSheet, AppContext& ctx)
-    : Page(tabSheet), ctx_(ctx), ui_(std::make_unique<Ui::TabSheet7>()) {
+    : ctx_(ctx), ui_(std::make_unique<Ui::TabSheet7>()) {
     ui_->setupUi(tabSheet);
 
     for (QLabel* value : {ui_->Label7, ui_->Label10}) {
