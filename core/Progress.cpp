@@ -14,7 +14,6 @@ Progress* g_progress = nullptr;
 }  // namespace
 
 Progress& AppProgress() { return g_progress ? *g_progress : g_noProgress; }
-void SetAppProgress(Progress* progress) { g_progress = progress; }
 
 ScopedAppProgress::ScopedAppProgress(Progress* progress) : previous_(g_progress) { g_progress = progress; }
 ScopedAppProgress::~ScopedAppProgress() { g_progress = previous_; }

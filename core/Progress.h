@@ -28,7 +28,6 @@ public:
 
 // The process-wide progress reporter (a NoProgress unless one is installed).
 Progress& AppProgress();
-void SetAppProgress(Progress* progress);  // nullptr restores the default
 
 // Installs `progress` for its lifetime and restores the one before.
 class ScopedAppProgress {

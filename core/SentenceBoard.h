@@ -8,11 +8,6 @@
 
 namespace lq {
 
-// Colours are the platform's 0x00BBGGRR values.
-inline constexpr uint32_t kPlacedTileColor = 0xD2D2D2;
-inline constexpr uint32_t kFreeTileColor = 0xBEBEBE;
-inline constexpr uint32_t kHoverTileColor = 0xFFF0F0;
-
 struct WordTile {
     int Left = 0;
     int Top = 0;
@@ -20,7 +15,7 @@ struct WordTile {
     int Height = 0;
     int Row = -1;           // board row, -1 = not placed
     std::string Text;       // cp1251
-    uint32_t Color = kFreeTileColor;
+    uint32_t Color = 0;     // fill colour (0x00BBGGRR), the board's to set
     int InputEdit = -1;     // index of the typing edit over the tile (0..2), -1 = none
 };
 

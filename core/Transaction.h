@@ -34,7 +34,6 @@ public:
     // Rolls back what was begun (nothing when nothing is open).
     void Rollback();
     bool IsOpen() const { return open_; }
-    bool Joined() const { return joined_; }
     // The operation's first failure (a statement, a refused write, the engine's own rollback).
     bool Failed() const { return scope_.Failed(); }
     const SqlResult& FirstFailure() const { return scope_.First(); }

@@ -9,6 +9,7 @@
 #include "core/Database.h"
 #include "core/Random.h"
 #include "core/Words.h"
+#include "learn/BoardColors.h"
 #include "learn/TextMetrics.h"
 #include "platform/CNumbers.h"
 #include "platform/Cp1251.h"
@@ -108,6 +109,7 @@ LayoutResult SentenceLayout::Prepare(const CurrentRow& row, const LayoutOptions&
         WordTile t;
         t.Width = metrics_.TextWidth(word) + 12;
         t.Height = board.RowPitch - 8;
+        t.Color = kFreeTileColor;
         t.Text = std::move(word);
         board.WordTiles.push_back(std::move(t));
     }

@@ -30,14 +30,12 @@ LineMetrics WindowsLineMetrics(const QFont& font);
 // The metrics of a Qt font (the board's "Tahoma" 14 pt).
 class FontTextMetrics final : public TextMetrics {
 public:
-    explicit FontTextMetrics(const QFont& font) : font_(font), metrics_(font), line_(WindowsLineMetrics(font)) {}
+    explicit FontTextMetrics(const QFont& font) : metrics_(font), line_(WindowsLineMetrics(font)) {}
     int TextWidth(std::string_view text) const override;
     int TextHeight(std::string_view text) const override;
-    const QFont& Font() const { return font_; }
     int Ascent() const { return line_.ascent; }
 
 private:
-    QFont font_;
     QFontMetrics metrics_;
     LineMetrics line_;
 };

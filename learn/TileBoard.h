@@ -15,20 +15,15 @@
 #include <string>
 #include <string_view>
 
-#include "core/Colors.h"
 #include "core/SentenceBoard.h"
+#include "learn/BoardColors.h"
+#include "platform/Colors.h"
 
 namespace lq {
 
 inline constexpr int kBoardWidth = 582;   // WorkPlace in the stored layout
 inline constexpr int kBoardHeight = 295;
 inline constexpr int kAnswerRows = 7;     // rows 0..6 make the answer
-inline constexpr uint32_t kBoardColor = 0xC8F0F0;
-inline constexpr uint32_t kRowLineColor = 0xBEE6E6;
-inline constexpr uint32_t kTileOutlineColor = 0x808080;
-inline constexpr uint32_t kActiveEditColor = 0xFFFF80;
-inline constexpr uint32_t kOtherEditColor = 0xFFFF00;
-
 
 // Whether the answer (each word followed by one blank) spells the sentence: both lower-cased by
 // the code page, the sentence as the tiles were cut from it, followed by one blank. A sentence

@@ -55,8 +55,6 @@ public:
     ModuleManager(const ModuleManager&) = delete;
     ModuleManager& operator=(const ModuleManager&) = delete;
 
-    void SetChooser(std::function<std::optional<std::string>()> choose) { services_.chooseModule = std::move(choose); }
-
     // The double-click: flips the mark of the module on line `r` (nothing without one).
     void Toggle(int r);
     // "+ Select All" / "- Unselect All".

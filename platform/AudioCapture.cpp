@@ -2,13 +2,13 @@
 
 #include <SDL.h>
 
-#include <QtGlobal>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <deque>
 #include <mutex>
+
+#include "platform/Log.h"
 
 namespace lq {
 
@@ -85,7 +85,7 @@ CaptureResult SdlAudioCapture::Open(int rate) {
     impl_->device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);  // SDL converts to `want`
     if (!impl_->device) {
         impl_->lastError = SDL_GetError();
-        qDebug("Capture: cannot open the device: %s", impl_->lastError.c_str());
+        qCDebug(lcPlatform, "Capture: cannot open the device: %s", impl_->lastError.c_str());
         return CaptureOpenResultFromSdlError(impl_->lastError);
     }
     std::lock_guard<std::mutex> lock(impl_->mutex);

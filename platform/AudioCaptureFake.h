@@ -46,7 +46,6 @@ public:
         return closeResult;
     }
     bool IsOpen() const override { return open_; }
-    bool IsRunning() const { return running_; }
 
     // The device delivers `bytes` (only while it runs, as a real one would).
     void Deliver(const std::vector<uint8_t>& bytes) {

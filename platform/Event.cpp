@@ -37,9 +37,9 @@ struct Event::Impl {
     std::vector<AnyWaiter*> anyWaiters;
 };
 
-Event::Event(Mode mode, bool initiallySet) : impl_(new Impl(mode, initiallySet)) {}
+Event::Event(Mode mode, bool initiallySet) : impl_(std::make_unique<Impl>(mode, initiallySet)) {}
 
-Event::~Event() { delete impl_; }
+Event::~Event() = default;
 
 void Event::Set() {
     std::lock_guard<std::mutex> lock(impl_->mutex);

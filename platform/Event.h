@@ -4,6 +4,7 @@
 // wait for multiple objects (the lowest index among the signalled ones wins).
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -26,7 +27,7 @@ public:
 private:
     friend int WaitForAny(const std::vector<Event*>& events, int timeoutMs);
     struct Impl;
-    Impl* impl_;
+    std::unique_ptr<Impl> impl_;
 };
 
 // Index of the event that ended the wait (an auto-reset one is consumed), or -1 on time-out.

@@ -2,10 +2,10 @@
 
 #include <SDL.h>
 
-#include <QtGlobal>
-
 #include <climits>
 #include <cstring>
+
+#include "platform/Log.h"
 
 namespace lq {
 
@@ -19,7 +19,7 @@ struct SdlSoundPlayer::Impl {
     void ReportUnavailable(const char* what) {
         if (unavailable) return;
         unavailable = true;
-        qWarning("Sound: cannot play (%s): %s; going on without sound", what, SDL_GetError());
+        qCWarning(lcPlatform, "Sound: cannot play (%s): %s; going on without sound", what, SDL_GetError());
     }
 
     bool EnsureAudio() {
@@ -79,7 +79,7 @@ bool SdlSoundPlayer::Play(const uint8_t* image, size_t size, PlayMode mode) {
     Uint8* pcm = nullptr;
     Uint32 length = 0;
     if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(image, static_cast<int>(size)), 1, &format, &pcm, &length)) {
-        qDebug("Sound: not a playable image: %s", SDL_GetError());
+        qCDebug(lcPlatform, "Sound: not a playable image: %s", SDL_GetError());
         return false;
     }
     bool started = false;

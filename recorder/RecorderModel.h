@@ -94,7 +94,6 @@ public:
     int64_t ReceivedBytes() const { return received_; }
     int64_t WrittenBytes() const { return written_; }
     const CapturePlan& Plan() const { return plan_; }
-    float RecElapsedMs() const { return recElapsedMs_; }
     float SoundEndUs() const;
 
     int32_t OrigSampleCount = 0;

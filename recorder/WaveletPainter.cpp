@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "core/Colors.h"
+#include "platform/Colors.h"
 #include "platform/CNumbers.h"
 #include "recorder/DrawWave.h"
 

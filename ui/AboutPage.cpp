@@ -32,7 +32,7 @@ ProgramVersion CompiledVersion() {
 void DesktopUrlOpener::Open(const QUrl& url) { QDesktopServices::openUrl(url); }
 
 AboutPage::AboutPage(QWidget* tabSheet, UrlOpener* opener, ProgramVersion version)
-    : Page(tabSheet), ui_(std::make_unique<Ui::TabSheet6>()), opener_(opener ? opener : &desktop_), version_(version) {
+    : ui_(std::make_unique<Ui::TabSheet6>()), opener_(opener ? opener : &desktop_), version_(version) {
     ui_->setupUi(tabSheet);
     SetLabelFont(ui_->Label5, 24, QColor(0, 0, 128));
     SetLabelFont(ui_->Label12, 15, ui_->Label12->palette().color(QPalette::WindowText));

@@ -55,7 +55,7 @@ void TabStopDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 }
 
 EditPage::EditPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board, WordServices words)
-    : Page(tabSheet), ctx_(ctx), board_(board), words_(std::move(words)), ui_(std::make_unique<Ui::TabSheet2>()) {
+    : ctx_(ctx), board_(board), words_(std::move(words)), ui_(std::make_unique<Ui::TabSheet2>()) {
     ui_->setupUi(tabSheet);
     for (QWidget* memo : {static_cast<QWidget*>(ui_->BeforeTxt), static_cast<QWidget*>(ui_->LearnTxt),
                           static_cast<QWidget*>(ui_->AfterTxt)})

@@ -56,7 +56,6 @@ public:
 
     GraphView& View() { return view_; }
     const std::vector<AnswerPoint>& History() const { return history_; }
-    const QImage& Bitmap() const { return bitmap_; }
     GraphCanvas* Canvas() const;
 
 private:

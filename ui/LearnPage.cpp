@@ -15,7 +15,6 @@
 #include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/Database.h"
-#include "core/Fonts.h"
 #include "core/Score.h"
 #include "core/Settings.h"
 #include "core/Words.h"
@@ -23,7 +22,9 @@
 #include "learn/Shortcuts.h"
 #include "pages/SettingValues.h"
 #include "platform/Cp1251.h"
+#include "platform/Fonts.h"
 #include "platform/Prompter.h"
+#include "ui/Log.h"
 #include "ui/WorkPlace.h"
 #include "ui_TabSheet1.h"
 
@@ -44,8 +45,7 @@ void SetBackground(QWidget* w, uint32_t bgr) {
 }  // namespace
 
 LearnPage::LearnPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board)
-    : Page(tabSheet),
-      ctx_(ctx),
+    : ctx_(ctx),
       board_(board),
       tab_(tabSheet),
       ui_(std::make_unique<Ui::TabSheet1>()),
@@ -225,7 +225,7 @@ void LearnPage::NextBtnClick() {
     if (hooks_.NextStep) {
         hooks_.NextStep();
     } else {
-        qWarning("The learning step is not connected.");
+        qCWarning(lcUi, "The learning step is not connected.");
     }
 }
 

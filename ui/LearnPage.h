@@ -50,10 +50,8 @@ public:
 
     LearnPageHooks& Hooks() { return hooks_; }
     Ui::TabSheet1& Form() { return *ui_; }
-    QWidget* Tab() const { return tab_; }
     TileBoard& Board() { return tiles_; }
     const QImage& WorkBitmap() const { return workBitmap_; }
-    const QFont& BoardFont() const { return boardFont_; }
 
     // Start-up: the colour of the texts above and below the board.
     void SetTextColors();
@@ -93,9 +91,6 @@ public:
     // The application-wide key filter: true when the key was handled (swallowed). `learnPageCurrent`
     // is whether the page control shows this page.
     bool FormShortCut(QKeyEvent* event, bool learnPageCurrent);
-
-    // The typing edits in their order: InpWrdED1, InpWrdED2, InpWrdED3.
-    TypingEdit* TypingEditAt(int k) const { return typingEdits_[static_cast<size_t>(k)]; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -82,7 +82,7 @@ void ItemListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 }
 
 ListPage::ListPage(QWidget* tabSheet, AppContext& ctx)
-    : Page(tabSheet), ctx_(ctx), ui_(std::make_unique<Ui::TabSheet3>()), model_(this) {
+    : ctx_(ctx), ui_(std::make_unique<Ui::TabSheet3>()), model_(this) {
     ui_->setupUi(tabSheet);
     QTableView* grid = ui_->DrawGrid1;
     grid->setModel(&model_);

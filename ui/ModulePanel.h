@@ -26,7 +26,6 @@ public:
     void SetChooserWindow(TChooseModuleFrm* window) { chooserWindow_ = window; }
 
     ModuleListModel& Model() { return *model_; }
-    ModuleManager& Manager() { return *manager_; }
     // SelectedModuleRow: the current line of ModulList, 0 until one is selected.
     int SelectedModuleRow() const;
     void Reload();

@@ -44,7 +44,6 @@ public:
     explicit KnobImage(QWidget* parent = nullptr);
     // Makes the image a knob on `logic`'s value; `glyphs` are the window's knob pictures.
     void Attach(std::unique_ptr<rec::KnobDrag> logic, const std::vector<QPixmap>* glyphs);
-    rec::KnobDrag* Logic() const { return logic_.get(); }
     // The picture index shown now.
     int ShownGlyph() const { return shown_; }
 

@@ -10,6 +10,7 @@
 #include "core/Words.h"
 #include "core/WriteReports.h"
 #include "platform/Cp1251.h"
+#include "platform/Fonts.h"
 #include "ui_TabSheet7.h"
 
 namespace lq {
@@ -26,12 +27,6 @@ const char* RowStatement(WordOrder order) {
 }
 
 constexpr int kColumnWidths[5] = {40, 40, 130, 40, 40};
-
-QFont Tahoma(int pixels) {
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(pixels);
-    return f;
-}
 
 }  // namespace
 
@@ -85,11 +80,11 @@ QVariant WordStatsModel::data(const QModelIndex& index, int role) const {
 // ---- StatisticsPage ------------------------------------------------------------------------
 
 StatisticsPage::StatisticsPage(QWidget* tabSheet, AppContext& ctx)
-    : Page(tabSheet), ctx_(ctx), ui_(std::make_unique<Ui::TabSheet7>()) {
+    : ctx_(ctx), ui_(std::make_unique<Ui::TabSheet7>()) {
     ui_->setupUi(tabSheet);
 
     for (QLabel* value : {ui_->Label7, ui_->Label10}) {
-        value->setFont(Tahoma(16));
+        value->setFont(TahomaPixels(16));
         QPalette p = value->palette();
         p.setColor(QPalette::WindowText, QColor(0, 0, 128));  // navy
         value->setPalette(p);
@@ -105,7 +100,7 @@ StatisticsPage::StatisticsPage(QWidget* tabSheet, AppContext& ctx)
     model_ = new WordStatsModel(ctx_.db, this);
     QTableView* grid = ui_->WordsList;
     grid->setModel(model_);
-    grid->setFont(Tahoma(11));
+    grid->setFont(TahomaPixels(11));
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setDefaultSectionSize(18);
     for (int c = 0; c < 5; ++c) grid->setColumnWidth(c, kColumnWidths[c]);

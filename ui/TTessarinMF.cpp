@@ -37,6 +37,7 @@
 #include "ui/GraphsPage.h"
 #include "ui/LearnPage.h"
 #include "ui/ListPage.h"
+#include "ui/Log.h"
 #include "ui/ModulePanel.h"
 #include "ui/Page.h"
 #include "ui/ScoreLabels.h"
@@ -252,8 +253,6 @@ TTessarinMF::~TTessarinMF() {
     if (sound_) sound_->Shutdown();
 }
 
-LearnPageHooks& TTessarinMF::LearnHooks() { return learnPage_->Hooks(); }
-
 TRecFrm& TTessarinMF::Recorder() {
     if (!recorder_) {
         RecorderServices rs;
@@ -309,7 +308,7 @@ void TTessarinMF::FormCreate() {
     // 3-4.
     state.NowText = DateText(ctx_.clock->Now());
     if (!programDir.empty() && chdir(programDir.c_str()) != 0)
-        qWarning("Cannot enter the program folder %s", programDir.c_str());
+        qCWarning(lcUi, "Cannot enter the program folder %s", programDir.c_str());
     // 5-6. The options were read by the entry; the database, with its schema when new.
     OpenAtStartup(db, dbFile_, programDir);
     // 7-8.
@@ -327,7 +326,7 @@ void TTessarinMF::FormCreate() {
     // 14-15. The graph scales, from the history's scores as numbers.
     if (parts_->graphs) parts_->graphs->InitScales();
     // 16. The settings, shown in the controls.
-    if (!ctx_.ini->Load()) qWarning("Cannot read the settings file %s", ctx_.ini->Path().c_str());
+    if (!ctx_.ini->Load()) qCWarning(lcUi, "Cannot read the settings file %s", ctx_.ini->Path().c_str());
     int left = 10, top = 10;
     ReadCommonSettings(*ctx_.ini, settings, state.ItemCount, left, top);
     PlaceOnScreen(*this, {left, top, height(), width()});
@@ -381,7 +380,7 @@ void TTessarinMF::FormClose() {
     }
     if (CollectGeometry) CollectGeometry(windows);
     WriteCommonSettings(*ctx_.ini, *ctx_.settings, windows);
-    if (!ctx_.ini->Save()) qWarning("Cannot write the settings file %s", ctx_.ini->Path().c_str());
+    if (!ctx_.ini->Save()) qCWarning(lcUi, "Cannot write the settings file %s", ctx_.ini->Path().c_str());
     // The thread ends (and its last words are counted) before the connection goes; a count
     // that could not be stored is still told.
     if (sound_) {

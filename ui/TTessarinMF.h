@@ -73,9 +73,7 @@ public:
     Ui::TessarinMF& Form() { return *ui_; }
     LearnPage& Learn() { return *learnPage_; }
     TLoadSound* Sound() { return sound_.get(); }
-    SoundPlayer& Player() { return *player_; }
     PlayScheduler& Scheduler() { return scheduler_; }
-    QTimer& Timer1() { return timer1_; }
 
     // The windows the entry creates after this one (they live as long as this one).
     // The pictures window: its toggle, the current sentence's pictures now and after each step,
@@ -85,8 +83,6 @@ public:
     void AttachCommentsWindow(TComentFrm& window);
     // The module chooser of the Setting page's "Add".
     void AttachModuleChooser(TChooseModuleFrm& window);
-    // The Learn page's remaining hooks (the recorder's button).
-    LearnPageHooks& LearnHooks();
     // Further geometry keys for the settings file.
     std::function<void(WindowsToSave&)> CollectGeometry;
     // The recorder window (created at the start-up, kept for the run) and its opening from the

@@ -8,6 +8,7 @@
 #include "FixedMetrics.h"
 #include "core/Database.h"
 #include "core/Random.h"
+#include "learn/BoardColors.h"
 #include "learn/SentenceLayout.h"
 #include "platform/DateTime.h"
 

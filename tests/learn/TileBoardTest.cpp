@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Fonts.h"
+#include "platform/Fonts.h"
 #include "learn/TextMetrics.h"
 #include "learn/TileBoard.h"
 

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -16,6 +17,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "core/SentenceBoard.h"
 #include "platform/Cp1251.h"
@@ -27,6 +29,7 @@
 #include "ui/EditPage.h"
 #include "ui/GraphsPage.h"
 #include "ui/ListPage.h"
+#include "ui/Page.h"
 #include "ui/SettingPage.h"
 #include "ui/TComentFrm.h"
 #include "ui/TImagesFrm.h"
@@ -86,6 +89,7 @@ private slots:
     void settingPageHandlers();
     void settingPageOtherGroups();
     void aboutPage();
+    void pagesOutliveTheirTabs();
     void picturesWindow();
     void commentsWindow();
     void keySynthesis();
@@ -395,6 +399,33 @@ void PagesUiTest::aboutPage() {
     AboutPage compiled(&otherSheet, &opener);
     compiled.OnShow();
     QVERIFY(compiled.VersionLabel()->text().startsWith(QStringLiteral("Lindquest ")));
+}
+
+// The main window owns its pages in unique_ptrs: a tab that goes first must not take its page
+// with it (the page would be deleted twice).
+void PagesUiTest::pagesOutliveTheirTabs() {
+    test::PagesFixture f;
+    SentenceBoard board;
+    std::vector<std::unique_ptr<QWidget>> tabs;
+    const auto tab = [&tabs] { return tabs.emplace_back(std::make_unique<QWidget>()).get(); };
+    std::vector<std::unique_ptr<Page>> pages;
+    pages.push_back(std::make_unique<AboutPage>(tab()));
+    pages.push_back(std::make_unique<EditPage>(tab(), f.ctx, board));
+    pages.push_back(std::make_unique<GraphsPage>(tab(), f.ctx));
+    pages.push_back(std::make_unique<ListPage>(tab(), f.ctx));
+    pages.push_back(std::make_unique<SettingPage>(tab(), f.ctx));
+    std::vector<QPointer<Page>> watched;
+    for (auto& p : pages) watched.emplace_back(p.get());
+    tabs.clear();
+    int gone = 0;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (watched[i].isNull()) {
+            (void)pages[i].release();  // deleted with its tab already
+            ++gone;
+        }
+    }
+    QCOMPARE(gone, 0);
+    pages.clear();
 }
 
 void PagesUiTest::picturesWindow() {

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "core/Colors.h"
+#include "platform/Colors.h"
 #include "platform/CNumbers.h"
 #include "recorder/DrawWave.h"
 #include "tests/recorder/WaveletTestSupport.h"

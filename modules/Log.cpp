@@ -1,0 +1,7 @@
+#include "modules/Log.h"
+
+namespace lq {
+
+Q_LOGGING_CATEGORY(lcModules, "lq.modules")
+
+}  // namespace lq

@@ -1,0 +1,7 @@
+#include "pages/Log.h"
+
+namespace lq {
+
+Q_LOGGING_CATEGORY(lcPages, "lq.pages")
+
+}  // namespace lq

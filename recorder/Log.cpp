@@ -1,0 +1,7 @@
+#include "recorder/Log.h"
+
+namespace lq {
+
+Q_LOGGING_CATEGORY(lcRecorder, "lq.recorder")
+
+}  // namespace lq

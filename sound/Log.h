@@ -1,0 +1,11 @@
+#pragma once
+// The log category of the sentence sound engine, "lq.sound".
+// Its messages are turned on and off like any Qt category's, for example with
+// QT_LOGGING_RULES="lq.sound.debug=true"; every level is on by default.
+#include <QLoggingCategory>
+
+namespace lq {
+
+Q_DECLARE_LOGGING_CATEGORY(lcSound)
+
+}  // namespace lq

@@ -1,0 +1,7 @@
+#include "ui/Log.h"
+
+namespace lq {
+
+Q_LOGGING_CATEGORY(lcUi, "lq.ui")
+
+}  // namespace lq
