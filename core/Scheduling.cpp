@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "core/Database.h"
+#include "core/LessonCaches.h"
 #include "core/Random.h"
-#include "core/ScoreTotals.h"
 #include "core/SentenceBoard.h"
 #include "core/Words.h"
 #include "platform/CNumbers.h"
@@ -157,14 +157,14 @@ constexpr size_t kMaxDue = 20000;
 // selected, ORDER BY iplace, ididnt") answered from the due times the totals keep with each
 // sentence's module and place. The statement walks the queue until it meets a due sentence,
 // which is the whole queue when none is due. -1 when none, -2 when this cannot tell.
-long long FirstDueSelected(const Database& db, ScoreTotals& totals, const std::string& now, int exclude) {
+long long FirstDueSelected(const Database& db, LessonCaches& caches, const std::string& now, int exclude) {
     std::vector<long long> selected;
     if (!db.QueryCached("SELECT ididnt FROM sounds WHERE isigns=1;", {}, [&selected](int n, char** v, char**) {
               if (n > 0 && v[0]) selected.push_back(std::stoll(v[0]));
           }).ok())
         return -2;
     long long id = -1;
-    return totals.FirstDue(now, exclude, selected, kMaxDue, id) ? id : -2;
+    return caches.FirstDue(now, exclude, selected, kMaxDue, id) ? id : -2;
 }
 
 bool AnyModuleSelected(const Database& db) {
@@ -182,9 +182,9 @@ int SelectNextItem(const Database& db, CurrentRow& row, Clock& clock, int exclud
     row.ididnt = -1;
     // With no module selected the first two queries can find nothing; each would walk the
     // whole queue to learn that.
-    ScoreTotals* totals = db.Totals() && db.Totals()->Enabled() ? db.Totals() : nullptr;
-    const bool selected = !totals || AnyModuleSelected(db);
-    const long long due = totals && selected ? FirstDueSelected(db, *totals, now, exclude) : -2;
+    LessonCaches* caches = LessonCaches::Of(db);
+    const bool selected = !caches || AnyModuleSelected(db);
+    const long long due = caches && selected ? FirstDueSelected(db, *caches, now, exclude) : -2;
     // Equal places are taken in id order, which is also the order of the iplace index.
     if (due >= 0)
         ReadRow(db, row, due);
@@ -279,7 +279,8 @@ ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Rando
 
     // The totals of items2 (before this step's write) let the reference queries seek.
     ItemTotals totals;
-    const ItemTotals* fast = db.Totals() && db.Totals()->Read(totals) ? &totals : nullptr;
+    LessonCaches* caches = LessonCaches::Of(db);
+    const ItemTotals* fast = caches && caches->ReadTotals(totals) ? &totals : nullptr;
 
     int place = ownPlace;
     DateTime interval = 0;

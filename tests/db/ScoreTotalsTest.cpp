@@ -1,13 +1,15 @@
-#include "core/ScoreTotals.h"
+#include "core/LessonCaches.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/CacheSupport.h"
 #include "core/Database.h"
 #include "platform/CNumbers.h"
 #include "tests/support/TempDir.h"
@@ -41,7 +43,7 @@ protected:
 
     void ExpectCurrent(const char* where) {
         ItemTotals t;
-        ASSERT_TRUE(db_.Totals()->Read(t)) << where;
+        ASSERT_TRUE(Caches().ReadTotals(t)) << where;
         const ItemTotals c = Counted();
         EXPECT_EQ(t.rows, c.rows) << where;
         EXPECT_EQ(t.gansw, c.gansw) << where;
@@ -49,11 +51,20 @@ protected:
         EXPECT_EQ(t.irng2Values, c.irng2Values) << where;
     }
 
+    LessonCaches& Caches() {
+        LessonCaches* caches = LessonCaches::Of(db_);
+        if (!caches) {
+            ADD_FAILURE() << "no caches";
+            std::abort();
+        }
+        return *caches;
+    }
+
     test::TempDir dir_;
     Database db_;
 };
 
-TEST_F(ScoreTotalsTest, TheLibraryHasThePreUpdateHook) { EXPECT_TRUE(ScoreTotals::Available()); }
+TEST_F(ScoreTotalsTest, TheLibraryHasThePreUpdateHook) { EXPECT_TRUE(Database::RowHooks()); }
 
 TEST_F(ScoreTotalsTest, FollowEveryKindOfWrite) {
     ExpectCurrent("empty");
@@ -89,7 +100,7 @@ TEST_F(ScoreTotalsTest, ValuesThatAreNotSmallIntegersLeaveItToTheStatements) {
     for (const char* sql : odd) {
         ASSERT_TRUE(db_.Exec(sql).ok());
         ItemTotals t;
-        EXPECT_FALSE(db_.Totals()->Read(t)) << sql;
+        EXPECT_FALSE(Caches().ReadTotals(t)) << sql;
         ASSERT_TRUE(db_.Exec("UPDATE items2 SET igansw=1, irng_2=10 WHERE ididnt=1;").ok());
         ExpectCurrent(sql);
     }
@@ -104,10 +115,9 @@ TEST_F(ScoreTotalsTest, RollbackAndAnotherConnectionAreNoticed) {
     ASSERT_TRUE(other.Open(db_.Path()));
     ASSERT_TRUE(other.Exec("INSERT INTO items2 (igansw, irng_2) values(3, 30);").ok());
     ExpectCurrent("another connection");
-    db_.Totals()->SetEnabled(false);
-    ItemTotals t;
-    EXPECT_FALSE(db_.Totals()->Read(t));
-    db_.Totals()->SetEnabled(true);
+    LessonCaches::SetEnabled(db_, false);
+    EXPECT_EQ(LessonCaches::Of(db_), nullptr) << "off";
+    LessonCaches::SetEnabled(db_, true);
     ExpectCurrent("on again");
 }
 
@@ -128,7 +138,7 @@ TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
                               now.c_str(), exclude),
                           [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
                 long long id = -2;
-                ASSERT_TRUE(db_.Totals()->FirstDue(now, exclude, {1, 3}, 1000, id)) << where;
+                ASSERT_TRUE(Caches().FirstDue(now, exclude, {1, 3}, 1000, id)) << where;
                 EXPECT_EQ(id, expected) << where << " now " << now << " exclude " << exclude;
             }
         }
@@ -149,9 +159,9 @@ TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
         expectSame(sql);
     }
     long long id = 0;
-    EXPECT_FALSE(db_.Totals()->FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 5, id)) << "more due than asked";
+    EXPECT_FALSE(Caches().FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 5, id)) << "more due than asked";
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET iplace='front' WHERE ididnt=3;").ok());
-    EXPECT_FALSE(db_.Totals()->FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 1000, id)) << "a place not an integer";
+    EXPECT_FALSE(Caches().FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 1000, id)) << "a place not an integer";
     Database other;
     ASSERT_TRUE(other.Open(db_.Path()));
     ASSERT_TRUE(other.Exec("UPDATE items2 SET iplace=2 WHERE ididnt=3;").ok());
@@ -169,17 +179,17 @@ TEST_F(ScoreTotalsTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
                         .ok());
     ASSERT_TRUE(db_.Exec("COMMIT;").ok());
     long long id = -2;
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
     EXPECT_EQ(id, -1) << "nothing is due";
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET dtansn='2024-01-10 00:00:00' WHERE ididnt IN (5990, 5995);").ok());
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
     EXPECT_EQ(id, 5990);
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", 5990, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", 5990, {1}, 1000, id));
     EXPECT_EQ(id, 5995);
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET dtansn=1.5 WHERE ididnt=3;").ok());
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
     EXPECT_EQ(id, 3) << "a number is before every text";
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {2}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {2}, 1000, id));
     EXPECT_EQ(id, -1) << "no row of that module";
 }
 
@@ -201,7 +211,7 @@ protected:
             upTo.push_back(Sql("2024-01-%02d %02d:30:00", 1 + (h + 5) / 24, (h + 5) % 24));
         }
         std::vector<long long> counts(after.size(), -1);
-        ASSERT_TRUE(db_.Totals()->CountHistoryBetween(after.data(), upTo.data(), static_cast<int>(after.size()),
+        ASSERT_TRUE(Caches().CountHistoryBetween(after.data(), upTo.data(), static_cast<int>(after.size()),
                                                       counts.data()))
             << where;
         for (size_t i = 0; i < after.size(); ++i) {
@@ -217,7 +227,7 @@ protected:
     void ExpectNewestCurrent(const std::string& where) {
         for (long long offset : {0LL, 1LL, 3LL, 7LL, 40LL}) {
             std::vector<HistoryRow> rows;
-            ASSERT_TRUE(db_.Totals()->NewestHistory(offset, 5, rows)) << where;
+            ASSERT_TRUE(Caches().NewestHistory(offset, 5, rows)) << where;
             std::vector<std::string> expected;
             db_.Query(Sql("SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT %lld, 5;", offset),
                       [&expected](int, char** v, char**) {
@@ -303,13 +313,13 @@ TEST_F(HistoryTest, DatesThatAreNotDateTextsLeaveItToTheStatements) {
     std::vector<HistoryRow> rows;
     for (const char* odd : {"45000", "'2024-01-02'", "x'01'"}) {
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO answcn (glrang, dtdate) values('1', %s);", odd)).ok());
-        EXPECT_FALSE(db_.Totals()->CountHistoryBetween(after, upTo, 1, &count)) << odd;
-        EXPECT_FALSE(db_.Totals()->NewestHistory(0, 5, rows)) << odd;
+        EXPECT_FALSE(Caches().CountHistoryBetween(after, upTo, 1, &count)) << odd;
+        EXPECT_FALSE(Caches().NewestHistory(0, 5, rows)) << odd;
         ASSERT_TRUE(db_.Exec("DELETE FROM answcn WHERE typeof(dtdate)!='text' OR length(dtdate)!=19;").ok());
         ExpectCurrent(odd);
     }
     const std::string notADate[] = {"soon"};
-    EXPECT_FALSE(db_.Totals()->CountHistoryBetween(notADate, upTo, 1, &count));
+    EXPECT_FALSE(Caches().CountHistoryBetween(notADate, upTo, 1, &count));
 }
 
 // The sound thread writes the word statistics on the same connection while the user-interface
@@ -323,7 +333,7 @@ TEST_F(ScoreTotalsTest, TwoThreadsOnOneConnection) {
     });
     for (int i = 0; i < 200; ++i) {
         ItemTotals t;
-        EXPECT_TRUE(db_.Totals()->Read(t));
+        EXPECT_TRUE(Caches().ReadTotals(t));
         db_.Exec(Sql("UPDATE items2 SET igansw=%i, irng_2=%i WHERE ididnt=%i;", i % 7, i, 1 + i % 50));
     }
     done = true;

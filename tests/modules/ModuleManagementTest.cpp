@@ -14,6 +14,7 @@
 #include "modules/ModuleManager.h"
 #include "tests/modules/FolderReads.h"
 #include "tests/modules/ModuleTestSupport.h"
+#include "tests/support/RawConnection.h"
 #include "tests/support/RecordingPrompter.h"
 
 namespace lq {
@@ -310,14 +311,14 @@ TEST_F(ManagerTest, ARefusedDeleteChangesNothing) {
     EXPECT_TRUE(prompter.messages[1].text.contains(QStringLiteral("x refused")));
     EXPECT_EQ(prompter.messages[1].icon, MsgIcon::Error);
     EXPECT_EQ(Tables(), before);
-    EXPECT_EQ(sqlite3_get_autocommit(folder.Db().Handle()), 1);
+    EXPECT_EQ(sqlite3_get_autocommit(lq::test::RawHandle(folder.Db())), 1);
 }
 
 TEST_F(ManagerTest, AFailedCompactionIsOnlyReported) {
     AddModule("a.mp3", 1, 2);
     // VACUUM cannot run while a statement of the connection is still reading.
     sqlite3_stmt* reading = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(folder.Db().Handle(), "SELECT * FROM wrdstt UNION ALL SELECT 1,1,1,1,'x';", -1,
+    ASSERT_EQ(sqlite3_prepare_v2(lq::test::RawHandle(folder.Db()), "SELECT * FROM wrdstt UNION ALL SELECT 1,1,1,1,'x';", -1,
                                  &reading, nullptr),
               SQLITE_OK);
     ASSERT_EQ(sqlite3_step(reading), SQLITE_ROW);
