@@ -214,7 +214,7 @@ protected:
     int restarts = 0;
     std::optional<std::string> chosen;
     std::vector<std::string> imported;
-    int importResult = kImportDone;
+    ImportResult importResult = kImportDone;
 };
 
 TEST_F(ManagerTest, CellTexts) {
@@ -333,7 +333,7 @@ TEST_F(ManagerTest, AFailedCompactionIsOnlyReported) {
 
 TEST_F(ManagerTest, AddRestartsOnlyAfterASuccessfulImport) {
     struct Case {
-        int result;
+        ImportResult result;
         int restarts;
     } cases[] = {{kImportDone, 1}, {kImportAlreadyAdded, 0}, {kImportFilesMissing, 0}, {kImportNoData, 0}, {kImportFailed, 0}};
     chosen = "u.txt";
