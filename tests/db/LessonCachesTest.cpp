@@ -17,9 +17,9 @@
 namespace lq {
 namespace {
 
-class ScoreTotalsTest : public ::testing::Test {
+class LessonCachesTest : public ::testing::Test {
 protected:
-    ScoreTotalsTest() { EXPECT_TRUE(db_.Open(dir_.File("QV_01.db"))); }
+    LessonCachesTest() { EXPECT_TRUE(db_.Open(dir_.File("QV_01.db"))); }
 
     void Add(int igansw, int irng2) {
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(1, %i, %i, 0, "
@@ -64,9 +64,9 @@ protected:
     Database db_;
 };
 
-TEST_F(ScoreTotalsTest, TheLibraryHasThePreUpdateHook) { EXPECT_TRUE(Database::RowHooks()); }
+TEST_F(LessonCachesTest, TheLibraryHasThePreUpdateHook) { EXPECT_TRUE(Database::RowHooks()); }
 
-TEST_F(ScoreTotalsTest, FollowEveryKindOfWrite) {
+TEST_F(LessonCachesTest, FollowEveryKindOfWrite) {
     ExpectCurrent("empty");
     for (int i = 0; i < 20; ++i) Add(i % 6, i * 10);
     ExpectCurrent("inserted");
@@ -90,7 +90,7 @@ TEST_F(ScoreTotalsTest, FollowEveryKindOfWrite) {
     }
 }
 
-TEST_F(ScoreTotalsTest, ValuesThatAreNotSmallIntegersLeaveItToTheStatements) {
+TEST_F(LessonCachesTest, ValuesThatAreNotSmallIntegersLeaveItToTheStatements) {
     Add(1, 10);
     Add(2, 20);
     ExpectCurrent("integers");
@@ -106,7 +106,7 @@ TEST_F(ScoreTotalsTest, ValuesThatAreNotSmallIntegersLeaveItToTheStatements) {
     }
 }
 
-TEST_F(ScoreTotalsTest, RollbackAndAnotherConnectionAreNoticed) {
+TEST_F(LessonCachesTest, RollbackAndAnotherConnectionAreNoticed) {
     Add(1, 10);
     ExpectCurrent("start");
     ASSERT_TRUE(db_.Exec("BEGIN; UPDATE items2 SET igansw=7; ROLLBACK;").ok());
@@ -122,7 +122,7 @@ TEST_F(ScoreTotalsTest, RollbackAndAnotherConnectionAreNoticed) {
 }
 
 // The first due sentence of the selected modules from the kept due times against the statement.
-TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
+TEST_F(LessonCachesTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
     for (int i = 0; i < 40; ++i)
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(%i, 1, 10, %i, "
                                  "'2024-01-%02d 12:00:00');",
@@ -170,7 +170,7 @@ TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
 
 // The queue's head is walked first; a head of many rows that are not due yet leaves the choice to
 // the due rows, with the same answer.
-TEST_F(ScoreTotalsTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
+TEST_F(LessonCachesTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
     ASSERT_TRUE(db_.Exec("BEGIN;").ok());
     for (int i = 0; i < 6000; ++i)
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(1, 1, 10, %i, "
@@ -195,7 +195,7 @@ TEST_F(ScoreTotalsTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
 
 // The score history the totals keep against the statements of the answer windows and of the
 // forecast's stretches.
-class HistoryTest : public ScoreTotalsTest {
+class HistoryTest : public LessonCachesTest {
 protected:
     void AddHistory(const char* date, const char* score) {
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(%Q, 1, %Q, '1.00000');",
@@ -324,7 +324,7 @@ TEST_F(HistoryTest, DatesThatAreNotDateTextsLeaveItToTheStatements) {
 
 // The sound thread writes the word statistics on the same connection while the user-interface
 // thread reads the totals and writes sentences.
-TEST_F(ScoreTotalsTest, TwoThreadsOnOneConnection) {
+TEST_F(LessonCachesTest, TwoThreadsOnOneConnection) {
     for (int i = 0; i < 50; ++i) Add(i % 5, i);
     ASSERT_TRUE(db_.Exec("INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(1, 0, 0, 'w');").ok());
     std::atomic<bool> done{false};
