@@ -8,7 +8,11 @@
 //                             placed at the end and in the middle of the queue, and a failure
 //   BM_SelectNextItem         the choice of the following sentence (50,000)
 //   BM_RebuildWordStatistics  the recount of the word statistics over all sentences (50,000)
+//   BM_CacheMemory            the heap each in-memory cache of the learning step takes when it is
+//                             filled on a fresh connection (200,000 sentences): counters
+//                             totals_bytes, due_bytes_per_sentence, history_bytes_per_row
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -24,6 +28,7 @@
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
+#include "core/LessonCaches.h"
 #include "core/Progress.h"
 #include "core/Random.h"
 #include "core/Scheduling.h"
@@ -31,6 +36,7 @@
 #include "core/Settings.h"
 #include "core/Words.h"
 #include "platform/DateTime.h"
+#include "tests/support/RawConnection.h"
 
 namespace {
 
@@ -77,7 +83,7 @@ struct Fixture {
         // LQ_BENCH_STATEMENTS=1 measures the step with its statements as they stand (no totals,
         // no seeking forms), for comparison on the same machine.
         const char* statements = getenv("LQ_BENCH_STATEMENTS");
-        if (ok && statements && *statements == '1') db.Totals()->SetEnabled(false);
+        if (ok && statements && *statements == '1') lq::LessonCaches::SetEnabled(db, false);
     }
     ~Fixture() {
         db.Close();
@@ -87,7 +93,7 @@ struct Fixture {
 
     bool Fill() {
         std::mt19937 gen(42);
-        sqlite3* h = db.Handle();
+        sqlite3* h = lq::test::RawHandle(db);
         if (!db.Exec("BEGIN;").ok()) return false;
         db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'a.mp3');");
         db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'b.mp3');");
@@ -308,5 +314,49 @@ void BM_RebuildWordStatistics(benchmark::State& st) {
 BENCHMARK(BM_RebuildWordStatistics)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
+
+// The heap in use, from the allocator's own count (large blocks are mapped on their own).
+double HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<double>(m.uordblks + m.hblkhd);
+}
+
+void BM_CacheMemory(benchmark::State& st) {
+    Fixture& f = Data(200000);
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    for (auto _ : st) {
+        lq::Database db;
+        if (!db.Open(f.dir + "/QV_01.db")) {
+            st.SkipWithError("cannot open the database");
+            return;
+        }
+        // The connection's page cache and its prepared statements first, so that only the caches
+        // are counted below.
+        db.Exec("SELECT max(irng_2), max(igansw), max(dtansn), max(isound), max(iplace) FROM items2;");
+        db.Exec("SELECT max(dtdate), max(glrang) FROM answcn;");
+        lq::LessonCaches* caches = lq::LessonCaches::Of(db);
+        if (!caches) {
+            st.SkipWithError("no caches");
+            return;
+        }
+        const double start = HeapInUse();
+        lq::ItemTotals totals;
+        caches->ReadTotals(totals);
+        const double afterTotals = HeapInUse();
+        long long id = 0;
+        caches->FirstDue(lq::DateText(f.now), -1, {1, 2}, 20000, id);
+        const double afterDue = HeapInUse();
+        std::vector<lq::HistoryRow> rows;
+        caches->NewestHistory(0, 1, rows);
+        const double afterHistory = HeapInUse();
+        st.counters["totals_bytes"] = afterTotals - start;
+        st.counters["due_bytes_per_sentence"] = (afterDue - afterTotals) / 200000.0;
+        st.counters["history_bytes_per_row"] = (afterHistory - afterDue) / kHistoryRows;
+    }
+}
+BENCHMARK(BM_CacheMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

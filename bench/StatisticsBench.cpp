@@ -20,6 +20,7 @@
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/Progress.h"
+#include "tests/support/RawConnection.h"
 #include "ui/StatisticsPage.h"
 #include "ui/TProgressFrm.h"
 
@@ -58,7 +59,7 @@ struct Lessons {
         if (!db.Exec("BEGIN;").ok()) return false;
         db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'a.mp3');");
         sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db.Handle(), "INSERT INTO items2 (isound, isigns, stract, strind) values(1, 1, ?1, '0');", -1,
+        sqlite3_prepare_v2(lq::test::RawHandle(db), "INSERT INTO items2 (isound, isigns, stract, strind) values(1, 1, ?1, '0');", -1,
                            &s, nullptr);
         for (int i = 0; i < sentences; ++i) {
             std::string text;

@@ -71,7 +71,7 @@ struct Module {
         begin = end - 10 * 11025;
         db.Exec(lq::Sql("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (1, 1, 0, '%q');", name.c_str()));
         db.Exec(lq::Sql("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (1, 1, %i, %i);", begin, end));
-        builder = std::make_unique<lq::SoundBuilder>(db.Handle(), addTime, programDir);
+        builder = std::make_unique<lq::SoundBuilder>(db, addTime, programDir);
 
         const lq::wave::Range r = lq::wave::WidenRange(begin, end, kAddTime);
         reader.SetRange(0, r.start);

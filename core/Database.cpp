@@ -1,3 +1,8 @@
+// The pre-update hook's interface is declared only when this is defined; the library itself must
+// have been built with it (RowHooks() asks).
+#ifndef SQLITE_ENABLE_PREUPDATE_HOOK
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
+#endif
 #include "core/Database.h"
 
 #include <QtGlobal>
@@ -9,7 +14,6 @@
 #include <vector>
 
 #include "core/AppState.h"
-#include "core/ScoreTotals.h"
 #include "platform/CNumbers.h"
 #include "platform/Prompter.h"
 
@@ -207,8 +211,89 @@ bool Database::Open(const std::string& path, std::string* error) {
         return fail(schema.message);
     }
     EnsureSpeedIndexes();
-    totals_ = std::make_unique<ScoreTotals>(db_);
+    if (RowHooks()) sqlite3_preupdate_hook(db_, &Database::OnPreUpdate, this);
+    sqlite3_rollback_hook(db_, &Database::OnRollback, this);
+    NoticeOtherWrites();
     return true;
+}
+
+bool Database::RowHooks() { return sqlite3_compileoption_used("ENABLE_PREUPDATE_HOOK") != 0; }
+
+void Database::OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table,
+                           sqlite3_int64 oldKey, sqlite3_int64 newKey) {
+    if (!dbName || !table || std::strcmp(dbName, "main") != 0) return;
+    const RowChange::Kind kind = op == SQLITE_INSERT   ? RowChange::Kind::Insert
+                                 : op == SQLITE_DELETE ? RowChange::Kind::Delete
+                                                       : RowChange::Kind::Update;
+    const RowChange change(db, kind, table, oldKey, newKey);
+    for (const auto& l : static_cast<Database*>(self)->listeners_) l->OnRowChange(change);
+}
+
+void Database::OnRollback(void* self) { static_cast<Database*>(self)->NotifyStale(); }
+
+void Database::NotifyStale() const {
+    const ConnectionLock lock(db_);
+    for (const auto& l : listeners_) l->OnStale();
+}
+
+bool Database::NoticeOtherWrites() const {
+    if (!db_) return false;
+    const ConnectionLock lock(db_);
+    if (!versionQuery_ && sqlite3_prepare_v3(db_, "PRAGMA data_version;", -1, SQLITE_PREPARE_PERSISTENT,
+                                             &versionQuery_, nullptr) != SQLITE_OK)
+        return false;
+    const bool ok = sqlite3_step(versionQuery_) == SQLITE_ROW;
+    const long long version = ok ? sqlite3_column_int64(versionQuery_, 0) : -1;
+    sqlite3_reset(versionQuery_);
+    if (!ok) return false;
+    if (version != dataVersion_) {
+        dataVersion_ = version;
+        NotifyStale();
+    }
+    return true;
+}
+
+bool Database::InTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+
+SqlResult Database::Scan(const char* sql, const std::function<void(const ScanRow&)>& onRow) const {
+    if (!db_) return Failed({SQLITE_MISUSE, "no database connection"});
+    sqlite3_stmt* raw = nullptr;
+    int rc;
+    {
+        const ConnectionLock lock(db_);
+        rc = sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr);
+        if (rc != SQLITE_OK || !raw) {
+            const SqlResult r{rc != SQLITE_OK ? rc : SQLITE_MISUSE, sqlite3_errmsg(db_)};
+            sqlite3_finalize(raw);
+            return Failed(r);
+        }
+    }
+    // Finalised also when a row's callback throws.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+    if (!sqlite3_stmt_readonly(raw)) return Failed({SQLITE_MISUSE, "a scan only reads"});
+    const ScanRow row(raw);
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) onRow(row);
+    if (rc == SQLITE_DONE) return {};
+    const ConnectionLock lock(db_);
+    return Failed({rc, sqlite3_errmsg(db_)});
+}
+
+bool RowChange::Is(const char* table) const { return sqlite3_stricmp(table_, table) == 0; }
+
+bool RowChange::Old(int column, sqlite3_value*& value) const {
+    return column >= 0 && sqlite3_preupdate_old(db_, column, &value) == SQLITE_OK;
+}
+
+bool RowChange::New(int column, sqlite3_value*& value) const {
+    return column >= 0 && sqlite3_preupdate_new(db_, column, &value) == SQLITE_OK;
+}
+
+sqlite3_value* ScanRow::Value(int column) const { return sqlite3_column_value(stmt_, column); }
+long long ScanRow::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+bool ScanRow::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+std::string_view ScanRow::Text(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return text ? std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))) : std::string_view();
 }
 
 void Database::FinalizeCached() {
@@ -221,8 +306,16 @@ void Database::FinalizeCached() {
 
 void Database::Close() {
     FinalizeCached();
-    totals_.reset();
     if (db_) {
+        {
+            const ConnectionLock lock(db_);
+            if (RowHooks()) sqlite3_preupdate_hook(db_, nullptr, nullptr);
+            sqlite3_rollback_hook(db_, nullptr, nullptr);
+            listeners_.clear();
+            sqlite3_finalize(versionQuery_);
+            versionQuery_ = nullptr;
+            dataVersion_ = -1;
+        }
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
@@ -345,8 +438,8 @@ SqlResult Database::Failed(SqlResult r, bool refused) const {
         for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
             if (&w->db_ == this && w->first_.ok()) w->first_ = r;
     } else {
-        // A failed statement's own changes are undone without any hook telling the totals.
-        if (totals_) totals_->Invalidate();
+        // A failed statement's own changes are undone without any row report.
+        NotifyStale();
         NoteFailure(r);
     }
     return r;

@@ -14,9 +14,9 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "core/ConnectionLock.h"
-#include "core/ScoreTotals.h"
 
 namespace lq {
 
@@ -81,6 +81,60 @@ SqlResult TransactionEndedByEngine();
 
 class FailureWatch;
 
+// One row of a table about to be inserted, updated or deleted by a statement of this connection,
+// as SQLite's pre-update hook reports it. Old() reads a column before an update or a delete,
+// New() after an insert or an update; both are valid only during the call that hands it.
+class RowChange {
+public:
+    enum class Kind { Insert, Update, Delete };
+    RowChange(sqlite3* db, Kind kind, const char* table, long long oldKey, long long newKey)
+        : db_(db), kind_(kind), table_(table), oldKey_(oldKey), newKey_(newKey) {}
+    Kind What() const { return kind_; }
+    // The table's name as the statement gave it; compare without regard to case.
+    bool Is(const char* table) const;
+    long long OldKey() const { return oldKey_; }
+    long long NewKey() const { return newKey_; }
+    // False when the column is not there (the values are then unknown).
+    bool Old(int column, sqlite3_value*& value) const;
+    bool New(int column, sqlite3_value*& value) const;
+
+private:
+    sqlite3* db_;
+    Kind kind_;
+    const char* table_;
+    long long oldKey_;
+    long long newKey_;
+};
+
+// A keeper of what it has read from the file (a cache) registers on the connection to hear of
+// every change that may make it stale. Its calls come with the connection's lock held; a
+// listener must not run a statement from them.
+class ChangeListener {
+public:
+    virtual ~ChangeListener() = default;
+    // A row of the main database is about to change (only where the library has the pre-update
+    // hook; see Database::RowHooks).
+    virtual void OnRowChange(const RowChange& change) = 0;
+    // What was read may no longer be so: a transaction was rolled back, a statement failed (its
+    // partial changes are undone without a row report), or another connection wrote to the
+    // file (found by Database::NoticeOtherWrites).
+    virtual void OnStale() = 0;
+};
+
+// A row of a scan (Database::Scan): the columns with their stored types.
+class ScanRow {
+public:
+    explicit ScanRow(sqlite3_stmt* stmt) : stmt_(stmt) {}
+    sqlite3_value* Value(int column) const;
+    long long Int(int column) const;
+    bool IsNull(int column) const;
+    // The column's text (its bytes, NUL bytes included); empty for NULL.
+    std::string_view Text(int column) const;
+
+private:
+    sqlite3_stmt* stmt_;
+};
+
 class Database {
 public:
     Database() = default;
@@ -94,8 +148,13 @@ public:
     bool Open(const std::string& path, std::string* error = nullptr);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
-    sqlite3* Handle() const { return db_; }
     const std::string& Path() const { return path_; }
+
+    // The connection's lock for a scope (see ConnectionLock): lets a caller run several calls
+    // without the other thread's statements between them.
+    ConnectionLock Lock() const { return ConnectionLock(db_); }
+    // Whether a transaction is open on the connection (sqlite3_get_autocommit says no).
+    bool InTransaction() const;
 
     // A statement without rows (or whose rows are not wanted).
     SqlResult Exec(const std::string& sql) const;
@@ -137,11 +196,38 @@ public:
     // The indexes of SpeedIndexStatements, when the file can take them (on opening).
     void EnsureSpeedIndexes() const;
 
-    // The in-memory totals of items2 on this connection; null while no connection is open.
-    ScoreTotals* Totals() const { return totals_.get(); }
+    // A read that hands each row with its typed values (a cache's fill, a long walk). Each step
+    // takes the connection's lock by itself, so the other thread's statements may run between
+    // the rows unless the caller holds Lock(). Its failure is noted like any other statement's.
+    SqlResult Scan(const char* sql, const std::function<void(const ScanRow&)>& onRow) const;
+
+    // Whether the library reports each changed row to the listeners (its pre-update hook).
+    static bool RowHooks();
+    // The listener of type T on this connection, made (and registered) on first use; it lives
+    // until the connection closes. Null while no connection is open.
+    template <class T>
+    T* Listener() const {
+        const ConnectionLock lock(db_);
+        if (!db_) return nullptr;
+        for (const auto& l : listeners_)
+            if (auto* t = dynamic_cast<T*>(l.get())) return t;
+        auto made = std::make_unique<T>(*this);
+        T* t = made.get();
+        listeners_.push_back(std::move(made));
+        return t;
+    }
+    // Tells the listeners that the file is stale when another connection has written to it
+    // since the last call ("PRAGMA data_version"). False when that cannot be told.
+    bool NoticeOtherWrites() const;
+    // Tells every listener that what it read may be stale.
+    void NotifyStale() const;
 
 private:
     friend class FailureWatch;
+    friend class DatabaseTestAccess;  // tests' way to the raw connection (tests/support)
+    static void OnPreUpdate(void* self, sqlite3* db, int op, const char* dbName, const char* table,
+                            sqlite3_int64 oldKey, sqlite3_int64 newKey);
+    static void OnRollback(void* self);
     void FinalizeCached();
     // A failed statement: logged, and noted by this thread's watches on this connection.
     void NoteFailure(const SqlResult& r) const;
@@ -150,7 +236,7 @@ private:
     // Runs one prepared statement to its end (rows to `onRow`); `refused` tells a write that
     // was not run. Called with the connection's lock held.
     SqlResult Step(sqlite3_stmt* stmt, const RowCallback& onRow, bool& refused) const;
-    // The common end of a failed call: the totals dropped, the failure noted (unless it is a
+    // The common end of a failed call: the listeners told, the failure noted (unless it is a
     // refusal, which repeats a failure noted already).
     SqlResult Failed(SqlResult r, bool refused = false) const;
 
@@ -159,7 +245,10 @@ private:
     mutable std::recursive_mutex cacheMutex_;  // held while a cached statement runs
     mutable std::unordered_map<std::string, sqlite3_stmt*> cache_;
     mutable int busyTimeoutMs_ = 0;
-    std::unique_ptr<ScoreTotals> totals_;
+    mutable sqlite3_stmt* versionQuery_ = nullptr;  // "PRAGMA data_version;"
+    mutable long long dataVersion_ = -1;
+    // Guarded by the connection's lock, under which the hooks call them.
+    mutable std::vector<std::unique_ptr<ChangeListener>> listeners_;
 };
 
 inline constexpr int kBusyTimeoutMs = 5000;

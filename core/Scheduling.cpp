@@ -4,12 +4,13 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/Database.h"
+#include "core/LessonCaches.h"
 #include "core/Random.h"
-#include "core/ScoreTotals.h"
 #include "core/SentenceBoard.h"
 #include "core/Words.h"
 #include "platform/CNumbers.h"
@@ -31,16 +32,25 @@ bool ReadRow(const Database& db, CurrentRow& row, long long id) {
     return row.ididnt != -1;
 }
 
+// What a seeking form found: the row's id, or that there is none; or that it cannot tell, and the
+// statement as it stands is to be run.
+struct Seek {
+    bool known = false;
+    std::optional<long long> id;
+    static Seek Unknown() { return {}; }
+    static Seek None() { return {true, std::nullopt}; }
+    static Seek Row(long long id) { return {true, id}; }
+};
+
 // More distinct good-answer values than this (a hand-edited file) and the reference statements
 // are run as they stand.
 constexpr size_t kMaxSeeks = 64;
 
 // The id of the row at `position` of the queue (iplace ascending, equal places in id order, the
-// order of the iplace index) by a walk over that index from whichever end is nearer; -1 when
-// there is no such row, -2 when this cannot tell.
-long long QueueIdAt(const Database& db, const ItemTotals& totals, int position) {
-    if (position < 0) return -2;
-    if (position >= totals.rows) return -1;
+// order of the iplace index) by a walk over that index from whichever end is nearer.
+Seek QueueIdAt(const Database& db, const ItemTotals& totals, int position) {
+    if (position < 0) return Seek::Unknown();
+    if (position >= totals.rows) return Seek::None();
     const bool fromEnd = position > totals.rows / 2;
     long long id = -1;
     const SqlResult r = db.QueryCached(fromEnd ? "SELECT ididnt FROM items2 ORDER BY iplace DESC, ididnt DESC LIMIT ?,1;"
@@ -49,7 +59,7 @@ long long QueueIdAt(const Database& db, const ItemTotals& totals, int position) 
                                        [&id](int n, char** v, char**) {
                                            if (n > 0 && v[0]) id = CAtoi(v[0]);
                                        });
-    return r.ok() && id >= 0 ? id : -2;
+    return r.ok() && id >= 0 ? Seek::Row(id) : Seek::Unknown();
 }
 
 // The iplace of the row at `position` of the queue; false when there is none. `sql` is the
@@ -58,13 +68,13 @@ long long QueueIdAt(const Database& db, const ItemTotals& totals, int position) 
 // `position` rows.
 bool QueuePlaceAt(const Database& db, CurrentRow& row, const ItemTotals* totals, const char* sql, int position,
                   int& place) {
-    const long long id = totals ? QueueIdAt(db, *totals, position) : -2;
-    if (id == -1) {
+    const Seek seek = totals ? QueueIdAt(db, *totals, position) : Seek::Unknown();
+    if (seek.known && !seek.id) {
         row.ididnt = -1;
         return false;
     }
-    if (id >= 0) {
-        if (!ReadRow(db, row, id)) return false;
+    if (seek.known) {
+        if (!ReadRow(db, row, *seek.id)) return false;
     } else {
         row.ididnt = -1;
         db.QueryCached(sql, {position}, row);
@@ -83,11 +93,10 @@ bool PlaceOf(const Database& db, CurrentRow& row, const char* sql, std::initiali
 }
 
 // "... WHERE isound=? AND igansw>? AND ididnt<? ORDER BY ididnt ASC LIMIT 1;": the smallest id
-// over one seek per good-answer value above `igansw` (index igansw_isound). -1 when none, -2
-// when this cannot tell.
-long long FirstEarlierWithMoreGoodAnswers(const Database& db, const ItemTotals& totals, int isound, int igansw,
+// over one seek per good-answer value above `igansw` (index igansw_isound).
+Seek FirstEarlierWithMoreGoodAnswers(const Database& db, const ItemTotals& totals, int isound, int igansw,
                                           int itemId) {
-    if (totals.gansw.size() > kMaxSeeks) return -2;
+    if (totals.gansw.size() > kMaxSeeks) return Seek::Unknown();
     long long best = -1;
     for (auto it = totals.gansw.upper_bound(igansw); it != totals.gansw.end(); ++it) {
         long long id = -1;
@@ -96,19 +105,19 @@ long long FirstEarlierWithMoreGoodAnswers(const Database& db, const ItemTotals& 
             {it->first, isound, itemId}, [&id](int n, char** v, char**) {
                 if (n > 0 && v[0]) id = CAtoi(v[0]);
             });
-        if (!r.ok()) return -2;
+        if (!r.ok()) return Seek::Unknown();
         if (id >= 0 && (best < 0 || id < best)) best = id;
     }
-    return best;
+    return best >= 0 ? Seek::Row(best) : Seek::None();
 }
 
 // "SELECT * FROM items2 WHERE igansw<=? ORDER BY iplace DESC LIMIT 1;": the engine walks the
 // igansw index upwards, sorts by iplace and keeps the first row of the greatest place, that is
 // the one of the smallest good-answer value and then the smallest id. One seek per value
-// (index igansw_iplace) gives each value's greatest place with its smallest id. -1 when none,
-// -2 when this cannot tell (a place that is not an integer).
-long long LastQueuedWithAtMostGoodAnswers(const Database& db, const ItemTotals& totals, int igansw) {
-    if (totals.gansw.size() > kMaxSeeks) return -2;
+// (index igansw_iplace) gives each value's greatest place with its smallest id. It cannot tell
+// when a place is not an integer.
+Seek LastQueuedWithAtMostGoodAnswers(const Database& db, const ItemTotals& totals, int igansw) {
+    if (totals.gansw.size() > kMaxSeeks) return Seek::Unknown();
     long long best = -1;
     long long bestPlace = 0;
     for (auto it = totals.gansw.begin(); it != totals.gansw.end() && it->first <= igansw; ++it) {
@@ -123,21 +132,21 @@ long long LastQueuedWithAtMostGoodAnswers(const Database& db, const ItemTotals& 
                 place = integer && v[0] ? std::stoll(v[0]) : 0;
                 id = CAtoi(v[1]);
             });
-        if (!r.ok() || !integer) return -2;
+        if (!r.ok() || !integer) return Seek::Unknown();
         if (id >= 0 && (best < 0 || place > bestPlace)) {
             best = id;
             bestPlace = place;
         }
     }
-    return best;
+    return best >= 0 ? Seek::Row(best) : Seek::None();
 }
 
-// The reference statement's row into the row store through the answer of `fast` (an id, -1 for
-// none, -2 for "run the statement").
-bool PlaceOfFast(const Database& db, CurrentRow& row, long long fast, const char* sql,
+// The reference statement's row into the row store through the answer of `fast` (the statement
+// itself when that cannot tell).
+bool PlaceOfFast(const Database& db, CurrentRow& row, const Seek& fast, const char* sql,
                  std::initializer_list<SqlArg> args, int& place) {
-    if (fast == -2) return PlaceOf(db, row, sql, args, place);
-    if (fast == -1 || !ReadRow(db, row, fast)) {
+    if (!fast.known) return PlaceOf(db, row, sql, args, place);
+    if (!fast.id || !ReadRow(db, row, *fast.id)) {
         row.ididnt = -1;
         return false;
     }
@@ -156,15 +165,16 @@ constexpr size_t kMaxDue = 20000;
 // The first query of SelectNextItem ("dtansn < now AND ididnt != exclude AND the module is
 // selected, ORDER BY iplace, ididnt") answered from the due times the totals keep with each
 // sentence's module and place. The statement walks the queue until it meets a due sentence,
-// which is the whole queue when none is due. -1 when none, -2 when this cannot tell.
-long long FirstDueSelected(const Database& db, ScoreTotals& totals, const std::string& now, int exclude) {
+// which is the whole queue when none is due.
+Seek FirstDueSelected(const Database& db, LessonCaches& caches, const std::string& now, int exclude) {
     std::vector<long long> selected;
     if (!db.QueryCached("SELECT ididnt FROM sounds WHERE isigns=1;", {}, [&selected](int n, char** v, char**) {
               if (n > 0 && v[0]) selected.push_back(std::stoll(v[0]));
           }).ok())
-        return -2;
+        return Seek::Unknown();
     long long id = -1;
-    return totals.FirstDue(now, exclude, selected, kMaxDue, id) ? id : -2;
+    if (!caches.FirstDue(now, exclude, selected, kMaxDue, id)) return Seek::Unknown();
+    return id >= 0 ? Seek::Row(id) : Seek::None();
 }
 
 bool AnyModuleSelected(const Database& db) {
@@ -182,13 +192,13 @@ int SelectNextItem(const Database& db, CurrentRow& row, Clock& clock, int exclud
     row.ididnt = -1;
     // With no module selected the first two queries can find nothing; each would walk the
     // whole queue to learn that.
-    ScoreTotals* totals = db.Totals() && db.Totals()->Enabled() ? db.Totals() : nullptr;
-    const bool selected = !totals || AnyModuleSelected(db);
-    const long long due = totals && selected ? FirstDueSelected(db, *totals, now, exclude) : -2;
+    LessonCaches* caches = LessonCaches::Of(db);
+    const bool selected = !caches || AnyModuleSelected(db);
+    const Seek due = caches && selected ? FirstDueSelected(db, *caches, now, exclude) : Seek::Unknown();
     // Equal places are taken in id order, which is also the order of the iplace index.
-    if (due >= 0)
-        ReadRow(db, row, due);
-    else if (due == -2 && selected)
+    if (due.id)
+        ReadRow(db, row, *due.id);
+    else if (!due.known && selected)
         db.QueryCached("SELECT * FROM items2 WHERE dtansn < ? AND ididnt != ?\t\t\t\t\t"
                        "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
                        {now, exclude}, row);
@@ -279,7 +289,8 @@ ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Rando
 
     // The totals of items2 (before this step's write) let the reference queries seek.
     ItemTotals totals;
-    const ItemTotals* fast = db.Totals() && db.Totals()->Read(totals) ? &totals : nullptr;
+    LessonCaches* caches = LessonCaches::Of(db);
+    const ItemTotals* fast = caches && caches->ReadTotals(totals) ? &totals : nullptr;
 
     int place = ownPlace;
     DateTime interval = 0;
@@ -296,7 +307,7 @@ ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Rando
         irange = std::min(Saturate(int64_t{irange} + 1), 5);
         igansw = Saturate(int64_t{igansw} + 1);
         int found = 0;
-        if (PlaceOfFast(db, row, fast ? FirstEarlierWithMoreGoodAnswers(db, *fast, isound, igansw, in.itemId) : -2,
+        if (PlaceOfFast(db, row, fast ? FirstEarlierWithMoreGoodAnswers(db, *fast, isound, igansw, in.itemId) : Seek::Unknown(),
                         "SELECT * FROM items2 WHERE isound=? AND igansw>? AND ididnt<? ORDER BY ididnt ASC LIMIT 1;",
                         {isound, igansw, in.itemId}, found))
             place = Saturate(int64_t{found} - 2);
@@ -305,7 +316,7 @@ ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Rando
                          "LIMIT 1;",
                          {isound, igansw, in.itemId}, found))
             place = Saturate(int64_t{found} - 1);
-        else if (PlaceOfFast(db, row, fast ? LastQueuedWithAtMostGoodAnswers(db, *fast, igansw) : -2,
+        else if (PlaceOfFast(db, row, fast ? LastQueuedWithAtMostGoodAnswers(db, *fast, igansw) : Seek::Unknown(),
                              "SELECT * FROM items2 WHERE igansw<=? ORDER BY iplace DESC LIMIT 1;", {igansw}, found))
             place = found;
         else {

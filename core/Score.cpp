@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "core/AppState.h"
+#include "core/CacheSupport.h"
 #include "core/Database.h"
-#include "core/ScoreTotals.h"
+#include "core/LessonCaches.h"
 #include "platform/CNumbers.h"
 
 namespace lq {
@@ -20,9 +21,6 @@ namespace {
 
 int SaturatedInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
 
-// The statements as they stand, without the faster forms (see ScoreTotals::SetEnabled).
-bool StatementsOnly(const Database& db) { return !db.Totals() || !db.Totals()->Enabled(); }
-
 }  // namespace
 
 float ComputeScore(const Database& db, CurrentRow& row, int itemCount, int inputAfter) {
@@ -30,7 +28,8 @@ float ComputeScore(const Database& db, CurrentRow& row, int itemCount, int input
     // The totals answer the counts and the sum exactly as the statements below would, and leave
     // the row store as they would.
     ItemTotals totals;
-    const bool cached = db.Totals() && db.Totals()->Read(totals);
+    LessonCaches* caches = LessonCaches::Of(db);
+    const bool cached = caches && caches->ReadTotals(totals);
     float acc = 0.0f;
     for (int i = 0; i <= inputAfter; ++i) {
         row.CountResult = 0;  // a failed count must not add the previous one
@@ -66,52 +65,12 @@ float AnswerWindowWeight(int d) {
 
 namespace {
 
-// The 40 window counts from one range query over the span of all windows. A window counts the
-// rows after its start and up to its end, compared as SQLite compares texts (bytes, then length;
-// only text values satisfy the range, as in the window statements), so with the rows in that
-// order each window's count is (rows up to its end) - (rows up to its start), and those 80
-// numbers are taken as the rows stream past the sorted boundaries. False when the query fails.
-bool WindowCounts(const Database& db, const std::string (&lo)[40], const std::string (&hi)[40], int (&counts)[40]) {
-    std::vector<const std::string*> bounds;
-    for (int d = 0; d < 40; ++d) {
-        bounds.push_back(&lo[d]);
-        bounds.push_back(&hi[d]);
-    }
-    std::sort(bounds.begin(), bounds.end(), [](const std::string* a, const std::string* b) { return *a < *b; });
-    std::vector<long long> upTo(bounds.size(), 0);  // rows <= bounds[i]
-    size_t next = 0;
-    long long seen = 0;
-    bool ordered = true;
-    std::string previous;
-    const SqlResult r = db.QueryCached(
-        "SELECT dtdate FROM answcn WHERE dtdate>? AND dtdate<=? ORDER BY dtdate ASC;", {*bounds.front(), *bounds.back()},
-        [&](int n, char** values, char**) {
-            if (n < 1 || !values[0]) return;
-            const std::string_view t(values[0]);
-            if (t < previous) ordered = false;
-            previous.assign(t);
-            while (next < bounds.size() && std::string_view(*bounds[next]) < t) upTo[next++] = seen;
-            ++seen;
-        });
-    if (!r.ok() || !ordered) return false;
-    while (next < bounds.size()) upTo[next++] = seen;
-    auto rowsUpTo = [&](const std::string& bound) {
-        const auto it = std::lower_bound(bounds.begin(), bounds.end(), &bound,
-                                         [](const std::string* a, const std::string* b) { return *a < *b; });
-        return upTo[static_cast<size_t>(it - bounds.begin())];
-    };
-    for (int d = 0; d < 40; ++d) {
-        const long long n = rowsUpTo(hi[d]) - rowsUpTo(lo[d]);
-        counts[d] = n > 0 ? static_cast<int>(n) : 0;
-    }
-    return true;
-}
-
 // The 40 window counts from the history the totals keep in memory.
 bool CachedWindowCounts(const Database& db, const std::string (&lo)[40], const std::string (&hi)[40],
                         int (&counts)[40]) {
+    LessonCaches* caches = LessonCaches::Of(db);
     long long n[40];
-    if (!db.Totals()->CountHistoryBetween(lo, hi, 40, n)) return false;
+    if (!caches || !caches->CountHistoryBetween(lo, hi, 40, n)) return false;
     for (int d = 0; d < 40; ++d) counts[d] = static_cast<int>(std::min<long long>(n[d], INT_MAX));
     return true;
 }
@@ -127,7 +86,7 @@ float AnswersPerDay(const Database& db, CurrentRow& row, DateTime stepTime) {
         lo[d] = DateText(end - 7.0);
     }
     int counts[40];
-    const bool ranged = !StatementsOnly(db) && (CachedWindowCounts(db, lo, hi, counts) || WindowCounts(db, lo, hi, counts));
+    const bool ranged = CachedWindowCounts(db, lo, hi, counts);
     float num = 0.0f;
     float den = 0.0f;
     for (int d = 0; d < 40; ++d) {
@@ -175,21 +134,12 @@ struct HistoryRows {
     size_t count = 0;
 };
 
-void AddHistoryRow(HistoryRows& h, const char* glrang, const char* dtdate) {
-    if (h.count == 0 && dtdate) {
-        h.hasFirstDate = true;
-        h.firstDate = dtdate;
-    }
-    h.present.push_back(glrang != nullptr);
-    h.glrang.push_back(glrang ? static_cast<float>(CAtof(glrang)) : 0.0f);
-    ++h.count;
-}
-
 // The rows at positions offset .. offset+99 of "ORDER BY dtdate DESC" from the history the
 // totals keep in memory; null when they cannot tell.
 std::unique_ptr<HistoryRows> CachedHistoryRows(const Database& db, long long offset) {
+    LessonCaches* caches = LessonCaches::Of(db);
     std::vector<HistoryRow> rows;
-    if (!db.Totals()->NewestHistory(offset, 100, rows)) return nullptr;
+    if (!caches || !caches->NewestHistory(offset, 100, rows)) return nullptr;
     auto h = std::make_unique<HistoryRows>();
     for (const HistoryRow& r : rows) {
         if (h->count == 0 && r.dateKey >= 0) {
@@ -199,52 +149,6 @@ std::unique_ptr<HistoryRows> CachedHistoryRows(const Database& db, long long off
         h->present.push_back(r.scored);
         h->glrang.push_back(r.score);
         ++h->count;
-    }
-    return h;
-}
-
-// `sql` selects glrang and dtdate.
-HistoryRows ReadHistoryRows(const Database& db, const char* sql) {
-    HistoryRows h;
-    db.QueryCached(sql, {}, [&](int n, char** values, char**) {
-        if (n >= 2) AddHistoryRow(h, values[0], values[1]);
-    });
-    return h;
-}
-
-// The 100 rows "SELECT glrang FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;" returns. That
-// walk passes 15000 newer rows; the history holds little more than that (start-up prunes it), so
-// with its row count the same rows are found walking the dtdata index from the oldest end, in
-// the exact reverse of its order (equal dates in id order), and each row's score is then read by
-// its id. Null when the row count is not known.
-std::unique_ptr<HistoryRows> ReadOlderHistoryRows(const Database& db) {
-    long long total = 0;
-    if (StatementsOnly(db) || !db.Totals()->HistoryCount(total)) return nullptr;
-    auto h = std::make_unique<HistoryRows>();
-    if (total <= 15000) return h;
-    const long long offset = std::max<long long>(0, total - 15100);
-    const long long count = std::min<long long>(100, total - 15000);
-    std::vector<long long> ids;
-    std::vector<std::string> dates;
-    std::vector<bool> dated;
-    const SqlResult r = db.QueryCached("SELECT ididnt, dtdate FROM answcn ORDER BY dtdate ASC, ididnt ASC LIMIT ?, ?;",
-                                       {offset, count}, [&](int n, char** values, char**) {
-                                           if (n < 2 || !values[0]) return;
-                                           ids.push_back(std::stoll(values[0]));
-                                           dated.push_back(values[1] != nullptr);
-                                           dates.emplace_back(values[1] ? values[1] : "");
-                                       });
-    if (!r.ok()) return nullptr;
-    for (size_t k = ids.size(); k-- > 0;) {
-        std::string glrang;
-        bool has = false;
-        db.QueryCached("SELECT glrang FROM answcn WHERE ididnt=?;", {ids[k]}, [&](int n, char** values, char**) {
-            if (n > 0 && values[0]) {
-                glrang = values[0];
-                has = true;
-            }
-        });
-        AddHistoryRow(*h, has ? glrang.c_str() : nullptr, dated[k] ? dates[k].c_str() : nullptr);
     }
     return h;
 }
@@ -313,30 +217,20 @@ void ForecastFromStatements(const Database& db, CurrentRow& row, float& daysToTa
 }  // namespace
 
 void UpdateDaysToTarget(const Database& db, CurrentRow& row, float& daysToTarget) {
-    if (StatementsOnly(db)) {
+    // The history kept in memory gives each stretch's scores and its first row's date, as the
+    // four statements below give them, the rows in the same index order.
+    const std::unique_ptr<HistoryRows> older = CachedHistoryRows(db, 15000);
+    const std::unique_ptr<HistoryRows> newer = older ? CachedHistoryRows(db, 0) : nullptr;
+    if (!older || !newer) {
         ForecastFromStatements(db, row, daysToTarget);
         return;
     }
-    // Each stretch in one query: its scores give the mean and its first row the date, as the
-    // queries "SELECT glrang ... LIMIT 15000, 100;" and "SELECT dtdate ... LIMIT 15000, 1;" (and
-    // the same at 0) give them, the rows coming in the same index order.
-    // The history the totals keep answers both without a query.
-    std::unique_ptr<HistoryRows> cachedOlder = CachedHistoryRows(db, 15000);
-    std::unique_ptr<HistoryRows> cachedNewer = cachedOlder ? CachedHistoryRows(db, 0) : nullptr;
-    std::unique_ptr<HistoryRows> counted = cachedOlder ? nullptr : ReadOlderHistoryRows(db);
-    const HistoryRows older =
-        cachedOlder ? std::move(*cachedOlder)
-        : counted   ? std::move(*counted)
-                    : ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 15000, 100;");
-    const HistoryRows newer =
-        cachedNewer ? std::move(*cachedNewer)
-                    : ReadHistoryRows(db, "SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT 0, 100;");
-    const float oldMean = MeanScore(row, older);
-    const float newMean = MeanScore(row, newer);
+    const float oldMean = MeanScore(row, *older);
+    const float newMean = MeanScore(row, *newer);
     float oldDay = 0.0f;
     float newDay = 0.0f;
-    if (!HistoryDate(row, older, oldDay)) return;
-    if (!HistoryDate(row, newer, newDay)) return;
+    if (!HistoryDate(row, *older, oldDay)) return;
+    if (!HistoryDate(row, *newer, newDay)) return;
     daysToTarget = Trend(oldMean, newMean, oldDay, newDay);
 }
 

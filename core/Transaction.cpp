@@ -19,7 +19,7 @@ SqlResult Transaction::Begin(Mode mode) {
 }
 
 SqlResult Transaction::BeginOrJoin(Mode mode) {
-    if (db_.Handle() && !sqlite3_get_autocommit(db_.Handle())) {
+    if (db_.InTransaction()) {
         joined_ = true;
         Expect(true);
         return {};
@@ -36,8 +36,8 @@ SqlResult Transaction::Commit() {
     if (joined_) return {};
     if (!open_) return {SQLITE_MISUSE, "no transaction is open"};
     // The check and the commit together, so that no statement of the other thread runs between.
-    const ConnectionLock lock(db_.Handle());
-    if (sqlite3_get_autocommit(db_.Handle())) {
+    const ConnectionLock lock = db_.Lock();
+    if (!db_.InTransaction()) {
         // Ended by the engine after the last write: committing now would store none of it.
         open_ = false;
         Expect(false);
@@ -59,7 +59,7 @@ void Transaction::Rollback() {
     Expect(false);
     // A failed COMMIT may already have ended the transaction (SQLITE_FULL and the like roll
     // back by themselves); only an open one is rolled back.
-    if (db_.Handle() && !sqlite3_get_autocommit(db_.Handle())) db_.Exec("ROLLBACK;");
+    if (db_.InTransaction()) db_.Exec("ROLLBACK;");
 }
 
 }  // namespace lq

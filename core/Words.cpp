@@ -12,7 +12,6 @@
 
 #include "core/Database.h"
 #include "core/Progress.h"
-#include "core/Statement.h"
 #include "core/Transaction.h"
 #include "platform/Cp1251.h"
 
@@ -117,11 +116,6 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress,
         if (failure) *failure = why;
         return -1;
     };
-    auto engineFailure = [&](int code) {
-        SqlResult why{code, sqlite3_errmsg(db.Handle())};
-        qWarning("SQL error: %s", why.message.c_str());
-        return failed(why);
-    };
     if (!db.IsOpen()) return failed({SQLITE_MISUSE, "no database connection"});
     struct HideOnExit {
         Progress& p;
@@ -145,21 +139,14 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress,
 
         WordCounter counter;
         {
-            Statement read(db.Handle(), "SELECT stract FROM items2 ORDER BY ididnt;");
-            if (!read) return engineFailure(sqlite3_errcode(db.Handle()));
             int i = 0;
-            int rc;
-            while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0));
-                if (text) {
-                    const std::string sentence =
-                        UnescapeApostrophes(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(read.get(), 0))));
-                    CountSentence(sentence, counter);
-                }
+            r = db.Scan("SELECT stract FROM items2 ORDER BY ididnt;", [&](const ScanRow& read) {
+                if (!read.IsNull(0))
+                    CountSentence(UnescapeApostrophes(read.Text(0)), counter);
                 progress.ShowProgress("Words statistic", i, itemCount);
                 ++i;
-            }
-            if (rc != SQLITE_DONE) return engineFailure(rc);
+            });
+            if (!r.ok()) return failed(r);
         }
 
         for (const auto& [word, count] : counter.counts) {

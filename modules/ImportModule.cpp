@@ -16,7 +16,7 @@
 namespace lq {
 namespace {
 
-int Refuse(Prompter& prompter, int code, const QString& text, MsgIcon icon) {
+ImportResult Refuse(Prompter& prompter, ImportResult code, const QString& text, MsgIcon icon) {
     prompter.Show(text, QString::fromLatin1(kImportCaption), icon);
     return code;
 }
@@ -59,7 +59,7 @@ std::optional<bool> IsModuleAdded(const Database& db, std::string_view fileName,
 ModuleImporter::ModuleImporter(const Database& db, std::string programDir)
     : db_(db), programDir_(std::move(programDir)) {}
 
-int ModuleImporter::Import(const std::string& textName, int& itemCount) {
+ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount) {
     Prompter& prompter = prompter_ ? *prompter_ : AppPrompter();
     Progress& progress = progress_ ? *progress_ : AppProgress();
     SystemClock systemClock;
@@ -179,7 +179,7 @@ int ModuleImporter::Import(const std::string& textName, int& itemCount) {
     return kImportDone;
 }
 
-int ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state) {
+ImportResult ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state) {
     ModuleImporter importer(db, programDir);
     return importer.Import(textName, state.ItemCount);
 }

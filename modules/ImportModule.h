@@ -45,7 +45,7 @@ public:
     // encoding: the module's name is stored in cp1251, NameToCp1251). Shows
     // the refusal's message box and returns its code; on success adds the new sentences to
     // `itemCount` (after the commit) and returns kImportDone.
-    int Import(const std::string& textName, int& itemCount);
+    ImportResult Import(const std::string& textName, int& itemCount);
 
 private:
     const Database& db_;
@@ -56,10 +56,10 @@ private:
 };
 
 // The import with the process-wide prompter and progress: adds to state.ItemCount.
-int ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state);
+ImportResult ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state);
 
 // The "-additems" road: opens QV_01.db in `programDir` (creating it with its schema when it
-// does not exist), imports the module `argument` and returns the result code. Messages go
+// does not exist), imports the module `argument` and returns its ImportResult as the exit code. Messages go
 // through AppPrompter() (standard error without a display), progress through AppProgress().
 int RunImportRoad(const std::string& programDir, const std::string& argument);
 

@@ -11,6 +11,7 @@
 
 #include "core/AppContext.h"
 #include "core/Database.h"
+#include "modules/ImportModule.h"
 
 namespace lq {
 
@@ -42,7 +43,7 @@ struct ModuleManagerServices {
     // The module chooser: the chosen sentence file's bare name, nullopt on Cancel.
     std::function<std::optional<std::string>()> chooseModule;
     // ImportModule's result for a sentence file name (default: ImportModule into ctx).
-    std::function<int(const std::string&)> importModule;
+    std::function<ImportResult(const std::string&)> importModule;
     // Default: RestartProgram.
     std::function<void()> restart;
     Prompter* prompter = nullptr;  // default: AppPrompter()

@@ -1,7 +1,5 @@
 #include "sound/AnsweredWords.h"
 
-#include <QtGlobal>
-
 namespace lq {
 
 bool AnsweredWordQueue::Push(std::string word) {
@@ -29,29 +27,19 @@ size_t AnsweredWordQueue::Size() const {
     return words_.size();
 }
 
-SqlResult ApplyAnsweredWord(sqlite3* db, const std::string& word, bool* deferred) {
+SqlResult ApplyAnsweredWord(Database& db, const std::string& word, bool* deferred) {
     if (deferred) *deferred = false;
-    if (!db) return {SQLITE_MISUSE, "no database connection"};
-    const std::string sql = Sql("UPDATE wrdstt SET ianswr=ifnull(ianswr,0)+1 WHERE twordd=%Q;", word.c_str());
-    const ConnectionLock lock(db);
-    if (deferred && !sqlite3_get_autocommit(db)) {
+    if (!db.IsOpen()) return {SQLITE_MISUSE, "no database connection"};
+    // The check and the write together, so that no operation of the other thread begins between.
+    const ConnectionLock lock = db.Lock();
+    if (deferred && db.InTransaction()) {
         *deferred = true;
         return {};
     }
-    SqlResult r;
-    char* error = nullptr;
-    r.code = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    if (r.code != SQLITE_OK) {
-        r.message = error ? error : sqlite3_errstr(r.code);
-        qWarning("SQL error: %s", r.message.c_str());
-    } else {
-        r.changes = sqlite3_changes(db);
-    }
-    sqlite3_free(error);
-    return r;
+    return db.Exec(Sql("UPDATE wrdstt SET ianswr=ifnull(ianswr,0)+1 WHERE twordd=%Q;", word.c_str()));
 }
 
-int DrainAnsweredWords(AnsweredWordQueue& queue, sqlite3* db, SqlResult* firstFailure) {
+int DrainAnsweredWords(AnsweredWordQueue& queue, Database& db, SqlResult* firstFailure) {
     int taken = 0;
     // Each word is taken under the queue's lock and written outside it.
     while (std::optional<std::string> word = queue.PopNewest()) {

@@ -1,8 +1,6 @@
 #pragma once
 // The words the learner answered by typing, waiting to be counted in wrdstt: at most 100, taken
 // newest first. The learning step appends; the sound thread (and the shut-down) drain.
-#include <sqlite3.h>
-
 #include <cstddef>
 #include <mutex>
 #include <optional>
@@ -35,13 +33,13 @@ private:
 // the connection's lock. When `deferred` is given and the connection is inside a transaction (an
 // operation of the window's thread is under way), nothing is run and *deferred is set: the count
 // is not made part of an operation that may still be rolled back.
-SqlResult ApplyAnsweredWord(sqlite3* db, const std::string& word, bool* deferred = nullptr);
+SqlResult ApplyAnsweredWord(Database& db, const std::string& word, bool* deferred = nullptr);
 
 // Applies the pending words, newest first, each exactly once; returns how many it took off the
 // queue (stored or failed).
 // While an operation of the window's thread is under way the words stay queued, in their order,
 // for the next drain. The first failed write goes to `firstFailure` when given (the later words
 // are still tried: each is a change of its own).
-int DrainAnsweredWords(AnsweredWordQueue& queue, sqlite3* db, SqlResult* firstFailure = nullptr);
+int DrainAnsweredWords(AnsweredWordQueue& queue, Database& db, SqlResult* firstFailure = nullptr);
 
 }  // namespace lq

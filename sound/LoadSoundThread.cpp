@@ -26,7 +26,7 @@ void LowerThisThreadsPriority() {
 
 }  // namespace
 
-TLoadSound::TLoadSound(ItemWaveBuilder& builder, sqlite3* db) : db_(db), buffers_(builder) {
+TLoadSound::TLoadSound(ItemWaveBuilder& builder, Database& db) : db_(db), buffers_(builder) {
     try {
         thread_ = std::thread([this] { Execute(); });
         started_ = true;

@@ -4,15 +4,13 @@
 // on the events "MakeSound" (auto-reset) and "KillMe" (manual-reset), and never touches a window.
 //
 // Use from the main window (all on the user-interface thread):
-//   start-up:   TLoadSound sound(builder, db.Handle());   // the thread starts here
+//   start-up:   TLoadSound sound(builder, db);   // the thread starts here
 //               if (ItemCount != 0) sound.PrepareFirstSounds(CurrentItemId, NextItemId);
 //   each step:  sound.QueueAnsweredWord(word) ... ; after the new NextItemId is chosen:
 //               sound.SwapBuffers(CurrentItemId /* the new one */, NextItemId);
 //   playing:    sound.CurrentSoundBuffer(), sound.CurrentSoundDuration()
 //   timer tick: ReportWordCountFailure(sound, state);  // tells the learner of a failed count
 //   shut-down:  sound.Shutdown();  then the database may be closed.
-#include <sqlite3.h>
-
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -30,7 +28,7 @@ namespace lq {
 class TLoadSound {
 public:
     // Starts the thread. `db` is the shared connection the drain writes to.
-    TLoadSound(ItemWaveBuilder& builder, sqlite3* db);
+    TLoadSound(ItemWaveBuilder& builder, Database& db);
     // Kill and join (without draining: call Shutdown while the database is open).
     ~TLoadSound();
     TLoadSound(const TLoadSound&) = delete;
@@ -81,7 +79,7 @@ private:
     // Drains the queue; a failed count is kept for TakeWordCountFailure.
     void Drain();
 
-    sqlite3* db_;
+    Database& db_;
     SoundDoubleBuffer buffers_;
     AnsweredWordQueue words_;
     Event makeSoundEvent_{Event::Mode::AutoReset};  // "MakeSound_04_12_23"

@@ -16,17 +16,7 @@ namespace lq {
 namespace {
 
 // Runs a statement into a fresh row store; false when it failed (logged).
-bool QueryRow(sqlite3* db, const std::string& sql, SoundRow& row) {
-    if (!db) return false;
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), LoadSoundRowCallback, &row, &error);
-    if (rc != SQLITE_OK) {
-        qWarning("SQL error: %s", error ? error : sqlite3_errstr(rc));
-        sqlite3_free(error);
-        return false;
-    }
-    return true;
-}
+bool QueryRow(const Database& db, const std::string& sql, SoundRow& row) { return db.Query(sql, row).ok(); }
 
 std::string AsciiLower(std::string text) {
     for (char& c : text)
@@ -105,7 +95,7 @@ void ScaleAndFade(uint8_t* samples, int valueCount, int rate, int channels, floa
 
 }  // namespace wave
 
-SoundBuilder::SoundBuilder(sqlite3* db, const std::atomic<float>& addTimeSnd, std::string programDir)
+SoundBuilder::SoundBuilder(const Database& db, const std::atomic<float>& addTimeSnd, std::string programDir)
     : db_(db), addTimeSnd_(addTimeSnd), programDir_(std::move(programDir)) {}
 
 int SoundBuilder::BuildItemWave(SoundBuffer& dest, int itemId) {

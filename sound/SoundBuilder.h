@@ -2,8 +2,6 @@
 // Turns one sentence (a row of items2) into a WAVE image in a SoundBuffer: looks up its module
 // and positions, widens the range by AddTimeSnd seconds on both sides, decodes it from the
 // module's MP3 file, scales it to a peak of 30000, fades its ends and writes the header.
-#include <sqlite3.h>
-
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -18,7 +16,7 @@ namespace lq {
 // thread's, in an instance of its own.
 using SoundRow = CurrentRow;
 
-// The row callback of the sound unit's statements (sqlite3_exec form; the context is a SoundRow*).
+// The row callback of the sound unit's statements in sqlite3_exec's form (the context is a SoundRow*).
 // A NULL column leaves its field as it is.
 int LoadSoundRowCallback(void* row, int columnCount, char** values, char** names);
 
@@ -52,12 +50,12 @@ class SoundBuilder final : public ItemWaveBuilder {
 public:
     // `db`: the shared connection; `addTimeSnd`: the setting, read once per build;
     // `programDir`: the folder that holds "Data".
-    SoundBuilder(sqlite3* db, const std::atomic<float>& addTimeSnd, std::string programDir);
+    SoundBuilder(const Database& db, const std::atomic<float>& addTimeSnd, std::string programDir);
 
     int BuildItemWave(SoundBuffer& dest, int itemId) override;
 
 private:
-    sqlite3* db_;
+    const Database& db_;
     const std::atomic<float>& addTimeSnd_;
     std::string programDir_;
     std::mutex buildMutex_;  // one build at a time, whichever thread asks

@@ -339,10 +339,10 @@ void TTessarinMF::FormCreate() {
     StatusLine(kStatusPreparingSound);
     ItemWaveBuilder* builder = services_.soundBuilder;
     if (!builder) {
-        ownBuilder_ = std::make_unique<SoundBuilder>(db.Handle(), settings.AddTimeSnd, programDir);
+        ownBuilder_ = std::make_unique<SoundBuilder>(db, settings.AddTimeSnd, programDir);
         builder = ownBuilder_.get();
     }
-    sound_ = std::make_unique<TLoadSound>(*builder, db.Handle());
+    sound_ = std::make_unique<TLoadSound>(*builder, db);
     Pause();
     if (state.ItemCount != 0) sound_->PrepareFirstSounds(state.CurrentItemId, state.NextItemId);
     // 21-23. The statistics grid's rows (its column widths are the page's own).

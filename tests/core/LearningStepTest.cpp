@@ -11,6 +11,7 @@
 #include "core/SentenceBoard.h"
 #include "core/Settings.h"
 #include "tests/core/CoreTestDb.h"
+#include "tests/support/RawConnection.h"
 
 namespace lq {
 namespace {
@@ -484,13 +485,13 @@ TEST_F(LearningStepTest, OutsideDebugModeNoLinesAndNoCaption) {
 TEST_F(LearningStepTest, WritesOfAStepAreCommittedTogetherOrJoinTheCallersTransaction) {
     const auto ids = AddQueue(6);
     Step(ids[0]);
-    EXPECT_TRUE(sqlite3_get_autocommit(t.db.Handle()));
+    EXPECT_TRUE(sqlite3_get_autocommit(lq::test::RawHandle(t.db)));
     EXPECT_EQ(t.Count("SELECT count(*) FROM answcn;"), 1);
     EXPECT_EQ(t.Item(ids[0]).iaansw, 1);
 
     t.Exec("BEGIN;");
     Step(ids[1]);
-    EXPECT_FALSE(sqlite3_get_autocommit(t.db.Handle()));
+    EXPECT_FALSE(sqlite3_get_autocommit(lq::test::RawHandle(t.db)));
     t.Exec("ROLLBACK;");
     EXPECT_EQ(t.Count("SELECT count(*) FROM answcn;"), 1);
     EXPECT_EQ(t.Item(ids[1]).iaansw, 0);

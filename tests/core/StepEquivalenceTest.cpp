@@ -20,12 +20,13 @@
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
+#include "core/LessonCaches.h"
 #include "core/Random.h"
-#include "core/ScoreTotals.h"
 #include "core/SentenceBoard.h"
 #include "core/Settings.h"
 #include "core/Transaction.h"
 #include "tests/core/CoreTestDb.h"
+#include "tests/support/RawConnection.h"
 
 namespace lq {
 namespace {
@@ -80,7 +81,7 @@ struct World {
     World(const std::string& path, Kind kind, DateTime now) : clock(now), rng(11) {
         std::string error;
         if (!db.Open(path, &error)) ADD_FAILURE() << error;
-        if (kind != Kind::Fast) db.Totals()->SetEnabled(false);
+        if (kind != Kind::Fast) LessonCaches::SetEnabled(db, false);
         if (kind == Kind::Reference) {
             // The file as the program left it before the added indexes.
             db.Exec("DROP INDEX IF EXISTS igansw_isound; DROP INDEX IF EXISTS igansw_iplace;");
@@ -117,9 +118,9 @@ struct World {
         state.SentenceSolved = true;
         state.AnswerShown = shown;
         LearningStep step(ctx, board, hooks, [] { return 0u; });
-        if (trace) sqlite3_trace_v2(db.Handle(), SQLITE_TRACE_STMT, TraceStatement, &traced);
+        if (trace) sqlite3_trace_v2(lq::test::RawHandle(db), SQLITE_TRACE_STMT, TraceStatement, &traced);
         const ScheduleResult r = step.Run();
-        if (trace) sqlite3_trace_v2(db.Handle(), 0, nullptr, nullptr);
+        if (trace) sqlite3_trace_v2(lq::test::RawHandle(db), 0, nullptr, nullptr);
         return r;
     }
 
@@ -355,7 +356,8 @@ TEST_F(StepEquivalence, ScriptedStepsLeaveEverythingTheSame) {
     EXPECT_GT(worlds_[1]->traced.size(), 15u);
     // The totals served the fast world (the file stayed mostly integer).
     ItemTotals totals;
-    EXPECT_TRUE(worlds_[0]->db.Totals()->Read(totals));
+    ASSERT_NE(LessonCaches::Of(worlds_[0]->db), nullptr);
+    EXPECT_TRUE(LessonCaches::Of(worlds_[0]->db)->ReadTotals(totals));
     EXPECT_EQ(totals.rows, worlds_[0]->state.ItemCount);
 }
 

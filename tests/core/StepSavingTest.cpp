@@ -21,6 +21,7 @@
 #include "core/Settings.h"
 #include "core/WriteReports.h"
 #include "tests/core/CoreTestDb.h"
+#include "tests/support/RawConnection.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
@@ -255,7 +256,7 @@ TEST_P(StepSavingLocked, AStepWaitsOnceStoresNothingAndTheNextFreeStepStores) {
         EXPECT_EQ(learner.state.CurrentItemId, following) << "the learner goes on";
     }
     EXPECT_EQ(learner.db.BusyTimeout(), kWaitMs) << "the waiting comes back for the next step";
-    EXPECT_TRUE(sqlite3_get_autocommit(learner.db.Handle()));
+    EXPECT_TRUE(sqlite3_get_autocommit(lq::test::RawHandle(learner.db)));
     EXPECT_TRUE(learner.hooks.queued.empty());
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("not being saved")));
@@ -310,7 +311,7 @@ TEST_P(StepSavingFailing, TheWholeStepIsRolledBackAndToldOnce) {
     learner.Step();
     learner.Step(true);
     EXPECT_EQ(StoredState(learner.db), stored) << "no statement of a failed step is stored";
-    EXPECT_TRUE(sqlite3_get_autocommit(learner.db.Handle())) << "no transaction stays open";
+    EXPECT_TRUE(sqlite3_get_autocommit(lq::test::RawHandle(learner.db))) << "no transaction stays open";
     EXPECT_EQ(learner.state.AnswerHistoryCount, 0);
     EXPECT_EQ(learner.state.Score, score) << "the score shown is that of what is stored";
     EXPECT_TRUE(learner.hooks.queued.empty());
@@ -374,7 +375,7 @@ TEST_F(StepSaving, ATransactionEndedByAnotherThreadsStatementStoresNothingOfTheS
     int otherThreadsResult = SQLITE_OK;
     learner.hooks.onLayout = [&] {
         std::thread other([&] {
-            otherThreadsResult = sqlite3_exec(learner.db.Handle(), "UPDATE wrdstt SET ianswr=ianswr+1;", nullptr,
+            otherThreadsResult = sqlite3_exec(lq::test::RawHandle(learner.db), "UPDATE wrdstt SET ianswr=ianswr+1;", nullptr,
                                               nullptr, nullptr);
         });
         other.join();
@@ -442,7 +443,7 @@ TEST_P(StepSavingSmallDisk, EachStepIsStoredWholeOrNotAtAllAndToldOnce) {
 
         learner.Step(i % 3 == 2);
 
-        EXPECT_TRUE(sqlite3_get_autocommit(learner.db.Handle()));
+        EXPECT_TRUE(sqlite3_get_autocommit(lq::test::RawHandle(learner.db)));
         EXPECT_EQ(OtherItems(learner.db, answered), others);
         CurrentRow r;
         learner.db.Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", answered), r);

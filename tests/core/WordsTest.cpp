@@ -12,6 +12,7 @@
 #include "core/Words.h"
 #include "platform/Cp1251.h"
 #include "tests/core/CoreTestDb.h"
+#include "tests/support/RawConnection.h"
 
 namespace lq {
 namespace {
@@ -277,7 +278,7 @@ TEST_P(RebuildFailing, KeepsTheOldStatisticsWhole) {
     CallbackProgress progress;
     progress.at = c.otherThreadAt;
     progress.call = [&] {
-        std::thread other([&] { sqlite3_exec(t.db.Handle(), "UPDATE wrdstt SET ianswr=ianswr+1;", nullptr, nullptr, nullptr); });
+        std::thread other([&] { sqlite3_exec(lq::test::RawHandle(t.db), "UPDATE wrdstt SET ianswr=ianswr+1;", nullptr, nullptr, nullptr); });
         other.join();
     };
     SqlResult failure;
@@ -286,7 +287,7 @@ TEST_P(RebuildFailing, KeepsTheOldStatisticsWhole) {
     EXPECT_EQ(rows(), before);
     EXPECT_TRUE(HasIndex("icount"));
     EXPECT_TRUE(HasIndex("ianswr"));
-    EXPECT_EQ(sqlite3_get_autocommit(t.db.Handle()), 1);
+    EXPECT_EQ(sqlite3_get_autocommit(lq::test::RawHandle(t.db)), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(

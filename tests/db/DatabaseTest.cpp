@@ -3,6 +3,8 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "core/AppState.h"
@@ -325,6 +327,66 @@ TEST_F(DatabaseFile, TwoThreadsEachSeeTheirOwnErrors) {
     a.join();
     b.join();
     EXPECT_EQ(wrong.load(), 0);
+}
+
+// What a registered listener hears: each changed row of this connection, and every event after
+// which what it read may be stale.
+class Recorder final : public ChangeListener {
+public:
+    explicit Recorder(const Database&) {}
+    void OnRowChange(const RowChange& change) override {
+        sqlite3_value* v = nullptr;
+        std::string text = change.Is("items2") ? "items2" : "other";
+        text += change.What() == RowChange::Kind::Insert   ? " insert"
+                : change.What() == RowChange::Kind::Update ? " update"
+                                                           : " delete";
+        if (change.What() != RowChange::Kind::Delete && change.New(8, v))  // igansw
+            text += " " + std::to_string(sqlite3_value_int64(v));
+        events.push_back(text);
+    }
+    // Told once or more for one event (a failed statement in autocommit mode is also rolled back).
+    void OnStale() override {
+        if (events.empty() || events.back() != "stale") events.push_back("stale");
+    }
+    std::vector<std::string> events;
+};
+
+TEST(DatabaseListeners, HearChangesRollbacksFailuresAndOtherConnections) {
+    test::TempDir dir;
+    Database db;
+    ASSERT_TRUE(db.Open(dir.File("QV_01.db")));
+    ASSERT_TRUE(Database::RowHooks());
+    Recorder* recorder = db.Listener<Recorder>();
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_EQ(db.Listener<Recorder>(), recorder) << "one per connection";
+    struct Case {
+        const char* sql;
+        bool ok;
+        std::vector<std::string> heard;
+    };
+    const Case cases[] = {
+        {"INSERT INTO items2 (igansw) values(3);", true, {"items2 insert 3"}},
+        {"UPDATE items2 SET igansw=4;", true, {"items2 update 4"}},
+        {"INSERT INTO wrdstt (twordd) values('w');", true, {"other insert"}},
+        {"BEGIN; DELETE FROM items2; ROLLBACK;", true, {"items2 delete", "stale"}},
+        {"INSERT INTO items2 (ididnt) values(1);", false, {"stale"}},  // the id is taken
+        {"SELECT count(*) FROM items2;", true, {}},
+    };
+    for (const Case& c : cases) {
+        recorder->events.clear();
+        EXPECT_EQ(db.Exec(c.sql).ok(), c.ok) << c.sql;
+        EXPECT_EQ(recorder->events, c.heard) << c.sql;
+    }
+    recorder->events.clear();
+    EXPECT_TRUE(db.NoticeOtherWrites());
+    EXPECT_TRUE(recorder->events.empty()) << "nobody else wrote";
+    Database other;
+    ASSERT_TRUE(other.Open(db.Path()));
+    ASSERT_TRUE(other.Exec("DELETE FROM wrdstt;").ok());
+    EXPECT_TRUE(db.NoticeOtherWrites());
+    EXPECT_EQ(recorder->events, std::vector<std::string>{"stale"}) << "another connection wrote";
+    db.Close();
+    EXPECT_EQ(db.Listener<Recorder>(), nullptr) << "gone with the connection";
 }
 
 }  // namespace

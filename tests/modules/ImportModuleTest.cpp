@@ -11,6 +11,7 @@
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "tests/modules/ModuleTestSupport.h"
+#include "tests/support/RawConnection.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
@@ -429,7 +430,7 @@ TEST_F(ImportTest, AnSqlErrorRollsEverythingBack) {
     EXPECT_EQ(itemCount, before);
     EXPECT_FALSE(progress.shown);
     // The connection is usable and not left inside a transaction.
-    EXPECT_TRUE(sqlite3_get_autocommit(folder.Db().Handle()));
+    EXPECT_TRUE(sqlite3_get_autocommit(lq::test::RawHandle(folder.Db())));
 
     ASSERT_TRUE(folder.Db().Exec("DROP TRIGGER t;").ok());
     prompter.messages.clear();
@@ -452,8 +453,8 @@ TEST_F(ImportTest, ALockedDatabaseFailsAndChangesNothing) {
     folder.AddFixtureModule("unit07");
     Database other;
     ASSERT_TRUE(other.Open(folder.Dir() + "/QV_01.db"));
-    sqlite3_busy_timeout(other.Handle(), 0);
-    sqlite3_busy_timeout(folder.Db().Handle(), 0);
+    sqlite3_busy_timeout(lq::test::RawHandle(other), 0);
+    sqlite3_busy_timeout(lq::test::RawHandle(folder.Db()), 0);
     ASSERT_TRUE(other.Exec("BEGIN IMMEDIATE;").ok());
     EXPECT_EQ(Import("unit07.txt"), kImportFailed);
     ASSERT_EQ(prompter.messages.size(), 1u);

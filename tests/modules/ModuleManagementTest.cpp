@@ -14,6 +14,7 @@
 #include "modules/ModuleManager.h"
 #include "tests/modules/FolderReads.h"
 #include "tests/modules/ModuleTestSupport.h"
+#include "tests/support/RawConnection.h"
 #include "tests/support/RecordingPrompter.h"
 
 namespace lq {
@@ -213,7 +214,7 @@ protected:
     int restarts = 0;
     std::optional<std::string> chosen;
     std::vector<std::string> imported;
-    int importResult = kImportDone;
+    ImportResult importResult = kImportDone;
 };
 
 TEST_F(ManagerTest, CellTexts) {
@@ -310,14 +311,14 @@ TEST_F(ManagerTest, ARefusedDeleteChangesNothing) {
     EXPECT_TRUE(prompter.messages[1].text.contains(QStringLiteral("x refused")));
     EXPECT_EQ(prompter.messages[1].icon, MsgIcon::Error);
     EXPECT_EQ(Tables(), before);
-    EXPECT_EQ(sqlite3_get_autocommit(folder.Db().Handle()), 1);
+    EXPECT_EQ(sqlite3_get_autocommit(lq::test::RawHandle(folder.Db())), 1);
 }
 
 TEST_F(ManagerTest, AFailedCompactionIsOnlyReported) {
     AddModule("a.mp3", 1, 2);
     // VACUUM cannot run while a statement of the connection is still reading.
     sqlite3_stmt* reading = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(folder.Db().Handle(), "SELECT * FROM wrdstt UNION ALL SELECT 1,1,1,1,'x';", -1,
+    ASSERT_EQ(sqlite3_prepare_v2(lq::test::RawHandle(folder.Db()), "SELECT * FROM wrdstt UNION ALL SELECT 1,1,1,1,'x';", -1,
                                  &reading, nullptr),
               SQLITE_OK);
     ASSERT_EQ(sqlite3_step(reading), SQLITE_ROW);
@@ -332,7 +333,7 @@ TEST_F(ManagerTest, AFailedCompactionIsOnlyReported) {
 
 TEST_F(ManagerTest, AddRestartsOnlyAfterASuccessfulImport) {
     struct Case {
-        int result;
+        ImportResult result;
         int restarts;
     } cases[] = {{kImportDone, 1}, {kImportAlreadyAdded, 0}, {kImportFilesMissing, 0}, {kImportNoData, 0}, {kImportFailed, 0}};
     chosen = "u.txt";

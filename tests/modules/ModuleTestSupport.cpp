@@ -80,7 +80,7 @@ FirstSentence PlayFirstSentence(ProgramFolder& folder) {
     if (state.ItemCount < 1) return played;
 
     const std::atomic<float> addTime{0.0f};
-    SoundBuilder builder(folder.Db().Handle(), addTime, folder.Dir());
+    SoundBuilder builder(folder.Db(), addTime, folder.Dir());
     SoundBuffer sound;
     builder.BuildItemWave(sound, state.CurrentItemId);
     played.waveBytes = sound.ImageBytes() > kWaveHeaderBytes ? sound.ImageBytes() : 0;

@@ -17,6 +17,7 @@
 #include "platform/DateTime.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/modules/OldDataWriter.h"
+#include "tests/support/RawConnection.h"
 #include "tests/support/RecordingPrompter.h"
 
 namespace lq {
@@ -210,7 +211,7 @@ protected:
         return ok;
     }
     void ExpectClosed() {
-        EXPECT_EQ(sqlite3_get_autocommit(folder.Db().Handle()), 1) << "a transaction was left open";
+        EXPECT_EQ(sqlite3_get_autocommit(lq::test::RawHandle(folder.Db())), 1) << "a transaction was left open";
         EXPECT_FALSE(progress.shown) << "the progress window was left shown";
     }
     void Sound(const std::string& name) { folder.Write(name, "sound"); }
@@ -573,7 +574,7 @@ TEST_F(OldDataImportTest, MalformedFilesLoseNothingElse) {
         const OldDataImportResult r =
             ImportOldData(fresh.Db(), ReadOldData(fresh.Dir()), fresh.Dir() + "/Data", 12, progress);
         EXPECT_TRUE(r.ok) << r.message;
-        EXPECT_EQ(sqlite3_get_autocommit(fresh.Db().Handle()), 1);
+        EXPECT_EQ(sqlite3_get_autocommit(lq::test::RawHandle(fresh.Db())), 1);
         EXPECT_FALSE(progress.shown);
         EXPECT_EQ(fresh.Count("items2"), c.sentences);
         EXPECT_EQ(fresh.Count("wrdstt"), c.words);

@@ -15,6 +15,7 @@
 #include "modules/OldDataImport.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/modules/OldDataWriter.h"
+#include "tests/support/RawConnection.h"
 #include "tests/support/RecordingPrompter.h"
 
 namespace lq {
@@ -63,7 +64,7 @@ protected:
         Exec(kLoseWordCounts);
         if (GetParam().setup[0]) Exec(GetParam().setup);
         progress.when = GetParam().otherThreadAt;
-        progress.atCall = [this] { FailAWordCountOnAnotherThread(folder.Db().Handle()); };
+        progress.atCall = [this] { FailAWordCountOnAnotherThread(lq::test::RawHandle(folder.Db())); };
         before = Tables();
     }
     void Exec(const std::string& sql) { ASSERT_TRUE(folder.Db().Exec(sql).ok()) << sql; }
@@ -72,7 +73,7 @@ protected:
     }
     void ExpectAllAsBeforeAndToldOnce() {
         EXPECT_EQ(Tables(), before);
-        EXPECT_EQ(sqlite3_get_autocommit(folder.Db().Handle()), 1) << "a transaction was left open";
+        EXPECT_EQ(sqlite3_get_autocommit(lq::test::RawHandle(folder.Db())), 1) << "a transaction was left open";
         ASSERT_EQ(prompter.messages.size(), 1u);
         EXPECT_TRUE(prompter.messages[0].text.contains(QString::fromLatin1(GetParam().message)))
             << prompter.messages[0].text.toStdString();

@@ -209,7 +209,7 @@ TEST_F(BuilderTest, BuildsTheSentenceRange) {
     CopyFixture("mpeg2_mono_22k.mp3", "Lesson01.MP3");
     AddModule(1, "lesson01.mp3");  // found whatever the letter case
     AddItem(7, 1, 5000, 12000);
-    SoundBuilder builder(db.Handle(), addTime, dir.Path());
+    SoundBuilder builder(db, addTime, dir.Path());
     SoundBuffer buffer;
     ASSERT_EQ(builder.BuildItemWave(buffer, 7), 5);
 
@@ -286,7 +286,7 @@ TEST_F(BuilderTest, ImagesAreTheReadersDecodeScaledAndFaded) {
             // The header goes over the first decoded bytes.
             WriteWaveHeader(want.Data(), static_cast<uint32_t>(d.bytes), d.channels, d.rate);
             wave::ScaleAndFade(want.Data() + 44, static_cast<int>((d.bytes - 44) / 2), d.rate, d.channels, r.add);
-            SoundBuilder builder(db.Handle(), addTime, dir.Path());
+            SoundBuilder builder(db, addTime, dir.Path());
             for (int pass = 0; pass < 2; ++pass) {
                 SoundBuffer got;
                 ASSERT_EQ(builder.BuildItemWave(got, id), 5);
@@ -303,7 +303,7 @@ TEST_F(BuilderTest, ExtraTimeWidensAndFades) {
     AddModule(1, "m.mp3");
     AddItem(1, 1, 11025, 16000);  // starts 1 s into the module
     addTime = 3.0f;
-    SoundBuilder builder(db.Handle(), addTime, dir.Path());
+    SoundBuilder builder(db, addTime, dir.Path());
     SoundBuffer buffer;
     builder.BuildItemWave(buffer, 1);
     EXPECT_FLOAT_EQ(buffer.DurationMs, (16000.0f + 33075.0f) / 11025.0f * 1000.0f);
@@ -332,7 +332,7 @@ TEST_F(BuilderTest, PositionsOfTheHpModuleAreQuartered) {
     AddModule(2, "HP_02_28_2b.mp3");
     AddItem(1, 1, 3000, 9000);
     AddItem(2, 2, 12000, 36000);
-    SoundBuilder builder(db.Handle(), addTime, dir.Path());
+    SoundBuilder builder(db, addTime, dir.Path());
     SoundBuffer plain, hp;
     builder.BuildItemWave(plain, 1);
     builder.BuildItemWave(hp, 2);
@@ -357,7 +357,7 @@ TEST_F(BuilderTest, MissingRowsAndFilesGiveAnEmptyImage) {
     AddItem(4, 4, 0, 20000);
     AddItem(5, 5, 0, 20000);
     AddItem(6, 99, 0, 20000);  // no such module
-    SoundBuilder builder(db.Handle(), addTime, dir.Path());
+    SoundBuilder builder(db, addTime, dir.Path());
     for (int item : {2, 3, 4, 5, 6, 1234}) {
         SCOPED_TRACE(item);
         SoundBuffer buffer;
@@ -367,7 +367,8 @@ TEST_F(BuilderTest, MissingRowsAndFilesGiveAnEmptyImage) {
         ExpectEmpty(buffer);
     }
     // No database connection at all.
-    SoundBuilder noDb(nullptr, addTime, dir.Path());
+    const Database closed;
+    SoundBuilder noDb(closed, addTime, dir.Path());
     SoundBuffer buffer;
     noDb.BuildItemWave(buffer, 1);
     ExpectEmpty(buffer);
@@ -380,7 +381,7 @@ TEST_F(BuilderTest, LongRangesAreCutAtTheBuffer) {
     test::WriteBytes(dir.Path() + "/Data/long.mp3", many);
     AddModule(1, "long.mp3");
     AddItem(1, 1, 0, INT_MAX);
-    SoundBuilder builder(db.Handle(), addTime, dir.Path());
+    SoundBuilder builder(db, addTime, dir.Path());
     SoundBuffer buffer;
     builder.BuildItemWave(buffer, 1);
     const size_t t = buffer.ImageBytes();

@@ -114,7 +114,7 @@ TEST_F(DiskAudio, PlaysABuiltSentence) {
     ASSERT_TRUE(db.Exec("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (1, 1, 0, 'm.mp3');").ok());
     ASSERT_TRUE(db.Exec("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (1, 1, 2000, 9000);").ok());
     std::atomic<float> addTime{0.2f};
-    SoundBuilder builder(db.Handle(), addTime, dir.Path());
+    SoundBuilder builder(db, addTime, dir.Path());
     SoundBuffer buffer;
     builder.BuildItemWave(buffer, 1);
     const size_t size = buffer.ImageBytes();

@@ -17,11 +17,13 @@
 
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "core/LessonCaches.h"
 #include "sound/AnsweredWords.h"
 #include "sound/LoadSoundThread.h"
 #include "sound/SoundBuilder.h"
 #include "sound/SoundDoubleBuffer.h"
 #include "tests/sound/SoundTestSupport.h"
+#include "tests/support/RawConnection.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/TempDir.h"
 
@@ -127,7 +129,7 @@ class WordsDb {
 public:
     explicit WordsDb(EventLog* log = nullptr) : log_(log) {
         EXPECT_TRUE(db.Open(dir.File("QV_01.db")));
-        sqlite3_trace_v2(db.Handle(), SQLITE_TRACE_STMT, &WordsDb::Trace, this);
+        sqlite3_trace_v2(lq::test::RawHandle(db), SQLITE_TRACE_STMT, &WordsDb::Trace, this);
     }
     void Add(const std::string& word, const char* ianswr = "0") {
         EXPECT_TRUE(db.Exec(Sql("INSERT INTO wrdstt (icount, ianswr, istate, twordd) VALUES (1, %s, 0, %Q);", ianswr,
@@ -144,7 +146,8 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return updates_;
     }
-    sqlite3* Handle() const { return db.Handle(); }
+    sqlite3* Handle() const { return lq::test::RawHandle(db); }
+    operator Database&() { return db; }  // NOLINT(google-explicit-constructor): the sound thread's connection
 
 private:
     static int Trace(unsigned, void* self, void*, void* x) {
@@ -184,7 +187,7 @@ TEST(AnsweredWords, DrainCountsEachWordOnce) {
     db.Add("o'clock");
     AnsweredWordQueue q;
     for (int i = 0; i <= 100; ++i) q.Push("w" + std::to_string(i));  // the 101st is dropped
-    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 100);
+    EXPECT_EQ(DrainAnsweredWords(q, db), 100);
     const auto updates = db.Updates();
     ASSERT_EQ(updates.size(), 100u);
     for (int i = 0; i < 100; ++i) EXPECT_EQ(updates[i], UpdateOf("w" + std::to_string(99 - i)));
@@ -192,7 +195,7 @@ TEST(AnsweredWords, DrainCountsEachWordOnce) {
     EXPECT_EQ(db.Answers("w100"), 0);
 
     for (const char* w : {"w5", "w5", "nullword", "absent", "o'clock"}) q.Push(w);
-    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 5);
+    EXPECT_EQ(DrainAnsweredWords(q, db), 5);
     EXPECT_EQ(db.Answers("w5"), 3);       // queued twice: two more
     EXPECT_EQ(db.Answers("nullword"), 1);  // NULL counts as 0
     EXPECT_EQ(db.Answers("absent"), -1);   // no row: nothing inserted
@@ -205,11 +208,11 @@ TEST(AnsweredWords, AnOpenTransactionKeepsTheWordsQueuedInTheirOrder) {
     for (const char* w : {"a1", "a2", "a3"}) db.Add(w);
     AnsweredWordQueue q;
     for (const char* w : {"a1", "a2", "a3"}) q.Push(w);
-    ASSERT_EQ(sqlite3_exec(db.Handle(), "BEGIN;", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 0);
+    ASSERT_EQ(sqlite3_exec(lq::test::RawHandle(db), "BEGIN;", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(DrainAnsweredWords(q, db), 0);
     EXPECT_EQ(q.Size(), 3u);
-    ASSERT_EQ(sqlite3_exec(db.Handle(), "COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(DrainAnsweredWords(q, db.Handle()), 3);
+    ASSERT_EQ(sqlite3_exec(lq::test::RawHandle(db), "COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(DrainAnsweredWords(q, db), 3);
     EXPECT_EQ(db.Updates(), (std::vector<std::string>{UpdateOf("a3"), UpdateOf("a2"), UpdateOf("a1")}));
 }
 
@@ -264,7 +267,8 @@ TEST(DoubleBuffer, RequestsAndSwapWithoutAThread) {
 
 TEST(SoundThread, AThenBThenA) {
     FakeBuilder builder;
-    TLoadSound sound(builder, nullptr);
+    Database noDb;
+    TLoadSound sound(builder, noDb);
     EXPECT_EQ(sound.DiagnosticLines(), (std::vector<std::string>{"Handle 1 - OK", "Handle 2 - OK"}));
     sound.PrepareFirstSounds(1, 2);
     EXPECT_EQ(sound.CurrentSlot(), SoundSlot::A);
@@ -294,7 +298,8 @@ TEST(SoundThread, AThenBThenA) {
 
 TEST(SoundThread, SwapDuringASlowBuildGetsThatSentence) {
     FakeBuilder builder;
-    TLoadSound sound(builder, nullptr);
+    Database noDb;
+    TLoadSound sound(builder, noDb);
     builder.Gate(2);
     // The build of 2 is let go only once the swap waits for it; the swap must not have returned
     // nor built 2 again by then.
@@ -335,7 +340,8 @@ TEST(SoundThread, SwapDuringASlowBuildGetsThatSentence) {
 
 TEST(SoundThread, TwoRequestsBeforeAWakeGiveOneBuild) {
     FakeBuilder builder;
-    TLoadSound sound(builder, nullptr);
+    Database noDb;
+    TLoadSound sound(builder, noDb);
     builder.Gate(2);
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitStarted(2));
@@ -355,7 +361,7 @@ TEST(SoundThread, WordsAreCountedAfterTheBuild) {
     WordsDb db(&log);
     db.Add("alpha");
     db.Add("beta");
-    TLoadSound sound(builder, db.Handle());
+    TLoadSound sound(builder, db);
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitDone(2));
     builder.Gate(3);
@@ -378,7 +384,7 @@ TEST(SoundThread, AHundredAndOneWordsGiveAHundredUpdates) {
     FakeBuilder builder;
     WordsDb db;
     for (int i = 0; i <= 100; ++i) db.Add("w" + std::to_string(i));
-    TLoadSound sound(builder, db.Handle());
+    TLoadSound sound(builder, db);
     builder.Gate(2);
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitStarted(2));
@@ -398,7 +404,7 @@ TEST(SoundThread, KillDuringABuildLetsItFinishAndBuildsNoMore) {
     FakeBuilder builder;
     WordsDb db;
     db.Add("gamma");
-    TLoadSound sound(builder, db.Handle());
+    TLoadSound sound(builder, db);
     builder.Gate(2);
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitStarted(2));
@@ -418,7 +424,7 @@ TEST(SoundThread, ShutDownRightAfterQueueingAppliesEveryWord) {
     WordsDb db;
     for (const char* w : {"one", "two", "three"}) db.Add(w);
     {
-        TLoadSound sound(builder, db.Handle());
+        TLoadSound sound(builder, db);
         sound.PrepareFirstSounds(1, 2);
         for (const char* w : {"one", "two", "three", "two"}) sound.QueueAnsweredWord(w);
         sound.Shutdown();
@@ -430,7 +436,8 @@ TEST(SoundThread, ShutDownRightAfterQueueingAppliesEveryWord) {
 
 TEST(SoundThread, EmptyDatabaseBuildsNothing) {
     FakeBuilder builder;
-    TLoadSound sound(builder, nullptr);
+    Database noDb;
+    TLoadSound sound(builder, noDb);
     std::this_thread::sleep_for(20ms);
     sound.Shutdown();
     EXPECT_TRUE(builder.Started().empty());
@@ -440,7 +447,8 @@ TEST(SoundThread, EmptyDatabaseBuildsNothing) {
 
 TEST(SoundThread, BuildsRunBelowNormalPriority) {
     FakeBuilder builder;
-    TLoadSound sound(builder, nullptr);
+    Database noDb;
+    TLoadSound sound(builder, noDb);
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitDone(2));
     sound.Shutdown();
@@ -451,7 +459,8 @@ TEST(SoundThread, BuildsRunBelowNormalPriority) {
 
 TEST(SoundThread, SoundCheckBuildsTheBufferItNames) {
     FakeBuilder builder;
-    TLoadSound sound(builder, nullptr);
+    Database noDb;
+    TLoadSound sound(builder, noDb);
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitDone(2));
     EXPECT_EQ(sound.RebuildCurrent(1), 5);
@@ -482,7 +491,7 @@ TEST(SoundThread, RealBuildsOnTheSharedConnection) {
                         .ok());
     db.Exec("INSERT INTO wrdstt (icount, ianswr, istate, twordd) VALUES (1, 0, 0, 'word');");
     std::atomic<float> addTime{0.3f};
-    SoundBuilder builder(db.Handle(), addTime, dir.Path());
+    SoundBuilder builder(db, addTime, dir.Path());
 
     std::vector<std::vector<uint8_t>> expected(7);
     {
@@ -492,7 +501,7 @@ TEST(SoundThread, RealBuildsOnTheSharedConnection) {
             expected[i].assign(b.Data(), b.Data() + b.ImageBytes());
         }
     }
-    TLoadSound sound(builder, db.Handle());
+    TLoadSound sound(builder, db);
     sound.PrepareFirstSounds(1, 2);
     for (int current = 2; current <= 5; ++current) {
         for (int k = 0; k < 20; ++k) {  // the learning step's own statements meanwhile
@@ -522,12 +531,12 @@ TEST(SoundThread, AFailedWordCountIsToldOnceOnTheWindowsThread) {
     WordsDb db;
     db.Add("alpha");
     db.Add("beta");
-    ASSERT_EQ(RunOn(db.Handle(), "CREATE TRIGGER refuse BEFORE UPDATE ON wrdstt WHEN new.twordd='beta' BEGIN "
+    ASSERT_EQ(RunOn(lq::test::RawHandle(db), "CREATE TRIGGER refuse BEFORE UPDATE ON wrdstt WHEN new.twordd='beta' BEGIN "
                                  "SELECT RAISE(ABORT, 'disk refused'); END;"),
               SQLITE_OK);
     test::RecordingPrompter prompter;
     LearnState state;
-    TLoadSound sound(builder, db.Handle());
+    TLoadSound sound(builder, db);
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitDone(2));
     ReportWordCountFailure(sound, state);
@@ -557,23 +566,48 @@ TEST(SoundThread, AFailedWordCountIsToldOnceOnTheWindowsThread) {
     EXPECT_EQ(db.Answers("beta"), 0);
 }
 
+// A word count whose statement fails after a trigger of it changed a sentence: the engine undoes
+// the statement without reporting the undone row, so the score's totals must hear of the failure.
+TEST(SoundThread, AFailedWordCountLeavesTheScoreTotalsRight) {
+    test::TempDir dir;
+    Database db;
+    ASSERT_TRUE(db.Open(dir.File("QV_01.db")));
+    ASSERT_TRUE(db.Exec("INSERT INTO items2 (isound, igansw, irng_2) values(1, 1, 10);"
+                        "INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(1, 0, 0, 'w');"
+                        "CREATE TRIGGER bump AFTER UPDATE ON wrdstt BEGIN UPDATE items2 SET igansw=igansw+5; "
+                        "SELECT RAISE(ABORT, 'refused'); END;")
+                    .ok());
+    LessonCaches* caches = LessonCaches::Of(db);
+    ASSERT_NE(caches, nullptr);
+    ItemTotals totals;
+    ASSERT_TRUE(caches->ReadTotals(totals));
+    ASSERT_EQ(totals.CountOf(1), 1);
+
+    const SqlResult r = ApplyAnsweredWord(db, "w");
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.message.find("refused"), std::string::npos) << r.message;
+    ASSERT_TRUE(caches->ReadTotals(totals));
+    EXPECT_EQ(totals.CountOf(1), 1) << "the undone change is not counted";
+    EXPECT_EQ(totals.CountOf(6), 0);
+}
+
 TEST(SoundThread, AWordCountIsPutOffWhileTheWindowThreadsOperationIsOpenAndOutlivesItsRollback) {
     FakeBuilder builder;
     WordsDb db;
     db.Add("alpha");
-    TLoadSound sound(builder, db.Handle());
+    TLoadSound sound(builder, db);
     sound.PrepareFirstSounds(1, 2);
     ASSERT_TRUE(builder.WaitDone(2));
 
     // An operation of the window's thread is under way when the word is counted, and fails.
-    ASSERT_EQ(RunOn(db.Handle(), "BEGIN IMMEDIATE;"), SQLITE_OK);
+    ASSERT_EQ(RunOn(lq::test::RawHandle(db), "BEGIN IMMEDIATE;"), SQLITE_OK);
     sound.QueueAnsweredWord("alpha");
     sound.SwapBuffers(2, 3);
     ASSERT_TRUE(builder.WaitDone(3));
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(db.Answers("alpha"), 0) << "not made part of the open operation";
     EXPECT_EQ(sound.Words().Size(), 1u) << "it waits in the queue";
-    ASSERT_EQ(RunOn(db.Handle(), "ROLLBACK;"), SQLITE_OK);
+    ASSERT_EQ(RunOn(lq::test::RawHandle(db), "ROLLBACK;"), SQLITE_OK);
 
     sound.Shutdown();
     EXPECT_EQ(db.Answers("alpha"), 1) << "counted once the operation was over";

@@ -1,13 +1,15 @@
-#include "core/ScoreTotals.h"
+#include "core/LessonCaches.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/CacheSupport.h"
 #include "core/Database.h"
 #include "platform/CNumbers.h"
 #include "tests/support/TempDir.h"
@@ -15,9 +17,9 @@
 namespace lq {
 namespace {
 
-class ScoreTotalsTest : public ::testing::Test {
+class LessonCachesTest : public ::testing::Test {
 protected:
-    ScoreTotalsTest() { EXPECT_TRUE(db_.Open(dir_.File("QV_01.db"))); }
+    LessonCachesTest() { EXPECT_TRUE(db_.Open(dir_.File("QV_01.db"))); }
 
     void Add(int igansw, int irng2) {
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(1, %i, %i, 0, "
@@ -41,7 +43,7 @@ protected:
 
     void ExpectCurrent(const char* where) {
         ItemTotals t;
-        ASSERT_TRUE(db_.Totals()->Read(t)) << where;
+        ASSERT_TRUE(Caches().ReadTotals(t)) << where;
         const ItemTotals c = Counted();
         EXPECT_EQ(t.rows, c.rows) << where;
         EXPECT_EQ(t.gansw, c.gansw) << where;
@@ -49,13 +51,22 @@ protected:
         EXPECT_EQ(t.irng2Values, c.irng2Values) << where;
     }
 
+    LessonCaches& Caches() {
+        LessonCaches* caches = LessonCaches::Of(db_);
+        if (!caches) {
+            ADD_FAILURE() << "no caches";
+            std::abort();
+        }
+        return *caches;
+    }
+
     test::TempDir dir_;
     Database db_;
 };
 
-TEST_F(ScoreTotalsTest, TheLibraryHasThePreUpdateHook) { EXPECT_TRUE(ScoreTotals::Available()); }
+TEST_F(LessonCachesTest, TheLibraryHasThePreUpdateHook) { EXPECT_TRUE(Database::RowHooks()); }
 
-TEST_F(ScoreTotalsTest, FollowEveryKindOfWrite) {
+TEST_F(LessonCachesTest, FollowEveryKindOfWrite) {
     ExpectCurrent("empty");
     for (int i = 0; i < 20; ++i) Add(i % 6, i * 10);
     ExpectCurrent("inserted");
@@ -79,7 +90,7 @@ TEST_F(ScoreTotalsTest, FollowEveryKindOfWrite) {
     }
 }
 
-TEST_F(ScoreTotalsTest, ValuesThatAreNotSmallIntegersLeaveItToTheStatements) {
+TEST_F(LessonCachesTest, ValuesThatAreNotSmallIntegersLeaveItToTheStatements) {
     Add(1, 10);
     Add(2, 20);
     ExpectCurrent("integers");
@@ -89,13 +100,13 @@ TEST_F(ScoreTotalsTest, ValuesThatAreNotSmallIntegersLeaveItToTheStatements) {
     for (const char* sql : odd) {
         ASSERT_TRUE(db_.Exec(sql).ok());
         ItemTotals t;
-        EXPECT_FALSE(db_.Totals()->Read(t)) << sql;
+        EXPECT_FALSE(Caches().ReadTotals(t)) << sql;
         ASSERT_TRUE(db_.Exec("UPDATE items2 SET igansw=1, irng_2=10 WHERE ididnt=1;").ok());
         ExpectCurrent(sql);
     }
 }
 
-TEST_F(ScoreTotalsTest, RollbackAndAnotherConnectionAreNoticed) {
+TEST_F(LessonCachesTest, RollbackAndAnotherConnectionAreNoticed) {
     Add(1, 10);
     ExpectCurrent("start");
     ASSERT_TRUE(db_.Exec("BEGIN; UPDATE items2 SET igansw=7; ROLLBACK;").ok());
@@ -104,15 +115,14 @@ TEST_F(ScoreTotalsTest, RollbackAndAnotherConnectionAreNoticed) {
     ASSERT_TRUE(other.Open(db_.Path()));
     ASSERT_TRUE(other.Exec("INSERT INTO items2 (igansw, irng_2) values(3, 30);").ok());
     ExpectCurrent("another connection");
-    db_.Totals()->SetEnabled(false);
-    ItemTotals t;
-    EXPECT_FALSE(db_.Totals()->Read(t));
-    db_.Totals()->SetEnabled(true);
+    LessonCaches::SetEnabled(db_, false);
+    EXPECT_EQ(LessonCaches::Of(db_), nullptr) << "off";
+    LessonCaches::SetEnabled(db_, true);
     ExpectCurrent("on again");
 }
 
 // The first due sentence of the selected modules from the kept due times against the statement.
-TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
+TEST_F(LessonCachesTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
     for (int i = 0; i < 40; ++i)
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(%i, 1, 10, %i, "
                                  "'2024-01-%02d 12:00:00');",
@@ -128,7 +138,7 @@ TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
                               now.c_str(), exclude),
                           [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
                 long long id = -2;
-                ASSERT_TRUE(db_.Totals()->FirstDue(now, exclude, {1, 3}, 1000, id)) << where;
+                ASSERT_TRUE(Caches().FirstDue(now, exclude, {1, 3}, 1000, id)) << where;
                 EXPECT_EQ(id, expected) << where << " now " << now << " exclude " << exclude;
             }
         }
@@ -149,9 +159,9 @@ TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
         expectSame(sql);
     }
     long long id = 0;
-    EXPECT_FALSE(db_.Totals()->FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 5, id)) << "more due than asked";
+    EXPECT_FALSE(Caches().FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 5, id)) << "more due than asked";
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET iplace='front' WHERE ididnt=3;").ok());
-    EXPECT_FALSE(db_.Totals()->FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 1000, id)) << "a place not an integer";
+    EXPECT_FALSE(Caches().FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 1000, id)) << "a place not an integer";
     Database other;
     ASSERT_TRUE(other.Open(db_.Path()));
     ASSERT_TRUE(other.Exec("UPDATE items2 SET iplace=2 WHERE ididnt=3;").ok());
@@ -160,7 +170,7 @@ TEST_F(ScoreTotalsTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
 
 // The queue's head is walked first; a head of many rows that are not due yet leaves the choice to
 // the due rows, with the same answer.
-TEST_F(ScoreTotalsTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
+TEST_F(LessonCachesTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
     ASSERT_TRUE(db_.Exec("BEGIN;").ok());
     for (int i = 0; i < 6000; ++i)
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(1, 1, 10, %i, "
@@ -169,23 +179,23 @@ TEST_F(ScoreTotalsTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
                         .ok());
     ASSERT_TRUE(db_.Exec("COMMIT;").ok());
     long long id = -2;
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
     EXPECT_EQ(id, -1) << "nothing is due";
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET dtansn='2024-01-10 00:00:00' WHERE ididnt IN (5990, 5995);").ok());
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
     EXPECT_EQ(id, 5990);
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", 5990, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", 5990, {1}, 1000, id));
     EXPECT_EQ(id, 5995);
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET dtansn=1.5 WHERE ididnt=3;").ok());
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
     EXPECT_EQ(id, 3) << "a number is before every text";
-    ASSERT_TRUE(db_.Totals()->FirstDue("2024-01-15 00:00:00", -1, {2}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {2}, 1000, id));
     EXPECT_EQ(id, -1) << "no row of that module";
 }
 
 // The score history the totals keep against the statements of the answer windows and of the
 // forecast's stretches.
-class HistoryTest : public ScoreTotalsTest {
+class HistoryTest : public LessonCachesTest {
 protected:
     void AddHistory(const char* date, const char* score) {
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(%Q, 1, %Q, '1.00000');",
@@ -201,7 +211,7 @@ protected:
             upTo.push_back(Sql("2024-01-%02d %02d:30:00", 1 + (h + 5) / 24, (h + 5) % 24));
         }
         std::vector<long long> counts(after.size(), -1);
-        ASSERT_TRUE(db_.Totals()->CountHistoryBetween(after.data(), upTo.data(), static_cast<int>(after.size()),
+        ASSERT_TRUE(Caches().CountHistoryBetween(after.data(), upTo.data(), static_cast<int>(after.size()),
                                                       counts.data()))
             << where;
         for (size_t i = 0; i < after.size(); ++i) {
@@ -217,7 +227,7 @@ protected:
     void ExpectNewestCurrent(const std::string& where) {
         for (long long offset : {0LL, 1LL, 3LL, 7LL, 40LL}) {
             std::vector<HistoryRow> rows;
-            ASSERT_TRUE(db_.Totals()->NewestHistory(offset, 5, rows)) << where;
+            ASSERT_TRUE(Caches().NewestHistory(offset, 5, rows)) << where;
             std::vector<std::string> expected;
             db_.Query(Sql("SELECT glrang, dtdate FROM answcn ORDER BY dtdate DESC LIMIT %lld, 5;", offset),
                       [&expected](int, char** v, char**) {
@@ -303,18 +313,18 @@ TEST_F(HistoryTest, DatesThatAreNotDateTextsLeaveItToTheStatements) {
     std::vector<HistoryRow> rows;
     for (const char* odd : {"45000", "'2024-01-02'", "x'01'"}) {
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO answcn (glrang, dtdate) values('1', %s);", odd)).ok());
-        EXPECT_FALSE(db_.Totals()->CountHistoryBetween(after, upTo, 1, &count)) << odd;
-        EXPECT_FALSE(db_.Totals()->NewestHistory(0, 5, rows)) << odd;
+        EXPECT_FALSE(Caches().CountHistoryBetween(after, upTo, 1, &count)) << odd;
+        EXPECT_FALSE(Caches().NewestHistory(0, 5, rows)) << odd;
         ASSERT_TRUE(db_.Exec("DELETE FROM answcn WHERE typeof(dtdate)!='text' OR length(dtdate)!=19;").ok());
         ExpectCurrent(odd);
     }
     const std::string notADate[] = {"soon"};
-    EXPECT_FALSE(db_.Totals()->CountHistoryBetween(notADate, upTo, 1, &count));
+    EXPECT_FALSE(Caches().CountHistoryBetween(notADate, upTo, 1, &count));
 }
 
 // The sound thread writes the word statistics on the same connection while the user-interface
 // thread reads the totals and writes sentences.
-TEST_F(ScoreTotalsTest, TwoThreadsOnOneConnection) {
+TEST_F(LessonCachesTest, TwoThreadsOnOneConnection) {
     for (int i = 0; i < 50; ++i) Add(i % 5, i);
     ASSERT_TRUE(db_.Exec("INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(1, 0, 0, 'w');").ok());
     std::atomic<bool> done{false};
@@ -323,7 +333,7 @@ TEST_F(ScoreTotalsTest, TwoThreadsOnOneConnection) {
     });
     for (int i = 0; i < 200; ++i) {
         ItemTotals t;
-        EXPECT_TRUE(db_.Totals()->Read(t));
+        EXPECT_TRUE(Caches().ReadTotals(t));
         db_.Exec(Sql("UPDATE items2 SET igansw=%i, irng_2=%i WHERE ididnt=%i;", i % 7, i, 1 + i % 50));
     }
     done = true;
