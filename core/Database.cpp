@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/AppState.h"
+#include "core/Log.h"
 #include "platform/CNumbers.h"
 #include "platform/Prompter.h"
 
@@ -188,7 +189,7 @@ bool Database::Open(const std::string& path, std::string* error) {
                                    nullptr);
     auto fail = [&](const std::string& message) {
         if (error) *error = message;
-        qWarning("Can't open database: %s", message.c_str());
+        qCWarning(lcCore, "Can't open database: %s", message.c_str());
         sqlite3_close(db);
         return false;
     };
@@ -433,7 +434,7 @@ SqlResult Database::WriteRefusal() const {
 
 SqlResult Database::Failed(SqlResult r, bool refused) const {
     if (refused) {
-        qWarning("Not run after an earlier failure: %s", r.message.c_str());
+        qCWarning(lcCore, "Not run after an earlier failure: %s", r.message.c_str());
         // Watches begun after the failure learn of it too.
         for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
             if (&w->db_ == this && w->first_.ok()) w->first_ = r;
@@ -456,7 +457,7 @@ void Database::EnsureSpeedIndexes() const {
 long long Database::LastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
 
 void Database::NoteFailure(const SqlResult& r) const {
-    qWarning("SQL error: %s", r.message.c_str());
+    qCWarning(lcCore, "SQL error: %s", r.message.c_str());
     for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
         if (&w->db_ == this && w->first_.ok()) w->first_ = r;
 }

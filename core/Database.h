@@ -4,7 +4,7 @@
 //
 // Statements keep their texts; values are formatted in with sqlite3_mprintf (%q for every text
 // value) into a growing buffer. Each call returns its own result code and message; failures are
-// logged as "SQL error: %s" with qWarning and the caller goes on with whatever the row store holds.
+// logged as "SQL error: %s" under lq.core and the caller goes on with whatever the row store holds.
 #include <sqlite3.h>
 
 #include <functional>

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "core/WriteReports.h"
+#include "sound/Log.h"
 
 namespace lq {
 namespace {
@@ -21,7 +22,7 @@ void LowerThisThreadsPriority() {
     int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
     if (nice == -1 && errno != 0) nice = 0;
     if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), std::min(19, nice + 5)) != 0)
-        qDebug("Sound thread: cannot lower its priority");
+        qCDebug(lcSound, "Sound thread: cannot lower its priority");
 }
 
 }  // namespace
@@ -31,7 +32,7 @@ TLoadSound::TLoadSound(ItemWaveBuilder& builder, Database& db) : db_(db), buffer
         thread_ = std::thread([this] { Execute(); });
         started_ = true;
     } catch (const std::system_error& e) {
-        qWarning("Sound thread: cannot start: %s", e.what());
+        qCWarning(lcSound, "Sound thread: cannot start: %s", e.what());
     }
 }
 
