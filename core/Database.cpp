@@ -322,7 +322,7 @@ void Database::Close() {
     path_.clear();
 }
 
-SqlResult Database::Exec(const std::string& sql) const { return Query(sql, RowCallback()); }
+SqlResult Database::Exec(const std::string& sql) { return Query(sql, RowCallback()); }
 
 SqlResult Database::Query(const std::string& sql, CurrentRow& row) const {
     return Query(sql, [&row](int n, char** v, char** c) { StoreCurrentRow(row, n, v, c); });
@@ -349,7 +349,7 @@ SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) cons
     return r;
 }
 
-SqlResult Database::ExecCached(const char* sql, std::initializer_list<SqlArg> args) const {
+SqlResult Database::ExecCached(const char* sql, std::initializer_list<SqlArg> args) {
     return QueryCached(sql, args, RowCallback());
 }
 
@@ -445,7 +445,7 @@ SqlResult Database::Failed(SqlResult r, bool refused) const {
     return r;
 }
 
-void Database::EnsureSpeedIndexes() const {
+void Database::EnsureSpeedIndexes() {
     // Best effort: a read-only or foreign file works as before, only slower.
     std::string script = "BEGIN;";
     for (const char* statement : kSpeedIndexes) script += statement;
@@ -469,7 +469,7 @@ void Database::SetBusyTimeout(int ms) const {
 
 bool Database::IsReadOnly() const { return db_ && sqlite3_db_readonly(db_, "main") == 1; }
 
-SqlResult Database::CheckWritable() const {
+SqlResult Database::CheckWritable() {
     if (!db_) return {SQLITE_MISUSE, "no database connection"};
     if (IsReadOnly()) return {SQLITE_READONLY, sqlite3_errstr(SQLITE_READONLY)};
     if (!sqlite3_get_autocommit(db_)) return {};  // inside a transaction: nothing to learn here
@@ -514,7 +514,7 @@ FailureWatch::~FailureWatch() {
     }
 }
 
-SqlResult Database::EnsureSchema() const {
+SqlResult Database::EnsureSchema() {
     std::string script = "BEGIN;";
     for (const char* statement : kSchema) script += IfNotExists(statement);
     script += "COMMIT;";
@@ -581,7 +581,7 @@ bool OpenDatabaseAndTotals(Database& db, const std::string& programDir, LearnSta
     return true;
 }
 
-int PruneAnswerHistory(const Database& db, CurrentRow& row) {
+int PruneAnswerHistory(Database& db, CurrentRow& row) {
     row.CountResult = 0;
     db.Query("SELECT count(*) FROM answcn;", row);
     int count = row.CountResult;

@@ -95,7 +95,7 @@ bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word
     return true;
 }
 
-SqlResult StoreWordMark(const Database& db, const std::string& word, int istate) {
+SqlResult StoreWordMark(Database& db, const std::string& word, int istate) {
     return db.Exec(Sql("UPDATE wrdstt SET istate=%i WHERE twordd='%q';", istate, word.c_str()));
 }
 
@@ -105,11 +105,11 @@ int CountWordStats(const Database& db, CurrentRow& row) {
     return row.CountResult;
 }
 
-int RebuildWordStatistics(const Database& db, int itemCount, SqlResult* failure) {
+int RebuildWordStatistics(Database& db, int itemCount, SqlResult* failure) {
     return RebuildWordStatistics(db, itemCount, AppProgress(), failure);
 }
 
-int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress, SqlResult* failure) {
+int RebuildWordStatistics(Database& db, int itemCount, Progress& progress, SqlResult* failure) {
     SqlResult r;
     // Every way out of a failed rebuild: the engine's result for the caller, and -1.
     auto failed = [&](const SqlResult& why) {

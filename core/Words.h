@@ -30,7 +30,7 @@ bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word
 inline int ToggledWordMark(int istate) { return istate == 1 ? 0 : 1; }
 
 // "UPDATE wrdstt SET istate=%i WHERE twordd='%s';" for a word in its stored form.
-SqlResult StoreWordMark(const Database& db, const std::string& word, int istate);
+SqlResult StoreWordMark(Database& db, const std::string& word, int istate);
 
 // "SELECT count(*) FROM wrdstt;" (0 when it fails).
 int CountWordStats(const Database& db, CurrentRow& row);
@@ -41,7 +41,7 @@ int CountWordStats(const Database& db, CurrentRow& row);
 // Progress is shown per sentence ("Words statistic", with `itemCount` as the maximum) on
 // `progress`, or on AppProgress(). Returns the new number of rows of wrdstt, or -1 when the
 // rebuild failed and was rolled back; then `failure` (when given) holds the engine's result.
-int RebuildWordStatistics(const Database& db, int itemCount, SqlResult* failure = nullptr);
-int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress, SqlResult* failure = nullptr);
+int RebuildWordStatistics(Database& db, int itemCount, SqlResult* failure = nullptr);
+int RebuildWordStatistics(Database& db, int itemCount, Progress& progress, SqlResult* failure = nullptr);
 
 }  // namespace lq

@@ -56,7 +56,7 @@ std::optional<bool> IsModuleAdded(const Database& db, std::string_view fileName,
     return added->Contains(fileName);
 }
 
-ModuleImporter::ModuleImporter(const Database& db, std::string programDir)
+ModuleImporter::ModuleImporter(Database& db, std::string programDir)
     : db_(db), programDir_(std::move(programDir)) {}
 
 ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount) {
@@ -179,7 +179,7 @@ ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount)
     return kImportDone;
 }
 
-ImportResult ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state) {
+ImportResult ImportModule(Database& db, const std::string& programDir, const std::string& textName, LearnState& state) {
     ModuleImporter importer(db, programDir);
     return importer.Import(textName, state.ItemCount);
 }

@@ -98,7 +98,7 @@ void ModuleManager::Delete(int r) {
         MsgResult::Yes)
         return;
 
-    const Database& db = *ctx_.db;
+    Database& db = *ctx_.db;
     Transaction txn(db);
     SqlResult res = txn.Begin();
     if (res.ok()) res = db.Exec(Sql("DELETE FROM sounds WHERE ididnt=%lld;", m->ididnt));

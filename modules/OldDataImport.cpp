@@ -69,7 +69,7 @@ constexpr long long kImportCacheKiB = 128 * 1024;
 // The connection's page cache set to `kib` for the object's lifetime, then as it was.
 class CacheSize {
 public:
-    CacheSize(const Database& db, long long kib) : db_(db) {
+    CacheSize(Database& db, long long kib) : db_(db) {
         db_.Query("PRAGMA cache_size;", [this](int n, char** v, char**) {
             if (n > 0 && v[0]) previous_ = v[0];
         });
@@ -82,13 +82,13 @@ public:
     CacheSize& operator=(const CacheSize&) = delete;
 
 private:
-    const Database& db_;
+    Database& db_;
     std::string previous_;
 };
 
 class OldDataImporter {
 public:
-    OldDataImporter(const Database& db, const OldDataFiles& files, const std::string& dataDir, int inputAfter,
+    OldDataImporter(Database& db, const OldDataFiles& files, const std::string& dataDir, int inputAfter,
                     Progress& progress)
         : db_(db), files_(files), dataDir_(dataDir), inputAfter_(inputAfter), progress_(progress) {}
 
@@ -192,7 +192,7 @@ private:
         }
     }
 
-    const Database& db_;
+    Database& db_;
     const OldDataFiles& files_;
     const std::string& dataDir_;
     const int inputAfter_;
@@ -203,7 +203,7 @@ QString ImportCaption() { return QString::fromLatin1(kImportCaption); }
 
 }  // namespace
 
-OldDataImportResult ImportOldData(const Database& db, const OldDataFiles& files, const std::string& dataDir,
+OldDataImportResult ImportOldData(Database& db, const OldDataFiles& files, const std::string& dataDir,
                                   int inputAfter, Progress& progress) {
     struct HideOnExit {
         Progress& p;
@@ -219,7 +219,7 @@ OldDataImportResult ImportOldData(const Database& db, const OldDataFiles& files,
     return result;
 }
 
-bool RunOldDataImport(const Database& db, const std::string& programDir, int inputAfter, Progress& progress,
+bool RunOldDataImport(Database& db, const std::string& programDir, int inputAfter, Progress& progress,
                       Prompter& prompter) {
     if (!OldDataPresent(programDir)) return false;
     progress.ShowProgress("Reading data", 0, 100);

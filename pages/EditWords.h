@@ -41,12 +41,12 @@ std::string JoinMemoLines(std::string_view text);
 
 // The Replace button: isigns (1 or 2), the three texts (apostrophes stored as "#*#", any length)
 // and isntbf = isntaf = -1 for sentence `itemId`.
-SqlResult ReplaceItemTexts(const Database& db, int itemId, bool typingEnabled, std::string_view before,
+SqlResult ReplaceItemTexts(Database& db, int itemId, bool typingEnabled, std::string_view before,
                            std::string_view sentence, std::string_view after);
 
 // The double-click on a word: a word with a statistics row gets istate 0 when it was 1, else 1.
 // Only the row of `word` itself is touched; a word without a row changes nothing (false). When
 // a statement fails the result is false and `failure` (when given) holds the engine's result.
-bool ToggleWordMark(const Database& db, CurrentRow& row, const std::string& word, SqlResult* failure = nullptr);
+bool ToggleWordMark(Database& db, CurrentRow& row, const std::string& word, SqlResult* failure = nullptr);
 
 }  // namespace lq

@@ -219,7 +219,7 @@ protected:
 
     // A sentence as an import leaves it, with a schedule as steps leave one: many equal places
     // and good-answer counts, so that ties decide.
-    void AddSentence(const Database& db) {
+    void AddSentence(Database& db) {
         const int igansw = Draw(9);
         db.Exec(Sql("INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, dtansn, "
                     "iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, ipic_1, ipic_2, ipic_3, "

@@ -276,7 +276,7 @@ TEST_F(DatabaseFile, FailedStatementReturnsItsOwnMessage) {
 
 // History rows one second apart, newest last; the rows `tieAt` to `tieAt`+2 places from the
 // newest share one date when tieAt >= 0.
-void FillHistory(const Database& db, int rows, int tieAt = -1) {
+void FillHistory(Database& db, int rows, int tieAt = -1) {
     const DateTime base = EncodeDateTime({2020, 1, 1, 0, 0, 0, 0});
     db.Exec("BEGIN;");
     for (int i = 0; i < rows; ++i) {
