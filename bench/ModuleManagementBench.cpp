@@ -100,7 +100,7 @@ void BM_ImportOldData(benchmark::State& state) {
         state.PauseTiming();
         lq::Database db;
         const std::string path = dir + "/QV_" + std::to_string(run++) + ".db";
-        if (!db.Open(path)) {
+        if (!db.Open(path).ok()) {
             state.SkipWithError("cannot open the database");
             break;
         }

@@ -181,26 +181,26 @@ const char* const* SpeedIndexStatements(int* count) {
 
 Database::~Database() { Close(); }
 
-bool Database::Open(const std::string& path, std::string* error) {
+SqlResult Database::Open(const std::string& path) {
     Close();
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                                    nullptr);
-    auto fail = [&](const std::string& message) {
-        if (error) *error = message;
-        qWarning("Can't open database: %s", message.c_str());
+    auto fail = [&](SqlResult failure) {
+        qWarning("Can't open database: %s", failure.message.c_str());
         sqlite3_close(db);
-        return false;
+        return failure;
     };
-    if (rc != SQLITE_OK) return fail(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    if (rc != SQLITE_OK) return fail({rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)});
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     busyTimeoutMs_ = kBusyTimeoutMs;
     // A file that is not a database opens without complaint and fails at the first statement.
     char* msg = nullptr;
-    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &msg) != SQLITE_OK) {
-        const std::string m = msg ? msg : sqlite3_errmsg(db);
+    const int checked = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &msg);
+    if (checked != SQLITE_OK) {
+        SqlResult failure{checked, msg ? msg : sqlite3_errmsg(db)};
         sqlite3_free(msg);
-        return fail(m);
+        return fail(std::move(failure));
     }
     db_ = db;
     path_ = path;
@@ -208,13 +208,13 @@ bool Database::Open(const std::string& path, std::string* error) {
     if (!schema.ok()) {
         db_ = nullptr;
         path_.clear();
-        return fail(schema.message);
+        return fail(schema);
     }
     EnsureSpeedIndexes();
     if (RowHooks()) sqlite3_preupdate_hook(db_, &Database::OnPreUpdate, this);
     sqlite3_rollback_hook(db_, &Database::OnRollback, this);
     NoticeOtherWrites();
-    return true;
+    return {};
 }
 
 bool Database::RowHooks() { return sqlite3_compileoption_used("ENABLE_PREUPDATE_HOOK") != 0; }
@@ -558,21 +558,19 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 bool OpenAtStartup(Database& db, const std::string& path, const std::string& programDir) {
-    std::string error;
-    if (db.Open(path, &error)) return true;
-    ReportOpenFailure(error);
+    SqlResult opened = db.Open(path);
+    if (opened.ok()) return true;
+    ReportOpenFailure(opened.message);
     const std::string fallback = DefaultPath(programDir);
     if (SameFile(fallback, path)) return false;
-    if (db.Open(fallback, &error)) return true;
-    ReportOpenFailure(error);
+    opened = db.Open(fallback);
+    if (opened.ok()) return true;
+    ReportOpenFailure(opened.message);
     return false;
 }
 
 bool OpenDatabaseAndTotals(Database& db, const std::string& programDir, LearnState& state, CurrentRow& row) {
-    if (!db.IsOpen()) {
-        std::string error;
-        if (!db.Open(DefaultPath(programDir), &error)) return false;
-    }
+    if (!db.IsOpen() && !db.Open(DefaultPath(programDir)).ok()) return false;
     row.CountResult = 0;
     db.Query("SELECT count(*) FROM items2;", row);
     state.ItemCount = row.CountResult;

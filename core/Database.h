@@ -144,8 +144,8 @@ public:
 
     // Opens (creating when missing) in serialized mode with a 5 s busy timeout, checks that the
     // file really is a database, and ensures the schema. On failure returns false with the
-    // engine's text in `error` and leaves no connection.
-    bool Open(const std::string& path, std::string* error = nullptr);
+    // engine's code and text and leaves no connection.
+    SqlResult Open(const std::string& path);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
     const std::string& Path() const { return path_; }

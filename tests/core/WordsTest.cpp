@@ -222,13 +222,13 @@ TEST_F(WordStatsTest, AKilledRebuildLeavesTheOldStatistics) {
     EXPECT_EXIT(
         {
             Database db;
-            if (!db.Open(path)) std::_Exit(1);
+            if (!db.Open(path).ok()) std::_Exit(1);
             DieAt die;
             RebuildWordStatistics(db, 4, die);
             std::_Exit(0);
         },
         ::testing::ExitedWithCode(3), "");
-    ASSERT_TRUE(t.db.Open(path));
+    ASSERT_TRUE(t.db.Open(path).ok());
     EXPECT_EQ(CountOf("station"), 99);
     EXPECT_EQ(CountOf("gone"), 3);
     EXPECT_TRUE(HasIndex("icount"));

@@ -452,7 +452,7 @@ TEST_F(ImportTest, ABrokenSoundsTableFailsBeforeAnyFileIsRead) {
 TEST_F(ImportTest, ALockedDatabaseFailsAndChangesNothing) {
     folder.AddFixtureModule("unit07");
     Database other;
-    ASSERT_TRUE(other.Open(folder.Dir() + "/QV_01.db"));
+    ASSERT_TRUE(other.Open(folder.Dir() + "/QV_01.db").ok());
     sqlite3_busy_timeout(lq::test::RawHandle(other), 0);
     sqlite3_busy_timeout(lq::test::RawHandle(folder.Db()), 0);
     ASSERT_TRUE(other.Exec("BEGIN IMMEDIATE;").ok());
