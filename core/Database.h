@@ -63,6 +63,15 @@ struct SqlResult {
     bool ok() const { return code == SQLITE_OK; }
 };
 
+// A value read from the database, or the failure that kept it from being read (the value is
+// then its default).
+template <class T>
+struct SqlValue {
+    T value{};
+    SqlResult error;
+    bool ok() const { return error.ok(); }
+};
+
 using RowCallback = std::function<void(int columnCount, char** values, char** names)>;
 
 // A value bound to a "?" of a cached statement: an integer or a text.

@@ -50,10 +50,10 @@ const std::string& LineOrEmpty(const std::vector<std::string>& lines, long long 
 
 }  // namespace
 
-std::optional<bool> IsModuleAdded(const Database& db, std::string_view fileName, std::string* error) {
-    const std::optional<AddedModules> added = AddedModules::Read(db, error);
-    if (!added) return std::nullopt;
-    return added->Contains(fileName);
+SqlValue<bool> IsModuleAdded(const Database& db, std::string_view fileName) {
+    const SqlValue<AddedModules> added = AddedModules::Read(db);
+    if (!added.ok()) return {false, added.error};
+    return {added.value.Contains(fileName), {}};
 }
 
 ModuleImporter::ModuleImporter(Database& db, std::string programDir)
@@ -75,13 +75,12 @@ ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount)
     }
 
     // Decided before any file is looked at.
-    std::string error;
-    const std::optional<bool> added = IsModuleAdded(db_, names->text, &error);
-    if (!added) {
-        return Refuse(prompter, kImportFailed, QStringLiteral("SQL error: ") + QString::fromUtf8(error.c_str()),
-                      MsgIcon::Error);
+    const SqlValue<bool> added = IsModuleAdded(db_, names->text);
+    if (!added.ok()) {
+        return Refuse(prompter, kImportFailed,
+                      QStringLiteral("SQL error: ") + QString::fromUtf8(added.error.message.c_str()), MsgIcon::Error);
     }
-    if (*added) {
+    if (added.value) {
         return Refuse(prompter, kImportAlreadyAdded, QStringLiteral("These items are already added!"),
                       MsgIcon::None);
     }

@@ -27,9 +27,8 @@ inline constexpr const char* kImportCaption = "Ooops....";
 inline constexpr const char* kImportProgressText = "Adding module";
 
 // True when the module of `fileName` is stored (AddedModules: "UNIT07.txt" matches "unit07.mp3";
-// "unit1.txt" does not match "unit10.mp3"). nullopt with the engine's text in `error` when the
-// query fails.
-std::optional<bool> IsModuleAdded(const Database& db, std::string_view fileName, std::string* error = nullptr);
+// "unit1.txt" does not match "unit10.mp3"). With the engine's failure when the query fails.
+SqlValue<bool> IsModuleAdded(const Database& db, std::string_view fileName);
 
 class ModuleImporter {
 public:

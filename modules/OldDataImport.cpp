@@ -117,10 +117,9 @@ private:
         const OldModuleLine line = ParseOldModuleLine(files_.modules[i]);
         const std::string name = NameToCp1251(line.name);  // stored in the program's encoding
         if (!UsableModuleName(name)) return;
-        std::string error;
-        const std::optional<bool> added = IsModuleAdded(db_, name, &error);
-        if (!added) throw Failure{error};
-        if (*added || FindModuleFile(dataDir_, name).empty()) return;
+        const SqlValue<bool> added = IsModuleAdded(db_, name);
+        if (!added.ok()) throw Failure{added.error.message};
+        if (added.value || FindModuleFile(dataDir_, name).empty()) return;
 
         Check(db_.ExecCached("INSERT INTO sounds (isigns, icodes, sfname) values(?, ?, ?);",
                              {line.isigns, static_cast<long long>(i) + 10000, name}));

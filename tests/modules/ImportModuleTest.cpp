@@ -306,9 +306,9 @@ TEST_F(ImportTest, ApostropheInTheNameIsStoredAndItsSentencesBelongToIt) {
     ASSERT_EQ(rows.size(), 6u);
     for (int i = 3; i < 6; ++i) EXPECT_EQ(rows[i][1], "2");
     EXPECT_EQ(Import("O'Neil.txt"), kImportAlreadyAdded);
-    std::optional<bool> added = IsModuleAdded(folder.Db(), "o'neil");
-    ASSERT_TRUE(added);
-    EXPECT_TRUE(*added);
+    const SqlValue<bool> added = IsModuleAdded(folder.Db(), "o'neil");
+    ASSERT_TRUE(added.ok());
+    EXPECT_TRUE(added.value);
 }
 
 TEST_F(ImportTest, LongTextsAreStoredWhole) {
