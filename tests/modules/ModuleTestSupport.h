@@ -3,7 +3,6 @@
 // progress and a fixed clock for the import tests.
 #include <QString>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "core/Database.h"
 #include "core/Progress.h"
 #include "platform/DateTime.h"
+#include "tests/support/SqlValues.h"
 #include "tests/support/TempDir.h"
 
 namespace lq::test {
@@ -50,12 +50,6 @@ std::string Cp(const char* utf8);
 
 // The folder of the committed test module (unit07.*).
 std::string FixtureDir();
-
-// A read's value, or nothing when the read failed (so that a failure never passes for a value).
-template <class T>
-std::optional<T> ValueOrNothing(const SqlValue<T>& read) {
-    return read.ok() ? std::optional<T>(read.value) : std::nullopt;
-}
 // The demo module's folder (Data/ of the source tree).
 std::string DemoDir();
 
