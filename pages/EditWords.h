@@ -13,6 +13,8 @@ class Database;
 struct CurrentRow;
 struct SentenceBoard;
 struct SqlResult;
+template <class T>
+struct SqlValue;
 
 // The words of the sentence, lower-cased and normalised, sorted by their cp1251 bytes, without
 // duplicates or empty words; one line per word:
@@ -46,7 +48,7 @@ SqlResult ReplaceItemTexts(Database& db, int itemId, bool typingEnabled, std::st
 
 // The double-click on a word: a word with a statistics row gets istate 0 when it was 1, else 1.
 // Only the row of `word` itself is touched; a word without a row changes nothing (false). When
-// a statement fails the result is false and `failure` (when given) holds the engine's result.
-bool ToggleWordMark(Database& db, CurrentRow& row, const std::string& word, SqlResult* failure = nullptr);
+// a statement fails the result carries the engine's failure.
+SqlValue<bool> ToggleWordMark(Database& db, CurrentRow& row, const std::string& word);
 
 }  // namespace lq
