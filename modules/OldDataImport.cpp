@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "core/Progress.h"
@@ -22,11 +23,11 @@ namespace lq {
 namespace {
 
 struct Failure {
-    std::string message;
+    SqlResult why;
 };
 
 const SqlResult& Check(const SqlResult& r) {
-    if (!r.ok()) throw Failure{r.message};
+    if (!r.ok()) throw Failure{r};
     return r;
 }
 
@@ -108,7 +109,6 @@ public:
         ImportWords(result);
         ImportPoints(result);
         Check(txn.Commit());
-        result.ok = true;
     }
 
 private:
@@ -118,7 +118,7 @@ private:
         const std::string name = NameToCp1251(line.name);  // stored in the program's encoding
         if (!UsableModuleName(name)) return;
         const SqlValue<bool> added = IsModuleAdded(db_, name);
-        if (!added.ok()) throw Failure{added.error.message};
+        if (!added.ok()) throw Failure{added.error};
         if (added.value || FindModuleFile(dataDir_, name).empty()) return;
 
         Check(db_.ExecCached("INSERT INTO sounds (isigns, icodes, sfname) values(?, ?, ?);",
@@ -213,7 +213,8 @@ OldDataImportResult ImportOldData(Database& db, const OldDataFiles& files, const
         OldDataImporter(db, files, dataDir, inputAfter, progress).Run(result);
     } catch (const Failure& f) {
         result = OldDataImportResult{};
-        result.message = f.message.empty() ? std::string("unknown database error") : f.message;
+        result.error = f.why;
+        if (result.error.message.empty()) result.error.message = "unknown database error";
     }
     return result;
 }
@@ -222,7 +223,7 @@ bool RunOldDataImport(Database& db, const std::string& programDir, int inputAfte
                       Prompter& prompter) {
     if (!OldDataPresent(programDir)) return false;
     progress.ShowProgress("Reading data", 0, 100);
-    OldDataImportResult result;
+    std::optional<std::string> failure;  // what the learner is told when nothing was imported
     try {
         const OldDataFiles files = ReadOldData(programDir);
         if (files.status == OldDataFiles::Status::Unreadable) {
@@ -236,18 +237,19 @@ bool RunOldDataImport(Database& db, const std::string& programDir, int inputAfte
             progress.HideProgress();
             return false;
         }
-        result = ImportOldData(db, files, JoinPath(programDir, kModuleFolder), inputAfter, progress);
+        const OldDataImportResult result =
+            ImportOldData(db, files, JoinPath(programDir, kModuleFolder), inputAfter, progress);
+        if (!result.ok()) failure = result.error.message;
     } catch (const std::exception& e) {
         progress.HideProgress();
-        result = OldDataImportResult{};
-        result.message = e.what();
+        failure = e.what();
     }
-    if (!result.ok) {
+    if (failure) {
         prompter.Show(QStringLiteral("The old data were not imported (nothing was changed): ") +
-                          QString::fromUtf8(result.message.c_str()),
+                          QString::fromUtf8(failure->c_str()),
                       ImportCaption(), MsgIcon::Error);
     }
-    return result.ok;
+    return !failure;
 }
 
 }  // namespace lq

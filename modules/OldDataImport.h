@@ -13,8 +13,8 @@ class Progress;
 class Prompter;
 
 struct OldDataImportResult {
-    bool ok = false;
-    std::string message;  // the engine's text when it failed
+    SqlResult error;  // the engine's failure (nothing was added then)
+    bool ok() const { return error.ok(); }
     int modules = 0, sentences = 0, words = 0, points = 0;  // rows added
 };
 
