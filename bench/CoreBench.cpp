@@ -79,7 +79,7 @@ struct Fixture {
         t.day = 1;
         t.hour = 12;
         now = lq::EncodeDateTime(t);
-        ok = db.Open(dir + "/QV_01.db") && Fill();
+        ok = db.Open(dir + "/QV_01.db").ok() && Fill();
         // LQ_BENCH_STATEMENTS=1 measures the step with its statements as they stand (no totals,
         // no seeking forms), for comparison on the same machine.
         const char* statements = getenv("LQ_BENCH_STATEMENTS");
@@ -329,7 +329,7 @@ void BM_CacheMemory(benchmark::State& st) {
     }
     for (auto _ : st) {
         lq::Database db;
-        if (!db.Open(f.dir + "/QV_01.db")) {
+        if (!db.Open(f.dir + "/QV_01.db").ok()) {
             st.SkipWithError("cannot open the database");
             return;
         }

@@ -59,7 +59,7 @@ void BM_ImportModule(benchmark::State& state) {
     WriteFile(dir + "/Data/bench.mp3", "sound");
 
     lq::Database db;
-    if (!db.Open(dir + "/QV_01.db")) {
+    if (!db.Open(dir + "/QV_01.db").ok()) {
         state.SkipWithError("cannot open the database");
         return;
     }

@@ -24,7 +24,7 @@ public:
         char tmpl[] = "/tmp/lqbench-folder-XXXXXX";
         dir_ = mkdtemp(tmpl);
         std::filesystem::create_directories(DataDir());
-        if (!db_.Open(dir_ + "/QV_01.db")) return;
+        if (!db_.Open(dir_ + "/QV_01.db").ok()) return;
         std::string fill = "BEGIN;";
         for (int m = 0; m < complete; ++m) {
             const std::string base = DataDir() + "/Unit" + std::to_string(m);

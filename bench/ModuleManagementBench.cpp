@@ -100,7 +100,7 @@ void BM_ImportOldData(benchmark::State& state) {
         state.PauseTiming();
         lq::Database db;
         const std::string path = dir + "/QV_" + std::to_string(run++) + ".db";
-        if (!db.Open(path)) {
+        if (!db.Open(path).ok()) {
             state.SkipWithError("cannot open the database");
             break;
         }
@@ -108,7 +108,7 @@ void BM_ImportOldData(benchmark::State& state) {
         const lq::OldDataFiles files = lq::ReadOldData(dir);
         const lq::OldDataImportResult r = lq::ImportOldData(db, files, dir + "/Data", 12, progress);
         state.PauseTiming();
-        if (!r.ok || r.sentences != 50000 || r.words != 20000 || r.points != 16640 || r.modules != 100) {
+        if (!r.ok() || r.sentences != 50000 || r.words != 20000 || r.points != 16640 || r.modules != 100) {
             state.SkipWithError("the import did not import everything");
             break;
         }

@@ -46,7 +46,7 @@ struct Lessons {
     explicit Lessons(int sentences) {
         char tmpl[] = "/tmp/lqbench-stat-XXXXXX";
         dir = mkdtemp(tmpl);
-        ok = db.Open(dir + "/QV_01.db") && Fill(sentences);
+        ok = db.Open(dir + "/QV_01.db").ok() && Fill(sentences);
     }
     ~Lessons() {
         db.Close();

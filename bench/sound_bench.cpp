@@ -59,7 +59,7 @@ struct Module {
         }
         const std::string dbPath = programDir + "/bench" + std::to_string(minutes) + ".db";
         std::filesystem::remove(dbPath);
-        if (!db.Open(dbPath)) std::exit(1);
+        if (!db.Open(dbPath).ok()) std::exit(1);
 
         // The first opening indexes the file; the builds take its table from the cache.
         lq::TMyPlayer0802 reader;

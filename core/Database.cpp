@@ -182,26 +182,26 @@ const char* const* SpeedIndexStatements(int* count) {
 
 Database::~Database() { Close(); }
 
-bool Database::Open(const std::string& path, std::string* error) {
+SqlResult Database::Open(const std::string& path) {
     Close();
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                                    nullptr);
-    auto fail = [&](const std::string& message) {
-        if (error) *error = message;
-        qCWarning(lcCore, "Can't open database: %s", message.c_str());
+    auto fail = [&](SqlResult failure) {
+        qCWarning(lcCore, "Can't open database: %s", failure.message.c_str());
         sqlite3_close(db);
-        return false;
+        return failure;
     };
-    if (rc != SQLITE_OK) return fail(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    if (rc != SQLITE_OK) return fail({rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)});
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     busyTimeoutMs_ = kBusyTimeoutMs;
     // A file that is not a database opens without complaint and fails at the first statement.
     char* msg = nullptr;
-    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &msg) != SQLITE_OK) {
-        const std::string m = msg ? msg : sqlite3_errmsg(db);
+    const int checked = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &msg);
+    if (checked != SQLITE_OK) {
+        SqlResult failure{checked, msg ? msg : sqlite3_errmsg(db)};
         sqlite3_free(msg);
-        return fail(m);
+        return fail(std::move(failure));
     }
     db_ = db;
     path_ = path;
@@ -209,13 +209,13 @@ bool Database::Open(const std::string& path, std::string* error) {
     if (!schema.ok()) {
         db_ = nullptr;
         path_.clear();
-        return fail(schema.message);
+        return fail(schema);
     }
     EnsureSpeedIndexes();
     if (RowHooks()) sqlite3_preupdate_hook(db_, &Database::OnPreUpdate, this);
     sqlite3_rollback_hook(db_, &Database::OnRollback, this);
     NoticeOtherWrites();
-    return true;
+    return {};
 }
 
 bool Database::RowHooks() { return sqlite3_compileoption_used("ENABLE_PREUPDATE_HOOK") != 0; }
@@ -323,7 +323,7 @@ void Database::Close() {
     path_.clear();
 }
 
-SqlResult Database::Exec(const std::string& sql) const { return Query(sql, RowCallback()); }
+SqlResult Database::Exec(const std::string& sql) { return Query(sql, RowCallback()); }
 
 SqlResult Database::Query(const std::string& sql, CurrentRow& row) const {
     return Query(sql, [&row](int n, char** v, char** c) { StoreCurrentRow(row, n, v, c); });
@@ -350,7 +350,7 @@ SqlResult Database::Query(const std::string& sql, const RowCallback& onRow) cons
     return r;
 }
 
-SqlResult Database::ExecCached(const char* sql, std::initializer_list<SqlArg> args) const {
+SqlResult Database::ExecCached(const char* sql, std::initializer_list<SqlArg> args) {
     return QueryCached(sql, args, RowCallback());
 }
 
@@ -446,7 +446,7 @@ SqlResult Database::Failed(SqlResult r, bool refused) const {
     return r;
 }
 
-void Database::EnsureSpeedIndexes() const {
+void Database::EnsureSpeedIndexes() {
     // Best effort: a read-only or foreign file works as before, only slower.
     std::string script = "BEGIN;";
     for (const char* statement : kSpeedIndexes) script += statement;
@@ -470,7 +470,7 @@ void Database::SetBusyTimeout(int ms) const {
 
 bool Database::IsReadOnly() const { return db_ && sqlite3_db_readonly(db_, "main") == 1; }
 
-SqlResult Database::CheckWritable() const {
+SqlResult Database::CheckWritable() {
     if (!db_) return {SQLITE_MISUSE, "no database connection"};
     if (IsReadOnly()) return {SQLITE_READONLY, sqlite3_errstr(SQLITE_READONLY)};
     if (!sqlite3_get_autocommit(db_)) return {};  // inside a transaction: nothing to learn here
@@ -515,7 +515,7 @@ FailureWatch::~FailureWatch() {
     }
 }
 
-SqlResult Database::EnsureSchema() const {
+SqlResult Database::EnsureSchema() {
     std::string script = "BEGIN;";
     for (const char* statement : kSchema) script += IfNotExists(statement);
     script += "COMMIT;";
@@ -559,21 +559,19 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 bool OpenAtStartup(Database& db, const std::string& path, const std::string& programDir) {
-    std::string error;
-    if (db.Open(path, &error)) return true;
-    ReportOpenFailure(error);
+    SqlResult opened = db.Open(path);
+    if (opened.ok()) return true;
+    ReportOpenFailure(opened.message);
     const std::string fallback = DefaultPath(programDir);
     if (SameFile(fallback, path)) return false;
-    if (db.Open(fallback, &error)) return true;
-    ReportOpenFailure(error);
+    opened = db.Open(fallback);
+    if (opened.ok()) return true;
+    ReportOpenFailure(opened.message);
     return false;
 }
 
 bool OpenDatabaseAndTotals(Database& db, const std::string& programDir, LearnState& state, CurrentRow& row) {
-    if (!db.IsOpen()) {
-        std::string error;
-        if (!db.Open(DefaultPath(programDir), &error)) return false;
-    }
+    if (!db.IsOpen() && !db.Open(DefaultPath(programDir)).ok()) return false;
     row.CountResult = 0;
     db.Query("SELECT count(*) FROM items2;", row);
     state.ItemCount = row.CountResult;
@@ -582,7 +580,7 @@ bool OpenDatabaseAndTotals(Database& db, const std::string& programDir, LearnSta
     return true;
 }
 
-int PruneAnswerHistory(const Database& db, CurrentRow& row) {
+int PruneAnswerHistory(Database& db, CurrentRow& row) {
     row.CountResult = 0;
     db.Query("SELECT count(*) FROM answcn;", row);
     int count = row.CountResult;

@@ -63,6 +63,15 @@ struct SqlResult {
     bool ok() const { return code == SQLITE_OK; }
 };
 
+// A value read from the database, or the failure that kept it from being read (the value is
+// then its default).
+template <class T>
+struct SqlValue {
+    T value{};
+    SqlResult error;
+    bool ok() const { return error.ok(); }
+};
+
 using RowCallback = std::function<void(int columnCount, char** values, char** names)>;
 
 // A value bound to a "?" of a cached statement: an integer or a text.
@@ -144,8 +153,8 @@ public:
 
     // Opens (creating when missing) in serialized mode with a 5 s busy timeout, checks that the
     // file really is a database, and ensures the schema. On failure returns false with the
-    // engine's text in `error` and leaves no connection.
-    bool Open(const std::string& path, std::string* error = nullptr);
+    // engine's code and text and leaves no connection.
+    SqlResult Open(const std::string& path);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
     const std::string& Path() const { return path_; }
@@ -157,7 +166,7 @@ public:
     bool InTransaction() const;
 
     // A statement without rows (or whose rows are not wanted).
-    SqlResult Exec(const std::string& sql) const;
+    SqlResult Exec(const std::string& sql);
     // A query whose rows go through StoreCurrentRow into `row`.
     SqlResult Query(const std::string& sql, CurrentRow& row) const;
     // A query with a row callback of the caller's.
@@ -172,7 +181,7 @@ public:
     // operation has failed, nor when the engine has ended the operation's transaction by itself
     // (SQLITE_FULL, SQLITE_IOERR and the like may roll it all back): it returns that failure, so
     // nothing of the operation is stored in autocommit mode behind its back. Reads still run.
-    SqlResult ExecCached(const char* sql, std::initializer_list<SqlArg> args) const;
+    SqlResult ExecCached(const char* sql, std::initializer_list<SqlArg> args);
     SqlResult QueryCached(const char* sql, std::initializer_list<SqlArg> args, CurrentRow& row) const;
     SqlResult QueryCached(const char* sql, std::initializer_list<SqlArg> args, const RowCallback& onRow) const;
 
@@ -189,12 +198,12 @@ public:
     // first write (its folder is read-only, so no journal can be made). Changes one header field
     // inside a transaction and rolls it back; nothing is stored. Does not wait for a lock: a
     // busy database gives SQLITE_BUSY, which says nothing about writability.
-    SqlResult CheckWritable() const;
+    SqlResult CheckWritable();
 
     // The eleven schema statements as "CREATE ... IF NOT EXISTS", in one transaction.
-    SqlResult EnsureSchema() const;
+    SqlResult EnsureSchema();
     // The indexes of SpeedIndexStatements, when the file can take them (on opening).
-    void EnsureSpeedIndexes() const;
+    void EnsureSpeedIndexes();
 
     // A read that hands each row with its typed values (a cache's fill, a long walk). Each step
     // takes the connection's lock by itself, so the other thread's statements may run between
@@ -305,6 +314,6 @@ bool OpenDatabaseAndTotals(Database& db, const std::string& programDir, LearnSta
 
 // Keeps the 16385 newest rows of the score history (and those sharing the boundary date) once
 // it holds more than 16640; returns the row count afterwards.
-int PruneAnswerHistory(const Database& db, CurrentRow& row);
+int PruneAnswerHistory(Database& db, CurrentRow& row);
 
 }  // namespace lq

@@ -43,7 +43,7 @@ LearningStep::LearningStep(AppContext& ctx, SentenceBoard& board, LearningStepHo
     : ctx_(ctx), board_(board), hooks_(hooks), tickMs_(tickMs ? std::move(tickMs) : std::function<uint32_t()>(TickCountMs)) {}
 
 ScheduleResult LearningStep::Run() {
-    const Database& db = *ctx_.db;
+    Database& db = *ctx_.db;
     CurrentRow& row = *ctx_.row;
     LearnState& state = *ctx_.state;
     const CommonSettings& settings = *ctx_.settings;

@@ -262,7 +262,7 @@ int TypedQueuePosition(float s, int itemCount, float inputAfterFloat, Random& rn
     return std::min(position, n - 1);
 }
 
-ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Random& rng, const ScheduleInput& in,
+ScheduleResult RescheduleAnsweredItem(Database& db, CurrentRow& row, Random& rng, const ScheduleInput& in,
                                       SentenceBoard& board,
                                       const std::function<void(const std::string&)>& queueWord) {
     ScheduleResult r;

@@ -66,7 +66,7 @@ struct ScheduleResult {
 // its new weight list from `board`, whose weights are raised or lowered). On a success with
 // typed words each typed word, lower-cased and normalised, goes to `queueWord` before anything
 // is written.
-ScheduleResult RescheduleAnsweredItem(const Database& db, CurrentRow& row, Random& rng, const ScheduleInput& in,
+ScheduleResult RescheduleAnsweredItem(Database& db, CurrentRow& row, Random& rng, const ScheduleInput& in,
                                       SentenceBoard& board,
                                       const std::function<void(const std::string&)>& queueWord);
 

@@ -107,7 +107,7 @@ std::string StoredNumberText(float value) {
     return FormatFixed(static_cast<double>(value), 5);
 }
 
-void AppendAnswerHistoryRow(const Database& db, CurrentRow& row, LearnState& state, DateTime stepTime) {
+void AppendAnswerHistoryRow(Database& db, CurrentRow& row, LearnState& state, DateTime stepTime) {
     const float perDay = AnswersPerDay(db, row, stepTime);
     db.ExecCached("INSERT INTO answcn (glrang, isentn, dtdate, glansn) values(?, ?, ?, ?);",
                   {StoredNumberText(state.Score), state.ItemCount, DateText(stepTime), StoredNumberText(perDay)});

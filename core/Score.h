@@ -29,7 +29,7 @@ std::string StoredNumberText(float value);
 
 // Inserts the history row of a step at `stepTime` (state.Score, state.ItemCount, the answers per
 // day) and counts it in state.AnswerHistoryCount, whether or not the insert succeeded.
-void AppendAnswerHistoryRow(const Database& db, CurrentRow& row, LearnState& state, DateTime stepTime);
+void AppendAnswerHistoryRow(Database& db, CurrentRow& row, LearnState& state, DateTime stepTime);
 
 // The forecast: a straight line through the mean of the 100 scores 15000 rows back and the mean
 // of the 100 newest, extended to 80. Left unchanged while the history holds 15000 rows or fewer

@@ -2,7 +2,7 @@
 
 namespace lq {
 
-Transaction::Transaction(const Database& db) : db_(db), scope_(db) { scope_.guardsWrites_ = true; }
+Transaction::Transaction(Database& db) : db_(db), scope_(db) { scope_.guardsWrites_ = true; }
 
 Transaction::~Transaction() { Rollback(); }
 

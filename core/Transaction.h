@@ -17,7 +17,7 @@ class Transaction {
 public:
     enum class Mode { Deferred, Immediate, Exclusive };
 
-    explicit Transaction(const Database& db);
+    explicit Transaction(Database& db);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -41,7 +41,7 @@ public:
 private:
     void Expect(bool inTransaction);
 
-    const Database& db_;
+    Database& db_;
     FailureWatch scope_;
     bool open_ = false;
     bool joined_ = false;

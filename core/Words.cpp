@@ -95,7 +95,7 @@ bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word
     return true;
 }
 
-SqlResult StoreWordMark(const Database& db, const std::string& word, int istate) {
+SqlResult StoreWordMark(Database& db, const std::string& word, int istate) {
     return db.Exec(Sql("UPDATE wrdstt SET istate=%i WHERE twordd='%q';", istate, word.c_str()));
 }
 
@@ -105,17 +105,14 @@ int CountWordStats(const Database& db, CurrentRow& row) {
     return row.CountResult;
 }
 
-int RebuildWordStatistics(const Database& db, int itemCount, SqlResult* failure) {
-    return RebuildWordStatistics(db, itemCount, AppProgress(), failure);
+SqlValue<int> RebuildWordStatistics(Database& db, int itemCount) {
+    return RebuildWordStatistics(db, itemCount, AppProgress());
 }
 
-int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress, SqlResult* failure) {
+SqlValue<int> RebuildWordStatistics(Database& db, int itemCount, Progress& progress) {
     SqlResult r;
-    // Every way out of a failed rebuild: the engine's result for the caller, and -1.
-    auto failed = [&](const SqlResult& why) {
-        if (failure) *failure = why;
-        return -1;
-    };
+    // Every way out of a failed rebuild: the engine's result for the caller.
+    auto failed = [](const SqlResult& why) { return SqlValue<int>{0, why}; };
     if (!db.IsOpen()) return failed({SQLITE_MISUSE, "no database connection"});
     struct HideOnExit {
         Progress& p;
@@ -166,7 +163,7 @@ int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress,
     }
     db.Exec("VACUUM;");
     CurrentRow row;
-    return CountWordStats(db, row);
+    return {CountWordStats(db, row), {}};
 }
 
 }  // namespace lq

@@ -10,6 +10,8 @@ class Database;
 struct CurrentRow;
 class Progress;
 struct SqlResult;
+template <class T>
+struct SqlValue;
 
 // Strips punctuation and digits from both ends of a cp1251 word and turns the apostrophes and
 // hyphens left inside it into '*' ("don't" -> "don*t", "(see)" -> "see", "123" -> "").
@@ -30,7 +32,7 @@ bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word
 inline int ToggledWordMark(int istate) { return istate == 1 ? 0 : 1; }
 
 // "UPDATE wrdstt SET istate=%i WHERE twordd='%s';" for a word in its stored form.
-SqlResult StoreWordMark(const Database& db, const std::string& word, int istate);
+SqlResult StoreWordMark(Database& db, const std::string& word, int istate);
 
 // "SELECT count(*) FROM wrdstt;" (0 when it fails).
 int CountWordStats(const Database& db, CurrentRow& row);
@@ -39,9 +41,9 @@ int CountWordStats(const Database& db, CurrentRow& row);
 // any more and compacts the file. The counting runs in one exclusive transaction: when anything
 // in it fails (or the progress report throws) the old statistics stay as they were.
 // Progress is shown per sentence ("Words statistic", with `itemCount` as the maximum) on
-// `progress`, or on AppProgress(). Returns the new number of rows of wrdstt, or -1 when the
-// rebuild failed and was rolled back; then `failure` (when given) holds the engine's result.
-int RebuildWordStatistics(const Database& db, int itemCount, SqlResult* failure = nullptr);
-int RebuildWordStatistics(const Database& db, int itemCount, Progress& progress, SqlResult* failure = nullptr);
+// `progress`, or on AppProgress(). Returns the new number of rows of wrdstt, or the engine's
+// failure when the rebuild failed and was rolled back.
+SqlValue<int> RebuildWordStatistics(Database& db, int itemCount);
+SqlValue<int> RebuildWordStatistics(Database& db, int itemCount, Progress& progress);
 
 }  // namespace lq

@@ -28,7 +28,7 @@ void ReportFailedWrite(const std::string& what, const SqlResult& failure) {
                        MsgIcon::Error);
 }
 
-bool ReportUnwritableDatabase(const Database& db, LearnState& state) {
+bool ReportUnwritableDatabase(Database& db, LearnState& state) {
     if (!db.IsOpen()) return false;
     const SqlResult r = db.CheckWritable();
     // A lock held by another program says nothing about the file; a step will find out.

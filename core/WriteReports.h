@@ -16,7 +16,7 @@ void ReportFailedWrite(const std::string& what, const SqlResult& failure);
 
 // At start-up: when the open database cannot be written (it opened read-only, or its first
 // change is refused), says once that the answers will not be saved. True when it said so.
-bool ReportUnwritableDatabase(const Database& db, LearnState& state);
+bool ReportUnwritableDatabase(Database& db, LearnState& state);
 
 // A learning step that could not be stored: says that the answers are not being saved, with the
 // engine's message, unless the learner has been told so already in this run.

@@ -50,13 +50,13 @@ const std::string& LineOrEmpty(const std::vector<std::string>& lines, long long 
 
 }  // namespace
 
-std::optional<bool> IsModuleAdded(const Database& db, std::string_view fileName, std::string* error) {
-    const std::optional<AddedModules> added = AddedModules::Read(db, error);
-    if (!added) return std::nullopt;
-    return added->Contains(fileName);
+SqlValue<bool> IsModuleAdded(const Database& db, std::string_view fileName) {
+    const SqlValue<AddedModules> added = AddedModules::Read(db);
+    if (!added.ok()) return {false, added.error};
+    return {added.value.Contains(fileName), {}};
 }
 
-ModuleImporter::ModuleImporter(const Database& db, std::string programDir)
+ModuleImporter::ModuleImporter(Database& db, std::string programDir)
     : db_(db), programDir_(std::move(programDir)) {}
 
 ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount) {
@@ -75,13 +75,12 @@ ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount)
     }
 
     // Decided before any file is looked at.
-    std::string error;
-    const std::optional<bool> added = IsModuleAdded(db_, names->text, &error);
-    if (!added) {
-        return Refuse(prompter, kImportFailed, QStringLiteral("SQL error: ") + QString::fromUtf8(error.c_str()),
-                      MsgIcon::Error);
+    const SqlValue<bool> added = IsModuleAdded(db_, names->text);
+    if (!added.ok()) {
+        return Refuse(prompter, kImportFailed,
+                      QStringLiteral("SQL error: ") + QString::fromUtf8(added.error.message.c_str()), MsgIcon::Error);
     }
-    if (*added) {
+    if (added.value) {
         return Refuse(prompter, kImportAlreadyAdded, QStringLiteral("These items are already added!"),
                       MsgIcon::None);
     }
@@ -179,7 +178,7 @@ ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount)
     return kImportDone;
 }
 
-ImportResult ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state) {
+ImportResult ImportModule(Database& db, const std::string& programDir, const std::string& textName, LearnState& state) {
     ModuleImporter importer(db, programDir);
     return importer.Import(textName, state.ItemCount);
 }

@@ -27,14 +27,13 @@ inline constexpr const char* kImportCaption = "Ooops....";
 inline constexpr const char* kImportProgressText = "Adding module";
 
 // True when the module of `fileName` is stored (AddedModules: "UNIT07.txt" matches "unit07.mp3";
-// "unit1.txt" does not match "unit10.mp3"). nullopt with the engine's text in `error` when the
-// query fails.
-std::optional<bool> IsModuleAdded(const Database& db, std::string_view fileName, std::string* error = nullptr);
+// "unit1.txt" does not match "unit10.mp3"). With the engine's failure when the query fails.
+SqlValue<bool> IsModuleAdded(const Database& db, std::string_view fileName);
 
 class ModuleImporter {
 public:
     // Module files are looked for in programDir/Data, by exact name first, then ignoring case.
-    ModuleImporter(const Database& db, std::string programDir);
+    ModuleImporter(Database& db, std::string programDir);
 
     // Where messages, progress and "now" go (defaults: AppPrompter(), AppProgress(), the system clock).
     void SetPrompter(Prompter* prompter) { prompter_ = prompter; }
@@ -48,7 +47,7 @@ public:
     ImportResult Import(const std::string& textName, int& itemCount);
 
 private:
-    const Database& db_;
+    Database& db_;
     std::string programDir_;
     Prompter* prompter_ = nullptr;
     Progress* progress_ = nullptr;
@@ -56,7 +55,7 @@ private:
 };
 
 // The import with the process-wide prompter and progress: adds to state.ItemCount.
-ImportResult ImportModule(const Database& db, const std::string& programDir, const std::string& textName, LearnState& state);
+ImportResult ImportModule(Database& db, const std::string& programDir, const std::string& textName, LearnState& state);
 
 // The "-additems" road: opens QV_01.db in `programDir` (creating it with its schema when it
 // does not exist), imports the module `argument` and returns its ImportResult as the exit code. Messages go

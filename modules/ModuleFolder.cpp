@@ -44,24 +44,20 @@ std::string FindModuleFile(const std::string& dir, const std::string& name) {
     return IsRegularFile(path) ? path : std::string();
 }
 
-std::optional<AddedModules> AddedModules::Read(const Database& db, std::string* error) {
-    AddedModules added;
-    const SqlResult r = db.Query("SELECT sfname FROM sounds;", [&](int n, char** values, char**) {
-        if (n > 0 && values[0]) added.keys_.insert(ModuleKey(values[0]));
+SqlValue<AddedModules> AddedModules::Read(const Database& db) {
+    SqlValue<AddedModules> added;
+    added.error = db.Query("SELECT sfname FROM sounds;", [&](int n, char** values, char**) {
+        if (n > 0 && values[0]) added.value.keys_.insert(ModuleKey(values[0]));
     });
-    if (!r.ok()) {
-        if (error) *error = r.message;
-        return std::nullopt;
-    }
+    if (!added.ok()) added.value.keys_.clear();
     return added;
 }
 
 bool AddedModules::Contains(std::string_view fileName) const { return keys_.count(ModuleKey(fileName)) != 0; }
 
-std::optional<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& dataDir, const Database& db,
-                                                             std::string* error) {
-    const std::optional<AddedModules> added = AddedModules::Read(db, error);
-    if (!added) return std::nullopt;
+SqlValue<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& dataDir, const Database& db) {
+    const SqlValue<AddedModules> added = AddedModules::Read(db);
+    if (!added.ok()) return {{}, added.error};
     // The folder is read once; every module's files are looked up in that one listing.
     const FolderIndex folder(dataDir);
     std::vector<ModuleFileState> states;
@@ -69,17 +65,17 @@ std::optional<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& 
         const std::optional<ModuleNames> names = ModuleNames::FromTextName(name);
         ModuleState state = ModuleState::FilesMissing;
         if (names && HasModuleFile(folder, names->index) && HasModuleFile(folder, names->sound))
-            state = added->Contains(names->text) ? ModuleState::AlreadyAdded : ModuleState::CanBeAdded;
+            state = added.value.Contains(names->text) ? ModuleState::AlreadyAdded : ModuleState::CanBeAdded;
         states.push_back({std::move(name), state});
     }
-    return states;
+    return {std::move(states), {}};
 }
 
 ModuleListing ListModules(const std::string& dataDir, const Database& db, bool showAll) {
     ModuleListing listing;
-    const std::optional<std::vector<ModuleFileState>> states = ScanModuleFolder(dataDir, db, &listing.error);
-    if (!states) return listing;
-    for (const ModuleFileState& s : *states) {
+    const SqlValue<std::vector<ModuleFileState>> states = ScanModuleFolder(dataDir, db);
+    listing.error = states.error;
+    for (const ModuleFileState& s : states.value) {
         if (!showAll) {
             if (s.state == ModuleState::CanBeAdded) listing.lines.push_back(s.textName);
             continue;

@@ -20,8 +20,8 @@ std::string FindModuleFile(const std::string& dir, const std::string& name);
 // file names equals a stored module's key.
 class AddedModules {
 public:
-    // nullopt with the engine's text in `error` when the query fails.
-    static std::optional<AddedModules> Read(const Database& db, std::string* error = nullptr);
+    // With the engine's failure when the query fails.
+    static SqlValue<AddedModules> Read(const Database& db);
     // `fileName`: any of the module's file names ("unit07.txt", "unit07.mp3"), in either encoding.
     bool Contains(std::string_view fileName) const;
 
@@ -43,16 +43,15 @@ struct ModuleFileState {
 
 // Every sentence file of `dataDir` (a regular file whose name ends in ".txt", any letter case),
 // sorted ignoring ASCII case (then by the bytes, so the order is stable), with its state. A
-// missing folder has none. nullopt with the engine's text in `error` when the database cannot
-// be read.
-std::optional<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& dataDir, const Database& db,
-                                                             std::string* error = nullptr);
+// missing folder has none. With the engine's failure (and no files) when the database cannot be
+// read.
+SqlValue<std::vector<ModuleFileState>> ScanModuleFolder(const std::string& dataDir, const Database& db);
 
 // The chooser's lines: without `showAll` the names of the modules that can be added; with it
 // every sentence file, each followed by its status line. File names are the folder's bytes.
 struct ModuleListing {
     std::vector<std::string> lines;
-    std::string error;  // the engine's text when the database could not be read (no lines then)
+    SqlResult error;  // the engine's failure when the database could not be read (no lines then)
 };
 ModuleListing ListModules(const std::string& dataDir, const Database& db, bool showAll);
 

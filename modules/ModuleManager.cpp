@@ -14,20 +14,17 @@
 
 namespace lq {
 
-std::optional<std::vector<ModuleListRow>> ReadModuleList(const Database& db, std::string* error) {
-    std::vector<ModuleListRow> rows;
-    const SqlResult r = db.Query("SELECT ididnt,isigns,sfname FROM sounds ORDER BY ididnt;", [&](int n, char** v, char**) {
+SqlValue<std::vector<ModuleListRow>> ReadModuleList(const Database& db) {
+    SqlValue<std::vector<ModuleListRow>> rows;
+    rows.error = db.Query("SELECT ididnt,isigns,sfname FROM sounds ORDER BY ididnt;", [&](int n, char** v, char**) {
         if (n < 3) return;
         ModuleListRow row;
         row.ididnt = v[0] ? std::atoll(v[0]) : 0;
         row.isigns = v[1] ? std::atoi(v[1]) : 0;
         row.sfname = v[2] ? v[2] : "";
-        rows.push_back(std::move(row));
+        rows.value.push_back(std::move(row));
     });
-    if (!r.ok()) {
-        if (error) *error = r.message;
-        return std::nullopt;
-    }
+    if (!rows.ok()) rows.value.clear();
     return rows;
 }
 
@@ -98,7 +95,7 @@ void ModuleManager::Delete(int r) {
         MsgResult::Yes)
         return;
 
-    const Database& db = *ctx_.db;
+    Database& db = *ctx_.db;
     Transaction txn(db);
     SqlResult res = txn.Begin();
     if (res.ok()) res = db.Exec(Sql("DELETE FROM sounds WHERE ididnt=%lld;", m->ididnt));

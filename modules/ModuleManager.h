@@ -25,9 +25,9 @@ struct ModuleListRow {
     std::string sfname;
 };
 
-// "SELECT ididnt,isigns,sfname FROM sounds ORDER BY ididnt;" (nullopt with the engine's text
-// in `error` when it fails).
-std::optional<std::vector<ModuleListRow>> ReadModuleList(const Database& db, std::string* error = nullptr);
+// "SELECT ididnt,isigns,sfname FROM sounds ORDER BY ididnt;" (no rows and the engine's failure
+// when it fails).
+SqlValue<std::vector<ModuleListRow>> ReadModuleList(const Database& db);
 
 // The text of a cell of line `r` (shown through FromName): column 0 "r+1", column 1 the shown
 // name (ModuleShownName), column 2 "+" when marked, else " ".

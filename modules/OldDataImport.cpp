@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "core/Progress.h"
@@ -22,11 +23,11 @@ namespace lq {
 namespace {
 
 struct Failure {
-    std::string message;
+    SqlResult why;
 };
 
 const SqlResult& Check(const SqlResult& r) {
-    if (!r.ok()) throw Failure{r.message};
+    if (!r.ok()) throw Failure{r};
     return r;
 }
 
@@ -69,7 +70,7 @@ constexpr long long kImportCacheKiB = 128 * 1024;
 // The connection's page cache set to `kib` for the object's lifetime, then as it was.
 class CacheSize {
 public:
-    CacheSize(const Database& db, long long kib) : db_(db) {
+    CacheSize(Database& db, long long kib) : db_(db) {
         db_.Query("PRAGMA cache_size;", [this](int n, char** v, char**) {
             if (n > 0 && v[0]) previous_ = v[0];
         });
@@ -82,13 +83,13 @@ public:
     CacheSize& operator=(const CacheSize&) = delete;
 
 private:
-    const Database& db_;
+    Database& db_;
     std::string previous_;
 };
 
 class OldDataImporter {
 public:
-    OldDataImporter(const Database& db, const OldDataFiles& files, const std::string& dataDir, int inputAfter,
+    OldDataImporter(Database& db, const OldDataFiles& files, const std::string& dataDir, int inputAfter,
                     Progress& progress)
         : db_(db), files_(files), dataDir_(dataDir), inputAfter_(inputAfter), progress_(progress) {}
 
@@ -108,7 +109,6 @@ public:
         ImportWords(result);
         ImportPoints(result);
         Check(txn.Commit());
-        result.ok = true;
     }
 
 private:
@@ -117,10 +117,9 @@ private:
         const OldModuleLine line = ParseOldModuleLine(files_.modules[i]);
         const std::string name = NameToCp1251(line.name);  // stored in the program's encoding
         if (!UsableModuleName(name)) return;
-        std::string error;
-        const std::optional<bool> added = IsModuleAdded(db_, name, &error);
-        if (!added) throw Failure{error};
-        if (*added || FindModuleFile(dataDir_, name).empty()) return;
+        const SqlValue<bool> added = IsModuleAdded(db_, name);
+        if (!added.ok()) throw Failure{added.error};
+        if (added.value || FindModuleFile(dataDir_, name).empty()) return;
 
         Check(db_.ExecCached("INSERT INTO sounds (isigns, icodes, sfname) values(?, ?, ?);",
                              {line.isigns, static_cast<long long>(i) + 10000, name}));
@@ -192,7 +191,7 @@ private:
         }
     }
 
-    const Database& db_;
+    Database& db_;
     const OldDataFiles& files_;
     const std::string& dataDir_;
     const int inputAfter_;
@@ -203,7 +202,7 @@ QString ImportCaption() { return QString::fromLatin1(kImportCaption); }
 
 }  // namespace
 
-OldDataImportResult ImportOldData(const Database& db, const OldDataFiles& files, const std::string& dataDir,
+OldDataImportResult ImportOldData(Database& db, const OldDataFiles& files, const std::string& dataDir,
                                   int inputAfter, Progress& progress) {
     struct HideOnExit {
         Progress& p;
@@ -214,16 +213,17 @@ OldDataImportResult ImportOldData(const Database& db, const OldDataFiles& files,
         OldDataImporter(db, files, dataDir, inputAfter, progress).Run(result);
     } catch (const Failure& f) {
         result = OldDataImportResult{};
-        result.message = f.message.empty() ? std::string("unknown database error") : f.message;
+        result.error = f.why;
+        if (result.error.message.empty()) result.error.message = "unknown database error";
     }
     return result;
 }
 
-bool RunOldDataImport(const Database& db, const std::string& programDir, int inputAfter, Progress& progress,
+bool RunOldDataImport(Database& db, const std::string& programDir, int inputAfter, Progress& progress,
                       Prompter& prompter) {
     if (!OldDataPresent(programDir)) return false;
     progress.ShowProgress("Reading data", 0, 100);
-    OldDataImportResult result;
+    std::optional<std::string> failure;  // what the learner is told when nothing was imported
     try {
         const OldDataFiles files = ReadOldData(programDir);
         if (files.status == OldDataFiles::Status::Unreadable) {
@@ -237,18 +237,19 @@ bool RunOldDataImport(const Database& db, const std::string& programDir, int inp
             progress.HideProgress();
             return false;
         }
-        result = ImportOldData(db, files, JoinPath(programDir, kModuleFolder), inputAfter, progress);
+        const OldDataImportResult result =
+            ImportOldData(db, files, JoinPath(programDir, kModuleFolder), inputAfter, progress);
+        if (!result.ok()) failure = result.error.message;
     } catch (const std::exception& e) {
         progress.HideProgress();
-        result = OldDataImportResult{};
-        result.message = e.what();
+        failure = e.what();
     }
-    if (!result.ok) {
+    if (failure) {
         prompter.Show(QStringLiteral("The old data were not imported (nothing was changed): ") +
-                          QString::fromUtf8(result.message.c_str()),
+                          QString::fromUtf8(failure->c_str()),
                       ImportCaption(), MsgIcon::Error);
     }
-    return result.ok;
+    return !failure;
 }
 
 }  // namespace lq

@@ -13,8 +13,8 @@ class Progress;
 class Prompter;
 
 struct OldDataImportResult {
-    bool ok = false;
-    std::string message;  // the engine's text when it failed
+    SqlResult error;  // the engine's failure (nothing was added then)
+    bool ok() const { return error.ok(); }
     int modules = 0, sentences = 0, words = 0, points = 0;  // rows added
 };
 
@@ -23,13 +23,13 @@ struct OldDataImportResult {
 // already in wrdstt keeps its row; a score point whose moment the history held before is
 // skipped, so a second import of the same data adds nothing. `inputAfter` sets the intervals of
 // the sentences. Reports on `progress` and hides it at the end, whatever happens.
-OldDataImportResult ImportOldData(const Database& db, const OldDataFiles& files, const std::string& dataDir,
+OldDataImportResult ImportOldData(Database& db, const OldDataFiles& files, const std::string& dataDir,
                                   int inputAfter, Progress& progress);
 
 // The Setting page's "Import data from old version": nothing when a required file is missing;
 // a file that cannot be read, or a failed import, is told through `prompter` and nothing is
 // written. True when the data were imported (the program then restarts).
-bool RunOldDataImport(const Database& db, const std::string& programDir, int inputAfter, Progress& progress,
+bool RunOldDataImport(Database& db, const std::string& programDir, int inputAfter, Progress& progress,
                       Prompter& prompter);
 
 }  // namespace lq

@@ -24,6 +24,6 @@ std::string CommentToDisplay(std::string_view stored);
 std::string CommentToStored(std::string_view shown);
 
 // "UPDATE items2 set strtrn='%s' WHERE ididnt=%i" with the editor's text encoded, any length.
-SqlResult SaveComment(const Database& db, int itemId, std::string_view shown);
+SqlResult SaveComment(Database& db, int itemId, std::string_view shown);
 
 }  // namespace lq

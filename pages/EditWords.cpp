@@ -70,7 +70,7 @@ std::string JoinMemoLines(std::string_view text) {
     return out;
 }
 
-SqlResult ReplaceItemTexts(const Database& db, int itemId, bool typingEnabled, std::string_view before,
+SqlResult ReplaceItemTexts(Database& db, int itemId, bool typingEnabled, std::string_view before,
                            std::string_view sentence, std::string_view after) {
     const std::string b = EscapeApostrophes(before), s = EscapeApostrophes(sentence), a = EscapeApostrophes(after);
     return db.Exec(Sql("UPDATE items2 SET isigns=%i,   strbef='%q', stract='%q', straft='%q', isntbf=%i,   "
@@ -78,16 +78,14 @@ SqlResult ReplaceItemTexts(const Database& db, int itemId, bool typingEnabled, s
                        typingEnabled ? 1 : 2, b.c_str(), s.c_str(), a.c_str(), -1, -1, itemId));
 }
 
-bool ToggleWordMark(const Database& db, CurrentRow& row, const std::string& word, SqlResult* failure) {
+SqlValue<bool> ToggleWordMark(Database& db, CurrentRow& row, const std::string& word) {
     row.ididnt = -1;
     row.istate = 0;
     row.twordd.clear();
     SqlResult r = db.Query(Sql("SELECT * FROM wrdstt WHERE twordd='%q';", word.c_str()), row);
-    if (r.ok() && row.ididnt <= 0) return false;
+    if (r.ok() && row.ididnt <= 0) return {false, {}};
     if (r.ok()) r = StoreWordMark(db, row.twordd, ToggledWordMark(row.istate));
-    if (r.ok()) return true;
-    if (failure) *failure = r;
-    return false;
+    return {r.ok(), r};
 }
 
 }  // namespace lq

@@ -13,6 +13,8 @@ class Database;
 struct CurrentRow;
 struct SentenceBoard;
 struct SqlResult;
+template <class T>
+struct SqlValue;
 
 // The words of the sentence, lower-cased and normalised, sorted by their cp1251 bytes, without
 // duplicates or empty words; one line per word:
@@ -41,12 +43,12 @@ std::string JoinMemoLines(std::string_view text);
 
 // The Replace button: isigns (1 or 2), the three texts (apostrophes stored as "#*#", any length)
 // and isntbf = isntaf = -1 for sentence `itemId`.
-SqlResult ReplaceItemTexts(const Database& db, int itemId, bool typingEnabled, std::string_view before,
+SqlResult ReplaceItemTexts(Database& db, int itemId, bool typingEnabled, std::string_view before,
                            std::string_view sentence, std::string_view after);
 
 // The double-click on a word: a word with a statistics row gets istate 0 when it was 1, else 1.
 // Only the row of `word` itself is touched; a word without a row changes nothing (false). When
-// a statement fails the result is false and `failure` (when given) holds the engine's result.
-bool ToggleWordMark(const Database& db, CurrentRow& row, const std::string& word, SqlResult* failure = nullptr);
+// a statement fails the result carries the engine's failure.
+SqlValue<bool> ToggleWordMark(Database& db, CurrentRow& row, const std::string& word);
 
 }  // namespace lq

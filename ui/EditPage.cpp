@@ -105,9 +105,8 @@ void EditPage::ReplBtnEdClick() {
 void EditPage::ListBox1DblClick() {
     const int line = ui_->ListBox1->currentRow();
     if (line < 0 || line >= static_cast<int>(entries_.size()) || !ctx_.db || !ctx_.row) return;
-    SqlResult failure;
-    ToggleWordMark(*ctx_.db, *ctx_.row, entries_[static_cast<size_t>(line)].Word, &failure);
-    if (!failure.ok()) ReportFailedWrite("The word's mark was not changed", failure);
+    const SqlValue<bool> toggled = ToggleWordMark(*ctx_.db, *ctx_.row, entries_[static_cast<size_t>(line)].Word);
+    if (!toggled.ok()) ReportFailedWrite("The word's mark was not changed", toggled.error);
     OnShow();
     if (line < ui_->ListBox1->count()) ui_->ListBox1->setCurrentRow(line);
 }

@@ -5,12 +5,11 @@
 namespace lq {
 
 std::string ModuleListModel::Reload(const Database& db) {
-    std::string error;
     beginResetModel();
-    std::optional<std::vector<ModuleListRow>> rows = ReadModuleList(db, &error);
-    rows_ = rows ? std::move(*rows) : std::vector<ModuleListRow>();
+    SqlValue<std::vector<ModuleListRow>> rows = ReadModuleList(db);
+    rows_ = std::move(rows.value);
     endResetModel();
-    return error;
+    return rows.error.message;
 }
 
 int ModuleListModel::rowCount(const QModelIndex& parent) const {

@@ -150,11 +150,10 @@ void StatisticsPage::OnShow() {
 
 void StatisticsPage::RebuildStatistics() {
     if (ctx_.db && ctx_.state) {
-        SqlResult failure;
-        const int words = RebuildWordStatistics(*ctx_.db, ctx_.state->ItemCount, &failure);
+        const SqlValue<int> words = RebuildWordStatistics(*ctx_.db, ctx_.state->ItemCount);
         CurrentRow row;
-        ctx_.state->WordStatCount = words >= 0 ? words : CountWordStats(*ctx_.db, row);
-        if (words < 0) ReportFailedWrite("The word statistics were not rebuilt; they stay as they were", failure);
+        ctx_.state->WordStatCount = words.ok() ? words.value : CountWordStats(*ctx_.db, row);
+        if (!words.ok()) ReportFailedWrite("The word statistics were not rebuilt; they stay as they were", words.error);
     }
     ui_->ByABC->setChecked(true);
     model_->SetOrder(WordOrder::ByWord);

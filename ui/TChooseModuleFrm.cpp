@@ -52,9 +52,9 @@ void TChooseModuleFrm::ListModules(bool showAll) {
             item->setSizeHint(QSize(0, 19));
         }
     }
-    if (!listing.error.empty()) {
+    if (!listing.error.ok()) {
         AppPrompter().Show(QStringLiteral("The module list could not be made. SQL error: ") +
-                               QString::fromUtf8(listing.error.c_str()),
+                               QString::fromUtf8(listing.error.message.c_str()),
                            QString::fromLatin1(kImportCaption), MsgIcon::Error);
     }
 }

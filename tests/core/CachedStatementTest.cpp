@@ -136,7 +136,7 @@ TEST_F(CachedStatementTest, FailuresReportTheirMessageAndLeaveTheCacheUsable) {
     const std::string path = t.db.Path();
     t.db.Close();
     EXPECT_FALSE(t.db.QueryCached("SELECT count(*) FROM items2 WHERE igansw=?;", {1}, t.row).ok());
-    ASSERT_TRUE(t.db.Open(path));
+    ASSERT_TRUE(t.db.Open(path).ok());
     t.row.CountResult = -1;
     EXPECT_TRUE(t.db.QueryCached("SELECT count(*) FROM items2 WHERE igansw=?;", {1}, t.row).ok());
     EXPECT_EQ(t.row.CountResult, t.Count("SELECT count(*) FROM items2 WHERE igansw=1;"));

@@ -79,8 +79,8 @@ struct World {
     enum class Kind { Fast, Reference, ReferenceOnIndexedFile };
 
     World(const std::string& path, Kind kind, DateTime now) : clock(now), rng(11) {
-        std::string error;
-        if (!db.Open(path, &error)) ADD_FAILURE() << error;
+        const SqlResult opened = db.Open(path);
+        if (!opened.ok()) ADD_FAILURE() << opened.message;
         if (kind != Kind::Fast) LessonCaches::SetEnabled(db, false);
         if (kind == Kind::Reference) {
             // The file as the program left it before the added indexes.
@@ -187,7 +187,7 @@ protected:
         const std::string seed = dir_.File("seed.db");
         {
             Database db;
-            EXPECT_TRUE(db.Open(seed));
+            EXPECT_TRUE(db.Open(seed).ok());
             db.Exec("BEGIN;");
             for (int m = 0; m < kModules; ++m)
                 db.Exec(Sql("INSERT INTO sounds (isigns, icodes, sfname) values(%i, 0, 'm%i.mp3');", m == 2 ? 0 : 1, m));
@@ -219,7 +219,7 @@ protected:
 
     // A sentence as an import leaves it, with a schedule as steps leave one: many equal places
     // and good-answer counts, so that ties decide.
-    void AddSentence(const Database& db) {
+    void AddSentence(Database& db) {
         const int igansw = Draw(9);
         db.Exec(Sql("INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, dtansn, "
                     "iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, ipic_1, ipic_2, ipic_3, "
@@ -394,7 +394,7 @@ TEST_F(StepEquivalence, SecondConnectionWritingBetweenStepsIsSeen) {
     std::vector<std::unique_ptr<Database>> others;
     for (auto& w : worlds_) {
         others.push_back(std::make_unique<Database>());
-        ASSERT_TRUE(others.back()->Open(w->db.Path()));
+        ASSERT_TRUE(others.back()->Open(w->db.Path()).ok());
     }
     for (int step = 0; step < 200; ++step) {
         ASSERT_NO_FATAL_FAILURE(StepAll(step));
@@ -437,7 +437,7 @@ TEST_P(RareRoads, SameRowAsTheReferenceStatements) {
     const DateTime now = At(2024, 3, 10, 12, 0, 0);
     {
         Database db;
-        ASSERT_TRUE(db.Open(dir.File("seed.db")));
+        ASSERT_TRUE(db.Open(dir.File("seed.db")).ok());
         db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'a.mp3');");
         db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'b.mp3');");
         for (const auto& r : c.rows)

@@ -114,8 +114,8 @@ class StepSaving : public ::testing::Test {
 protected:
     StepSaving() {
         Database db;
-        std::string error;
-        if (!db.Open(Path(), &error)) ADD_FAILURE() << error;
+        const SqlResult opened = db.Open(Path());
+        if (!opened.ok()) ADD_FAILURE() << opened.message;
         db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'm.mp3');");
         for (int i = 1; i <= 6; ++i)
             db.Exec(Sql("INSERT INTO items2 (isound, isigns, irange, irng_2, iaansw, igansw, dtansw, dtansn, iplace, "
@@ -137,7 +137,7 @@ protected:
         TempDir copy;
         std::filesystem::copy_file(Path(), copy.File(kDefaultDatabaseName));
         Database db;
-        EXPECT_TRUE(db.Open(copy.File(kDefaultDatabaseName)));
+        EXPECT_TRUE(db.Open(copy.File(kDefaultDatabaseName)).ok());
         return StoredState(db);
     }
 
@@ -235,7 +235,7 @@ TEST_P(StepSavingLocked, AStepWaitsOnceStoresNothingAndTheNextFreeStepStores) {
     const LockCase& c = GetParam();
     RecordingPrompter prompter;
     Database other;
-    ASSERT_TRUE(other.Open(Path()));
+    ASSERT_TRUE(other.Open(Path()).ok());
     if (c.beforeStartup) {
         ASSERT_TRUE(other.Exec(c.lock).ok());
     }
@@ -412,7 +412,7 @@ TEST_P(StepSavingSmallDisk, EachStepIsStoredWholeOrNotAtAllAndToldOnce) {
     }
     {
         Database db;
-        ASSERT_TRUE(db.Open(disk.File(kDefaultDatabaseName)));
+        ASSERT_TRUE(db.Open(disk.File(kDefaultDatabaseName)).ok());
         ASSERT_TRUE(db.Exec("BEGIN; INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'm.mp3');").ok());
         for (int i = 1; i <= 400; ++i)
             ASSERT_TRUE(db.Exec(Sql("INSERT INTO items2 (isound, isigns, irange, irng_2, iaansw, igansw, dtansw, "
@@ -458,7 +458,7 @@ TEST_P(StepSavingSmallDisk, EachStepIsStoredWholeOrNotAtAllAndToldOnce) {
     std::filesystem::copy_file(disk.File(kDefaultDatabaseName), copy.File(kDefaultDatabaseName));
     learner.db.Close();
     Database later;
-    ASSERT_TRUE(later.Open(copy.File(kDefaultDatabaseName)));
+    ASSERT_TRUE(later.Open(copy.File(kDefaultDatabaseName)).ok());
     CurrentRow r;
     r.CountResult = -1;
     later.Query("SELECT count(*) FROM answcn;", r);

@@ -13,6 +13,7 @@
 #include "platform/Cp1251.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/RawConnection.h"
+#include "tests/support/SqlValues.h"
 
 namespace lq {
 namespace {
@@ -139,7 +140,7 @@ TEST_F(WordStatsTest, LookupFindsOnlyTheExactWordAndLeavesTheOutputsOtherwise) {
 
 TEST_F(WordStatsTest, RebuildCountsEveryWordOnceItIsNormalised) {
     Fixture();
-    EXPECT_EQ(RebuildWordStatistics(t.db, 4), 3);
+    EXPECT_EQ(test::ValueOrNothing(RebuildWordStatistics(t.db, 4)), std::optional<int>(3));
     EXPECT_EQ(CountOf("station"), 1);
     EXPECT_EQ(CountOf("dogs"), 2);
     EXPECT_EQ(CountOf("foo"), 1);
@@ -155,14 +156,14 @@ TEST_F(WordStatsTest, RebuildCountsEveryWordOnceItIsNormalised) {
 
 TEST_F(WordStatsTest, RebuildWithoutSentencesEmptiesTheTable) {
     AddWord("station", 99, 7, 1);
-    EXPECT_EQ(RebuildWordStatistics(t.db, 0), 0);
+    EXPECT_EQ(test::ValueOrNothing(RebuildWordStatistics(t.db, 0)), std::optional<int>(0));
     EXPECT_EQ(CountWordStats(t.db, t.row), 0);
 }
 
 TEST_F(WordStatsTest, RebuildWorksWhenTheIndexesAreMissing) {
     Fixture();
     t.Exec("DROP INDEX icount;");
-    EXPECT_EQ(RebuildWordStatistics(t.db, 4), 3);
+    EXPECT_EQ(test::ValueOrNothing(RebuildWordStatistics(t.db, 4)), std::optional<int>(3));
     EXPECT_TRUE(HasIndex("icount"));
 }
 
@@ -202,7 +203,7 @@ TEST_F(WordStatsTest, AnInterruptedRebuildLeavesTheOldStatistics) {
     EXPECT_EQ(CountOf("dogs"), -1);
     EXPECT_TRUE(HasIndex("icount"));
     EXPECT_TRUE(HasIndex("ianswr"));
-    EXPECT_EQ(RebuildWordStatistics(t.db, 4), 3);  // the connection is usable again
+    EXPECT_EQ(test::ValueOrNothing(RebuildWordStatistics(t.db, 4)), std::optional<int>(3));  // the connection is usable again
 }
 
 // The process dies in the middle of the recount: after reopening the file the old counts are there.
@@ -222,13 +223,13 @@ TEST_F(WordStatsTest, AKilledRebuildLeavesTheOldStatistics) {
     EXPECT_EXIT(
         {
             Database db;
-            if (!db.Open(path)) std::_Exit(1);
+            if (!db.Open(path).ok()) std::_Exit(1);
             DieAt die;
             RebuildWordStatistics(db, 4, die);
             std::_Exit(0);
         },
         ::testing::ExitedWithCode(3), "");
-    ASSERT_TRUE(t.db.Open(path));
+    ASSERT_TRUE(t.db.Open(path).ok());
     EXPECT_EQ(CountOf("station"), 99);
     EXPECT_EQ(CountOf("gone"), 3);
     EXPECT_TRUE(HasIndex("icount"));
@@ -281,9 +282,9 @@ TEST_P(RebuildFailing, KeepsTheOldStatisticsWhole) {
         std::thread other([&] { sqlite3_exec(lq::test::RawHandle(t.db), "UPDATE wrdstt SET ianswr=ianswr+1;", nullptr, nullptr, nullptr); });
         other.join();
     };
-    SqlResult failure;
-    EXPECT_EQ(RebuildWordStatistics(t.db, 4, progress, &failure), -1);
-    EXPECT_NE(failure.message.find(c.message), std::string::npos) << failure.message;
+    const SqlValue<int> rebuilt = RebuildWordStatistics(t.db, 4, progress);
+    EXPECT_FALSE(rebuilt.ok());
+    EXPECT_NE(rebuilt.error.message.find(c.message), std::string::npos) << rebuilt.error.message;
     EXPECT_EQ(rows(), before);
     EXPECT_TRUE(HasIndex("icount"));
     EXPECT_TRUE(HasIndex("ianswr"));

@@ -100,7 +100,7 @@ protected:
 
 TEST_F(DatabaseFile, NewFileGetsExactlyTheSchema) {
     Database db;
-    ASSERT_TRUE(db.Open(Path()));
+    ASSERT_TRUE(db.Open(Path()).ok());
     const auto m = Master(db);
     int n = 0;
     const char* const* schema = SchemaStatements(&n);
@@ -127,11 +127,11 @@ TEST_F(DatabaseFile, NewFileGetsExactlyTheSchema) {
 TEST_F(DatabaseFile, CompleteFileIsLeftUnchanged) {
     {
         Database db;
-        ASSERT_TRUE(db.Open(Path()));
+        ASSERT_TRUE(db.Open(Path()).ok());
         db.Exec("INSERT INTO sounds (isigns, icodes, sfname) VALUES (1, 0, 'a.mp3');");
     }
     Database db;
-    ASSERT_TRUE(db.Open(Path()));
+    ASSERT_TRUE(db.Open(Path()).ok());
     CurrentRow r;
     db.Query("SELECT count(*) FROM sounds;", r);
     EXPECT_EQ(r.CountResult, 1);
@@ -142,13 +142,13 @@ TEST_F(DatabaseFile, EmptyOrPartialFilesAreCompleted) {
     dir_.Write("empty.db", "");
     {
         Database partial;
-        ASSERT_TRUE(partial.Open(Path("partial.db")));
+        ASSERT_TRUE(partial.Open(Path("partial.db")).ok());
         partial.Exec("DROP TABLE items2; DROP TABLE sounds; DROP TABLE wrdstt;");
         ASSERT_EQ(Master(partial).size(), 2u);  // answcn and its index
     }
     for (const char* name : {"empty.db", "partial.db"}) {
         Database db;
-        ASSERT_TRUE(db.Open(Path(name))) << name;
+        ASSERT_TRUE(db.Open(Path(name)).ok()) << name;
         EXPECT_EQ(Master(db).size(), StoredCount()) << name;
     }
 }
@@ -156,10 +156,10 @@ TEST_F(DatabaseFile, EmptyOrPartialFilesAreCompleted) {
 TEST_F(DatabaseFile, FileThatIsNotADatabaseIsRefused) {
     dir_.Write("junk.db", std::string(4096, 'x'));
     Database db;
-    std::string error;
-    EXPECT_FALSE(db.Open(Path("junk.db"), &error));
+    const SqlResult opened = db.Open(Path("junk.db"));
+    EXPECT_EQ(opened.code, SQLITE_NOTADB);
     EXPECT_FALSE(db.IsOpen());
-    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(opened.message.empty());
 }
 
 TEST_F(DatabaseFile, StartupOpenReportsAndFallsBackToTheProgramFolder) {
@@ -225,7 +225,7 @@ TEST_F(DatabaseFile, TotalsReadCountAndNewestScore) {
 
 TEST_F(DatabaseFile, AggregateColumnNamesOfTheLinkedEngineReachTheirFields) {
     Database db;
-    ASSERT_TRUE(db.Open(Path()));
+    ASSERT_TRUE(db.Open(Path()).ok());
     db.Exec("INSERT INTO items2 (igansw, irng_2) VALUES (3, 40); INSERT INTO answcn (glrang) VALUES ('2.5');");
     CurrentRow r;
     db.Query("SELECT count(*) FROM items2;", r);
@@ -248,7 +248,7 @@ TEST_F(DatabaseFile, AggregateColumnNamesOfTheLinkedEngineReachTheirFields) {
 
 TEST_F(DatabaseFile, TextsWithApostrophesAndLongTextsRoundTrip) {
     Database db;
-    ASSERT_TRUE(db.Open(Path()));
+    ASSERT_TRUE(db.Open(Path()).ok());
     const std::string comment(10000, 'c');
     ASSERT_TRUE(db.Exec(Sql("INSERT INTO items2 (stract, strtrn) VALUES ('%q', '%q');",
                             EscapeApostrophes("It's John's").c_str(), comment.c_str()))
@@ -266,7 +266,7 @@ TEST_F(DatabaseFile, TextsWithApostrophesAndLongTextsRoundTrip) {
 
 TEST_F(DatabaseFile, FailedStatementReturnsItsOwnMessage) {
     Database db;
-    ASSERT_TRUE(db.Open(Path()));
+    ASSERT_TRUE(db.Open(Path()).ok());
     const SqlResult r = db.Exec("SELECT nope FROM items2;");
     EXPECT_FALSE(r.ok());
     EXPECT_NE(r.message.find("nope"), std::string::npos);
@@ -276,7 +276,7 @@ TEST_F(DatabaseFile, FailedStatementReturnsItsOwnMessage) {
 
 // History rows one second apart, newest last; the rows `tieAt` to `tieAt`+2 places from the
 // newest share one date when tieAt >= 0.
-void FillHistory(const Database& db, int rows, int tieAt = -1) {
+void FillHistory(Database& db, int rows, int tieAt = -1) {
     const DateTime base = EncodeDateTime({2020, 1, 1, 0, 0, 0, 0});
     db.Exec("BEGIN;");
     for (int i = 0; i < rows; ++i) {
@@ -299,7 +299,7 @@ class PruneTest : public DatabaseFile, public ::testing::WithParamInterface<Prun
 
 TEST_P(PruneTest, KeepsTheNewestRowsAndBoundaryTies) {
     Database db;
-    ASSERT_TRUE(db.Open(Path()));
+    ASSERT_TRUE(db.Open(Path()).ok());
     FillHistory(db, GetParam().rows, GetParam().tieAt);
     CurrentRow r;
     EXPECT_EQ(PruneAnswerHistory(db, r), GetParam().kept);
@@ -314,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(Boundary, PruneTest,
 
 TEST_F(DatabaseFile, TwoThreadsEachSeeTheirOwnErrors) {
     Database db;
-    ASSERT_TRUE(db.Open(Path()));
+    ASSERT_TRUE(db.Open(Path()).ok());
     std::atomic<int> wrong{0};
     auto work = [&](bool failing) {
         for (int i = 0; i < 500; ++i) {
@@ -354,7 +354,7 @@ public:
 TEST(DatabaseListeners, HearChangesRollbacksFailuresAndOtherConnections) {
     test::TempDir dir;
     Database db;
-    ASSERT_TRUE(db.Open(dir.File("QV_01.db")));
+    ASSERT_TRUE(db.Open(dir.File("QV_01.db")).ok());
     ASSERT_TRUE(Database::RowHooks());
     Recorder* recorder = db.Listener<Recorder>();
     ASSERT_NE(recorder, nullptr);
@@ -381,7 +381,7 @@ TEST(DatabaseListeners, HearChangesRollbacksFailuresAndOtherConnections) {
     EXPECT_TRUE(db.NoticeOtherWrites());
     EXPECT_TRUE(recorder->events.empty()) << "nobody else wrote";
     Database other;
-    ASSERT_TRUE(other.Open(db.Path()));
+    ASSERT_TRUE(other.Open(db.Path()).ok());
     ASSERT_TRUE(other.Exec("DELETE FROM wrdstt;").ok());
     EXPECT_TRUE(db.NoticeOtherWrites());
     EXPECT_EQ(recorder->events, std::vector<std::string>{"stale"}) << "another connection wrote";

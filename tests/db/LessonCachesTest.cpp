@@ -19,7 +19,7 @@ namespace {
 
 class LessonCachesTest : public ::testing::Test {
 protected:
-    LessonCachesTest() { EXPECT_TRUE(db_.Open(dir_.File("QV_01.db"))); }
+    LessonCachesTest() { EXPECT_TRUE(db_.Open(dir_.File("QV_01.db")).ok()); }
 
     void Add(int igansw, int irng2) {
         ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(1, %i, %i, 0, "
@@ -112,7 +112,7 @@ TEST_F(LessonCachesTest, RollbackAndAnotherConnectionAreNoticed) {
     ASSERT_TRUE(db_.Exec("BEGIN; UPDATE items2 SET igansw=7; ROLLBACK;").ok());
     ExpectCurrent("rolled back");
     Database other;
-    ASSERT_TRUE(other.Open(db_.Path()));
+    ASSERT_TRUE(other.Open(db_.Path()).ok());
     ASSERT_TRUE(other.Exec("INSERT INTO items2 (igansw, irng_2) values(3, 30);").ok());
     ExpectCurrent("another connection");
     LessonCaches::SetEnabled(db_, false);
@@ -163,7 +163,7 @@ TEST_F(LessonCachesTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET iplace='front' WHERE ididnt=3;").ok());
     EXPECT_FALSE(Caches().FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 1000, id)) << "a place not an integer";
     Database other;
-    ASSERT_TRUE(other.Open(db_.Path()));
+    ASSERT_TRUE(other.Open(db_.Path()).ok());
     ASSERT_TRUE(other.Exec("UPDATE items2 SET iplace=2 WHERE ididnt=3;").ok());
     expectSame("another connection");
 }
@@ -297,7 +297,7 @@ TEST_F(HistoryTest, AnotherConnectionsRowsAreSeen) {
     Fill();
     ExpectCurrent("filled");
     Database other;
-    ASSERT_TRUE(other.Open(db_.Path()));
+    ASSERT_TRUE(other.Open(db_.Path()).ok());
     ASSERT_TRUE(other.Exec("INSERT INTO answcn (glrang, dtdate) values('3.25', '2024-01-02 10:00:00');").ok());
     ExpectCurrent("another connection inserted");
     ASSERT_TRUE(other.Exec("DELETE FROM answcn WHERE ididnt<5;").ok());

@@ -762,7 +762,7 @@ void LearnWindowTest::readOnlyProgramFolderIsToldOnceAndStoresNothing() {
         Run run;
         run.programDir = childFolder.toStdString();
         Database db;
-        QVERIFY(db.Open(run.programDir + "/QV_01.db"));
+        QVERIFY(db.Open(run.programDir + "/QV_01.db").ok());
         const std::string before = StoredState(db);
         db.Close();
         test::RecordingPrompter prompter;
@@ -788,7 +788,7 @@ void LearnWindowTest::readOnlyProgramFolderIsToldOnceAndStoresNothing() {
     std::string before;
     {
         Database db;
-        QVERIFY(db.Open(path));
+        QVERIFY(db.Open(path).ok());
         before = StoredState(db);
     }
     namespace fs = std::filesystem;
@@ -822,7 +822,7 @@ void LearnWindowTest::lockedDatabaseCostsAStepOneWaitAndStoresNothing() {
     test::RecordingPrompter prompter;
     run.Start();
     Database other;
-    QVERIFY(other.Open(run.dir.File("QV_01.db")));
+    QVERIFY(other.Open(run.dir.File("QV_01.db")).ok());
     const std::string before = StoredState(other);
     QVERIFY(other.Exec("BEGIN IMMEDIATE;").ok());
     constexpr int kWaitMs = 300;

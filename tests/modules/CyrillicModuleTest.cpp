@@ -40,8 +40,8 @@ protected:
     }
     // Both encodings of the sentence file's name find the module stored.
     void ExpectAddedInBothEncodings(const char* utf8TextName) {
-        EXPECT_EQ(IsModuleAdded(folder.Db(), utf8TextName), std::optional<bool>(true));
-        EXPECT_EQ(IsModuleAdded(folder.Db(), Cp(utf8TextName)), std::optional<bool>(true));
+        EXPECT_EQ(test::ValueOrNothing(IsModuleAdded(folder.Db(), utf8TextName)), std::optional<bool>(true));
+        EXPECT_EQ(test::ValueOrNothing(IsModuleAdded(folder.Db(), Cp(utf8TextName))), std::optional<bool>(true));
     }
 
     test::ProgramFolder folder;

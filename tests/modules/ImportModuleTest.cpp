@@ -306,9 +306,9 @@ TEST_F(ImportTest, ApostropheInTheNameIsStoredAndItsSentencesBelongToIt) {
     ASSERT_EQ(rows.size(), 6u);
     for (int i = 3; i < 6; ++i) EXPECT_EQ(rows[i][1], "2");
     EXPECT_EQ(Import("O'Neil.txt"), kImportAlreadyAdded);
-    std::optional<bool> added = IsModuleAdded(folder.Db(), "o'neil");
-    ASSERT_TRUE(added);
-    EXPECT_TRUE(*added);
+    const SqlValue<bool> added = IsModuleAdded(folder.Db(), "o'neil");
+    ASSERT_TRUE(added.ok());
+    EXPECT_TRUE(added.value);
 }
 
 TEST_F(ImportTest, LongTextsAreStoredWhole) {
@@ -452,7 +452,7 @@ TEST_F(ImportTest, ABrokenSoundsTableFailsBeforeAnyFileIsRead) {
 TEST_F(ImportTest, ALockedDatabaseFailsAndChangesNothing) {
     folder.AddFixtureModule("unit07");
     Database other;
-    ASSERT_TRUE(other.Open(folder.Dir() + "/QV_01.db"));
+    ASSERT_TRUE(other.Open(folder.Dir() + "/QV_01.db").ok());
     sqlite3_busy_timeout(lq::test::RawHandle(other), 0);
     sqlite3_busy_timeout(lq::test::RawHandle(folder.Db()), 0);
     ASSERT_TRUE(other.Exec("BEGIN IMMEDIATE;").ok());

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 long long CountRows(const std::string& dbPath, const char* table) {
     Database db;
-    if (!db.Open(dbPath)) return -1;
+    if (!db.Open(dbPath).ok()) return -1;
     long long n = -1;
     db.Query(std::string("SELECT count(*) FROM ") + table + ";", [&n](int, char** v, char**) { n = std::stoll(v[0]); });
     return n;
@@ -185,7 +185,7 @@ TEST_F(ProgramRoadTest, AnSqlErrorGivesFourAndChangesNothing) {
     ASSERT_EQ(first.code, 0) << first.err;
     {
         Database db;
-        ASSERT_TRUE(db.Open(DbPath()));
+        ASSERT_TRUE(db.Open(DbPath()).ok());
         ASSERT_TRUE(db.Exec("CREATE TRIGGER t BEFORE INSERT ON items2 BEGIN SELECT RAISE(ABORT,'refused'); END;").ok());
     }
     const ProgramRun failed = Start("unit08.txt");

@@ -36,7 +36,7 @@ protected:
     }
     Lines List(bool showAll) {
         const ModuleListing l = ListModules(folder.Dir() + "/Data", folder.Db(), showAll);
-        EXPECT_EQ(l.error, "");
+        EXPECT_TRUE(l.error.ok());
         return l.lines;
     }
     test::ProgramFolder folder;
@@ -74,8 +74,8 @@ TEST_F(ListingTest, TheOneDuplicateRule) {
     Stored("unitX1.mp3");   // no wildcard: unit_1 is another module
     EXPECT_EQ(List(false), (Lines{"it's.txt", "unit1.txt", "unit_1.txt"}));
     // The import follows the same rule.
-    EXPECT_EQ(IsModuleAdded(folder.Db(), "unit1"), std::optional<bool>(false));
-    EXPECT_EQ(IsModuleAdded(folder.Db(), "Unit07"), std::optional<bool>(true));
+    EXPECT_EQ(test::ValueOrNothing(IsModuleAdded(folder.Db(), "unit1")), std::optional<bool>(false));
+    EXPECT_EQ(test::ValueOrNothing(IsModuleAdded(folder.Db(), "Unit07")), std::optional<bool>(true));
 }
 
 // The question every road asks (the chooser with the sentence file's name, "-additems" with the
@@ -96,7 +96,7 @@ TEST_F(ListingTest, OneRuleForEveryNameAndEveryRoad) {
         {"unit1.txt", false}, {"урок2.txt", true},  {test::Cp("урок2.txt"), true},
         {"урок5.txt", true}, {test::Cp("урок5.txt"), true}, {"урок6.txt", false},
     };
-    for (const auto& r : rows) EXPECT_EQ(IsModuleAdded(folder.Db(), r.name), std::optional<bool>(r.added)) << r.name;
+    for (const auto& r : rows) EXPECT_EQ(test::ValueOrNothing(IsModuleAdded(folder.Db(), r.name)), std::optional<bool>(r.added)) << r.name;
     for (const char* base : {"old1", "old2", "old3", "урок2", "урок5", "урок6"}) Module(base);
     EXPECT_EQ(List(false), (Lines{"old2.txt", "урок6.txt"}));
 }
@@ -160,8 +160,17 @@ TEST_F(ListingTest, MissingOrEmptyFolderAndUnreadableDatabase) {
     ASSERT_TRUE(folder.Db().Exec("DROP TABLE sounds;").ok());
     const ModuleListing l = ListModules(folder.Dir() + "/Data", folder.Db(), false);
     EXPECT_TRUE(l.lines.empty());
-    EXPECT_THAT(l.error, ::testing::HasSubstr("sounds"));
+    EXPECT_EQ(l.error.code, SQLITE_ERROR);
+    EXPECT_THAT(l.error.message, ::testing::HasSubstr("sounds"));
     EXPECT_EQ(std::filesystem::current_path(), before);
+    // Every read of the stored modules tells the same failure, with no value.
+    const SqlValue<bool> added = IsModuleAdded(folder.Db(), "m.txt");
+    EXPECT_EQ(added.error.code, SQLITE_ERROR);
+    EXPECT_THAT(added.error.message, ::testing::HasSubstr("sounds"));
+    EXPECT_FALSE(added.value);
+    const SqlValue<std::vector<ModuleListRow>> list = ReadModuleList(folder.Db());
+    EXPECT_EQ(list.error.code, SQLITE_ERROR);
+    EXPECT_TRUE(list.value.empty());
 }
 
 // ---- the module list's actions ------------------------------------------------------------------
@@ -194,7 +203,7 @@ protected:
     void Exec(const std::string& sql) { ASSERT_TRUE(folder.Db().Exec(sql).ok()) << sql; }
     std::vector<Row> Marks() {
         std::vector<Row> rows;
-        const std::vector<ModuleListRow> list = ReadModuleList(folder.Db()).value();
+        const std::vector<ModuleListRow> list = test::ValueOrNothing(ReadModuleList(folder.Db())).value();
         for (const ModuleListRow& r : list) rows.push_back({r.sfname, std::to_string(r.isigns)});
         return rows;
     }
@@ -221,7 +230,7 @@ TEST_F(ManagerTest, CellTexts) {
     AddModule("unit07.mp3", 1, 0);
     AddModule("b.mp3", 0, 0);
     AddModule("odd", 5, 0);
-    const std::vector<ModuleListRow> rows = *ReadModuleList(folder.Db());
+    const std::vector<ModuleListRow> rows = test::ValueOrNothing(ReadModuleList(folder.Db())).value();
     ASSERT_EQ(rows.size(), 3u);
     std::vector<Row> cells;
     for (size_t r = 0; r < rows.size(); ++r) {

@@ -39,8 +39,8 @@ std::string MakePos(int32_t n, const std::vector<PosEntry>& entries, bool pictur
 
 ProgramFolder::ProgramFolder() {
     std::filesystem::create_directories(dir_.Path() + "/Data");
-    std::string error;
-    if (!db_.Open(dir_.Path() + "/QV_01.db", &error)) throw std::runtime_error("cannot open the database: " + error);
+    const SqlResult opened = db_.Open(dir_.Path() + "/QV_01.db");
+    if (!opened.ok()) throw std::runtime_error("cannot open the database: " + opened.message);
 }
 
 void ProgramFolder::AddFixtureModule(const std::string& base, const std::string& skipExtension) const {

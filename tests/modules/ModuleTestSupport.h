@@ -10,6 +10,7 @@
 #include "core/Database.h"
 #include "core/Progress.h"
 #include "platform/DateTime.h"
+#include "tests/support/SqlValues.h"
 #include "tests/support/TempDir.h"
 
 namespace lq::test {

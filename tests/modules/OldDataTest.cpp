@@ -259,7 +259,7 @@ TEST_F(OldDataImportTest, GoldenRows) {
     Sound("OLD2.MP3");  // found ignoring case
     Exec("INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(9, 9, 9, 'known');");
     const OldDataImportResult r = Import(GoldenSet());
-    ASSERT_TRUE(r.ok) << r.message;
+    ASSERT_TRUE(r.ok()) << r.error.message;
     EXPECT_EQ(r.modules, 2);
     EXPECT_EQ(r.sentences, 5);
     EXPECT_EQ(r.words, 2);
@@ -300,7 +300,7 @@ TEST_F(OldDataImportTest, IntervalsFollowInputAfter) {
     s.modules = {"*+   xxxxxold1.mp3"};
     s.items.resize(3);
     s.index = {OldRecord(0, 0, 0, 0, 4, 400), OldRecord(1, 0, 0, 0, 5, 400), OldRecord(2, 0, 0, 0, 3, 400)};
-    ASSERT_TRUE(Import(s, 4).ok);
+    ASSERT_TRUE(Import(s, 4).ok());
     EXPECT_THAT(Query("SELECT igansw, dtansn FROM items2 ORDER BY igansw;"),
                 ElementsAre(Row{"3", "2003-12-27 00:00:00"}, Row{"4", "2003-12-29 00:00:00"},
                             Row{"5", "2004-01-04 00:00:00"}));
@@ -313,7 +313,7 @@ TEST_F(OldDataImportTest, UniquePositionsGetPlacesByDescendingPosition) {
     const int n = 6;
     for (int p = 0; p < n; ++p) s.items.push_back({"", "s" + std::to_string(p), "", "", ""});
     for (int p : {3, 0, 5, 1, 4, 2}) s.index.push_back(OldRecord(p, 0));
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     std::vector<Row> expected;
     for (int p = n - 1; p >= 0; --p) expected.push_back({"s" + std::to_string(p), std::to_string(10 * (n - 1 - p))});
     EXPECT_EQ(Query("SELECT stract, iplace FROM items2 ORDER BY ididnt;"), expected);
@@ -335,7 +335,7 @@ TEST_F(OldDataImportTest, RecordsThatAreNotImported) {
                OldRecord(1, 2),         // no such module line
                OldRecord(0, -1),        // negative module index
                OldRecord(3, 0)};
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     EXPECT_EQ(Query("SELECT stract, isndbg, iplace FROM items2 ORDER BY ididnt;"),
               (std::vector<Row>{{"m0-p3", "0", "10"}, {"m0-p2", "111", "20"}}));
     EXPECT_EQ(folder.Count("sounds"), 2);  // the second module has no sentence but is added
@@ -359,7 +359,7 @@ TEST_F(OldDataImportTest, ModulesThatAreSkippedWithTheirSentences) {
     for (int p = 0; p < 7; ++p) s.items.push_back({"", "m" + std::to_string(p), "", "", ""});
     for (int p = 0; p < 7; ++p) s.index.push_back(OldRecord(p, static_cast<int16_t>(p)));
     Sound("unit1.mp3");
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     EXPECT_EQ(Query("SELECT sfname, icodes FROM sounds WHERE ididnt>2 ORDER BY ididnt;"),
               (std::vector<Row>{{"unit1.mp3", "10005"}, {"old1.mp3", "10006"}}));
     EXPECT_EQ(Query("SELECT stract FROM items2 ORDER BY ididnt;"), (std::vector<Row>{{"m5"}, {"m6"}}));
@@ -370,7 +370,7 @@ TEST_F(OldDataImportTest, CrLfAndLfGiveTheSameRows) {
     Sound("old2.mp3");
     OldDataSet s = GoldenSet();
     s.eol = "\n";
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     const auto lf = folder.Rows("items2");
     for (const Row& r : lf)
         for (const std::string& v : r) EXPECT_EQ(v.find('\r'), std::string::npos);
@@ -379,18 +379,18 @@ TEST_F(OldDataImportTest, CrLfAndLfGiveTheSameRows) {
     other.Write("old2.mp3", "s");
     s.eol = "\r\n";
     s.Write(other.Dir());
-    ASSERT_TRUE(ImportOldData(other.Db(), ReadOldData(other.Dir()), other.Dir() + "/Data", 12, progress).ok);
+    ASSERT_TRUE(ImportOldData(other.Db(), ReadOldData(other.Dir()), other.Dir() + "/Data", 12, progress).ok());
     EXPECT_EQ(other.Rows("items2"), lf);
 }
 
 TEST_F(OldDataImportTest, ASecondImportChangesNothing) {
     Sound("old1.mp3");
     Sound("old2.mp3");
-    ASSERT_TRUE(Import(GoldenSet()).ok);
+    ASSERT_TRUE(Import(GoldenSet()).ok());
     std::vector<std::vector<Row>> first;
     for (const char* t : {"sounds", "items2", "wrdstt", "answcn"}) first.push_back(folder.Rows(t));
     const OldDataImportResult again = Import(GoldenSet());
-    ASSERT_TRUE(again.ok);
+    ASSERT_TRUE(again.ok());
     EXPECT_EQ(again.modules + again.sentences + again.words + again.points, 0);
     std::vector<std::vector<Row>> second;
     for (const char* t : {"sounds", "items2", "wrdstt", "answcn"}) second.push_back(folder.Rows(t));
@@ -407,7 +407,7 @@ TEST_F(OldDataImportTest, UncommonNamesAreImportedOnce) {
         s.items.push_back({"", "m" + std::to_string(p), "", "", ""});
         s.index.push_back(OldRecord(p, static_cast<int16_t>(p)));
     }
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     const std::vector<Row> stored{{"old1.mpeg"}, {"old2mp3x"}, {"old3.mp3"}};
     EXPECT_EQ(Query("SELECT sfname FROM sounds ORDER BY ididnt;"), stored);
     EXPECT_EQ(Query("SELECT hex(sfname) FROM sounds WHERE ididnt=3;"), std::vector<Row>{{"6F6C64332E6D7033"}})
@@ -415,7 +415,7 @@ TEST_F(OldDataImportTest, UncommonNamesAreImportedOnce) {
     const auto before = folder.Rows("items2");
     for (int run = 0; run < 2; ++run) {
         const OldDataImportResult again = Import(s);
-        ASSERT_TRUE(again.ok);
+        ASSERT_TRUE(again.ok());
         EXPECT_EQ(again.modules + again.sentences, 0);
     }
     EXPECT_EQ(Query("SELECT sfname FROM sounds ORDER BY ididnt;"), stored);
@@ -428,9 +428,9 @@ TEST_F(OldDataImportTest, PointsOfTheSameSecondInOneImportAreAllKept) {
     s.modules = {"*+   xxxxxold1.mp3"};
     // 0.5 s apart: the same stored second, but two points of the old history.
     s.points = {{1.0f, 1, 2.0f, 0.0f}, {2.0f, 1, 2.0f + 0.5f / 86400.0f, 0.0f}};
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     EXPECT_EQ(folder.Count("answcn"), 2);
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     EXPECT_EQ(folder.Count("answcn"), 2);
 }
 
@@ -438,7 +438,7 @@ TEST_F(OldDataImportTest, OptionalFilesMayBeMissing) {
     Sound("old1.mp3");
     OldDataSet s = GoldenSet();
     s.withWords = s.withPoints = false;
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     EXPECT_EQ(folder.Count("wrdstt"), 0);
     EXPECT_EQ(folder.Count("answcn"), 0);
     EXPECT_EQ(folder.Count("items2"), 3);
@@ -507,6 +507,12 @@ TEST_F(OldDataImportTest, AFailedWriteRollsEverythingBack) {
         EXPECT_EQ(folder.Count("items2"), 0);
         EXPECT_EQ(folder.Count("wrdstt"), 1);
         EXPECT_EQ(folder.Count("answcn"), 0);
+        // The import itself hands back the engine's code and text, with nothing added.
+        const OldDataImportResult r = Import(GoldenSet());
+        EXPECT_EQ(r.error.code, SQLITE_CONSTRAINT) << trigger;
+        EXPECT_THAT(r.error.message, HasSubstr("refused"));
+        EXPECT_EQ(r.modules + r.sentences + r.words + r.points, 0);
+        EXPECT_EQ(folder.Count("sounds"), 0);
         Exec("DROP TRIGGER t;");
     }
     EXPECT_TRUE(Run());
@@ -573,7 +579,7 @@ TEST_F(OldDataImportTest, MalformedFilesLoseNothingElse) {
         if (c.changeFiles) c.changeFiles(fresh.Dir());
         const OldDataImportResult r =
             ImportOldData(fresh.Db(), ReadOldData(fresh.Dir()), fresh.Dir() + "/Data", 12, progress);
-        EXPECT_TRUE(r.ok) << r.message;
+        EXPECT_TRUE(r.ok()) << r.error.message;
         EXPECT_EQ(sqlite3_get_autocommit(lq::test::RawHandle(fresh.Db())), 1);
         EXPECT_FALSE(progress.shown);
         EXPECT_EQ(fresh.Count("items2"), c.sentences);
@@ -604,7 +610,7 @@ TEST_F(OldDataImportTest, HostileTextsAreStoredAsRead) {
     s.items = {{"x", "it's 50% _done_", "1 1 2 3 ", "y", std::string(5000, 'c') + "'"}};
     s.index = {OldRecord(0, 0)};
     s.words = {{1, 1, 1, "o'clock"}};
-    ASSERT_TRUE(Import(s).ok);
+    ASSERT_TRUE(Import(s).ok());
     EXPECT_THAT(folder.Rows("sounds"), ElementsAre(Row{"1", "1", "10000", "it's.mp3"}));
     EXPECT_EQ(Query("SELECT stract, strind, length(strtrn) FROM items2;"),
               (std::vector<Row>{{"it#*#s 50% _done_", "1 2 3 ", "5003"}}));

@@ -6,6 +6,7 @@
 #include "core/Words.h"
 #include "pages/EditWords.h"
 #include "tests/pages/PagesTestSupport.h"
+#include "tests/support/SqlValues.h"
 
 namespace lq {
 namespace {
@@ -99,14 +100,19 @@ TEST(EditToggleMark, StatesAndRowsTouched) {
     for (const auto& [word, after] : cases) {
         // A row store still holding another word's row must not make that word change.
         f.db.Query("SELECT * FROM wrdstt WHERE twordd='other';", f.row);
-        EXPECT_TRUE(ToggleWordMark(f.db, f.row, word)) << word;
+        EXPECT_EQ(test::ValueOrNothing(ToggleWordMark(f.db, f.row, word)), std::optional<bool>(true)) << word;
         EXPECT_EQ(state(word), after) << word;
         EXPECT_EQ(state("other"), 7);
     }
     f.db.Query("SELECT * FROM wrdstt WHERE twordd='other';", f.row);
-    EXPECT_FALSE(ToggleWordMark(f.db, f.row, "missing"));
+    EXPECT_EQ(test::ValueOrNothing(ToggleWordMark(f.db, f.row, "missing")), std::optional<bool>(false));
     EXPECT_EQ(state("other"), 7);
-    EXPECT_FALSE(ToggleWordMark(f.db, f.row, "it's"));  // quoted safely, no row
+    EXPECT_EQ(test::ValueOrNothing(ToggleWordMark(f.db, f.row, "it's")), std::optional<bool>(false));  // quoted safely, no row
+    // A failed read is told, not taken for a word without a row.
+    ASSERT_TRUE(f.db.Exec("DROP TABLE wrdstt;").ok());
+    const SqlValue<bool> failed = ToggleWordMark(f.db, f.row, "one");
+    EXPECT_EQ(failed.error.code, SQLITE_ERROR);
+    EXPECT_FALSE(failed.value);
 }
 
 }  // namespace

@@ -172,7 +172,7 @@ class BuilderTest : public testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(dir.Path() + "/Data");
-        ASSERT_TRUE(db.Open(dir.File("QV_01.db")));
+        ASSERT_TRUE(db.Open(dir.File("QV_01.db")).ok());
     }
     void AddModule(int id, const std::string& sfname) {
         ASSERT_TRUE(db.Exec(Sql("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (%i, 1, 0, %Q);", id,

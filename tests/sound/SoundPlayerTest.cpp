@@ -110,7 +110,7 @@ TEST_F(DiskAudio, PlaysABuiltSentence) {
     std::filesystem::create_directories(dir.Path() + "/Data");
     std::filesystem::copy_file(test::SoundFixture("mpeg2_mono_22k.mp3"), dir.Path() + "/Data/m.mp3");
     Database db;
-    ASSERT_TRUE(db.Open(dir.File("QV_01.db")));
+    ASSERT_TRUE(db.Open(dir.File("QV_01.db")).ok());
     ASSERT_TRUE(db.Exec("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (1, 1, 0, 'm.mp3');").ok());
     ASSERT_TRUE(db.Exec("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (1, 1, 2000, 9000);").ok());
     std::atomic<float> addTime{0.2f};

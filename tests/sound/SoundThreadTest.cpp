@@ -128,7 +128,7 @@ private:
 class WordsDb {
 public:
     explicit WordsDb(EventLog* log = nullptr) : log_(log) {
-        EXPECT_TRUE(db.Open(dir.File("QV_01.db")));
+        EXPECT_TRUE(db.Open(dir.File("QV_01.db")).ok());
         sqlite3_trace_v2(lq::test::RawHandle(db), SQLITE_TRACE_STMT, &WordsDb::Trace, this);
     }
     void Add(const std::string& word, const char* ianswr = "0") {
@@ -483,7 +483,7 @@ TEST(SoundThread, RealBuildsOnTheSharedConnection) {
     std::filesystem::create_directories(dir.Path() + "/Data");
     std::filesystem::copy_file(test::SoundFixture("mpeg2_mono_22k.mp3"), dir.Path() + "/Data/m.mp3");
     Database db;
-    ASSERT_TRUE(db.Open(dir.File("QV_01.db")));
+    ASSERT_TRUE(db.Open(dir.File("QV_01.db")).ok());
     ASSERT_TRUE(db.Exec("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (1, 1, 0, 'm.mp3');").ok());
     for (int i = 1; i <= 6; ++i)
         ASSERT_TRUE(db.Exec(Sql("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (%i, 1, %i, %i);", i,
@@ -571,7 +571,7 @@ TEST(SoundThread, AFailedWordCountIsToldOnceOnTheWindowsThread) {
 TEST(SoundThread, AFailedWordCountLeavesTheScoreTotalsRight) {
     test::TempDir dir;
     Database db;
-    ASSERT_TRUE(db.Open(dir.File("QV_01.db")));
+    ASSERT_TRUE(db.Open(dir.File("QV_01.db")).ok());
     ASSERT_TRUE(db.Exec("INSERT INTO items2 (isound, igansw, irng_2) values(1, 1, 10);"
                         "INSERT INTO wrdstt (icount, ianswr, istate, twordd) values(1, 0, 0, 'w');"
                         "CREATE TRIGGER bump AFTER UPDATE ON wrdstt BEGIN UPDATE items2 SET igansw=igansw+5; "

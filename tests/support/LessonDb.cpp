@@ -5,13 +5,13 @@
 namespace lq::test {
 
 LessonDb::LessonDb() : own_(std::make_unique<TempDir>()), path_(own_->File("QV_01.db")) {
-    std::string error;
-    if (!db.Open(path_, &error)) throw std::runtime_error("cannot open the test database " + path_ + ": " + error);
+    const SqlResult opened = db.Open(path_);
+    if (!opened.ok()) throw std::runtime_error("cannot open the test database " + path_ + ": " + opened.message);
 }
 
 LessonDb::LessonDb(const std::string& path) : path_(path) {
-    std::string error;
-    if (!db.Open(path_, &error)) throw std::runtime_error("cannot open the test database " + path_ + ": " + error);
+    const SqlResult opened = db.Open(path_);
+    if (!opened.ok()) throw std::runtime_error("cannot open the test database " + path_ + ": " + opened.message);
 }
 
 void LessonDb::Exec(const std::string& sql) {
