@@ -1,8 +1,10 @@
 #pragma once
 // Records every statement a connection runs while it lives: its text as prepared (with "?" where
 // a value is bound) and the same with the bound values written in (sqlite3_expanded_sql).
+// Statements of any thread are recorded; read them once the other threads are quiet.
 #include <sqlite3.h>
 
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,7 +29,16 @@ public:
     StatementTrace(const StatementTrace&) = delete;
     StatementTrace& operator=(const StatementTrace&) = delete;
 
-    const std::vector<Statement>& Statements() const { return statements_; }
+    std::vector<Statement> Statements() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return statements_;
+    }
+    bool Ran(const Statement& s) const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (const Statement& r : statements_)
+            if (r == s) return true;
+        return false;
+    }
 
 private:
     static int OnStatement(unsigned, void* self, void* stmt, void*) {
@@ -35,12 +46,16 @@ private:
         auto* s = static_cast<sqlite3_stmt*>(stmt);
         char* expanded = sqlite3_expanded_sql(s);
         const char* prepared = sqlite3_sql(s);
-        me->statements_.push_back({prepared ? prepared : "", expanded ? expanded : ""});
+        {
+            const std::lock_guard<std::mutex> lock(me->mutex_);
+            me->statements_.push_back({prepared ? prepared : "", expanded ? expanded : ""});
+        }
         sqlite3_free(expanded);
         return 0;
     }
 
     sqlite3* db_;
+    mutable std::mutex mutex_;
     std::vector<Statement> statements_;
 };
 
