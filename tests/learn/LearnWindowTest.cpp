@@ -683,10 +683,13 @@ void LearnWindowTest::sentenceReadsRunWithTheirValuesBound() {
     Run run;
     test::AddSentence(*run.lessons, {"one two"});
     run.Start();
-    const test::StatementTrace trace(*run.W().Context().db);
-    run.Learn().PrepareCurrentItem();
-    const std::string id = std::to_string(run.State().CurrentItemId);
-    QVERIFY(trace.Ran({"SELECT * FROM items2 WHERE ididnt=?;", "SELECT * FROM items2 WHERE ididnt=" + id + ";"}));
+    {
+        // The trace must end before closing the window closes the connection.
+        const test::StatementTrace trace(*run.W().Context().db);
+        run.Learn().PrepareCurrentItem();
+        const std::string id = std::to_string(run.State().CurrentItemId);
+        QVERIFY(trace.Ran({"SELECT * FROM items2 WHERE ididnt=?;", "SELECT * FROM items2 WHERE ididnt=" + id + ";"}));
+    }
     run.W().close();
 }
 
