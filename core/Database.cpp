@@ -586,7 +586,7 @@ int PruneAnswerHistory(Database& db, CurrentRow& row) {
     int count = row.CountResult;
     if (count > 16640) {
         db.Query("SELECT * FROM answcn ORDER BY dtdate DESC LIMIT 16384,1;", row);
-        db.Exec(Sql("DELETE FROM answcn WHERE dtdate<'%q';", row.dtdate.c_str()));
+        db.ExecCached("DELETE FROM answcn WHERE dtdate<?;", {row.dtdate});
         db.Exec("VACUUM;");
         row.CountResult = 0;
         db.Query("SELECT count(*) FROM answcn;", row);

@@ -88,7 +88,7 @@ bool IsStopWord(std::string_view word) {
 
 bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word, int& istate, int& icount) {
     row.ididnt = -1;
-    db.Query(Sql("SELECT * FROM wrdstt WHERE twordd='%q';", word.c_str()), row);
+    db.QueryCached("SELECT * FROM wrdstt WHERE twordd=?;", {word}, row);
     if (row.ididnt <= 0) return false;
     istate = row.istate;
     icount = row.icount;
@@ -96,7 +96,7 @@ bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word
 }
 
 SqlResult StoreWordMark(Database& db, const std::string& word, int istate) {
-    return db.Exec(Sql("UPDATE wrdstt SET istate=%i WHERE twordd='%q';", istate, word.c_str()));
+    return db.ExecCached("UPDATE wrdstt SET istate=? WHERE twordd=?;", {istate, word});
 }
 
 int CountWordStats(const Database& db, CurrentRow& row) {

@@ -132,13 +132,13 @@ ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount)
     Transaction txn(db_);
     if (SqlResult r = txn.Begin(); !r.ok()) return fail(r);
 
-    if (SqlResult r = db_.Exec(Sql("INSERT INTO sounds (isigns, icodes, sfname) values(%i, %i, '%q');", 1, 0,
-                                   names->sound.c_str()));
+    if (SqlResult r = db_.ExecCached("INSERT INTO sounds (isigns, icodes, sfname) values(?, ?, ?);",
+                                         {1, 0, names->sound});
         !r.ok()) {
         return fail(r);
     }
     const long long soundId = db_.LastInsertRowId();
-    if (SqlResult r = db_.Exec(Sql("UPDATE sounds set icodes=%lld WHERE ididnt=%lld;", soundId + 10000, soundId));
+    if (SqlResult r = db_.ExecCached("UPDATE sounds set icodes=? WHERE ididnt=?;", {soundId + 10000, soundId});
         !r.ok()) {
         return fail(r);
     }
@@ -159,15 +159,16 @@ ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount)
             const std::string actual = StoredSentenceText(lines[i]);
             const std::string after = StoredSentenceText(LineOrEmpty(lines, li + 1));
             const std::string translation = StoredSentenceText(LineOrEmpty(translations, li));
-            const std::string sql = Sql(
-                "INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, dtansn, "
-                "iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, ipic_1, ipic_2, ipic_3, "
-                "ipic_4, ipic_5 )values (%lld, %i, %i, %i, %i, %i, %i, %i, '%q', '%q', %lld, %i, %i, '%q', '%q', "
-                "'%q', '%q', '%q', %i, %i, %i, %i, %i, %i);",
-                soundId, rec.start, rec.end, 1, 0, 0, 0, 0, now.c_str(), now.c_str(), place, -1, -1, before.c_str(),
-                actual.c_str(), after.c_str(), translation.c_str(), "0", rec.pictureCount, rec.pictures[0],
-                rec.pictures[1], rec.pictures[2], rec.pictures[3], rec.pictures[4]);
-            if (SqlResult r = db_.Exec(sql); !r.ok()) return fail(r);
+            if (SqlResult r = db_.ExecCached(
+                    "INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, "
+                    "dtansn, iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, ipic_1, ipic_2, "
+                    "ipic_3, ipic_4, ipic_5 )values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                    "?, ?);",
+                    {soundId, rec.start, rec.end, 1, 0, 0, 0, 0, now, now, place, -1, -1, before, actual, after,
+                     translation, std::string("0"), rec.pictureCount, rec.pictures[0], rec.pictures[1],
+                     rec.pictures[2], rec.pictures[3], rec.pictures[4]});
+                !r.ok())
+                return fail(r);
         }
         progress.ShowProgress(kImportProgressText, static_cast<int>(i), maximum);
     }

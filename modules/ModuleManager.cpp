@@ -63,7 +63,7 @@ std::optional<ModuleListRow> ModuleManager::ModuleAt(int r) const {
     if (r < 0) return std::nullopt;
     CurrentRow row;
     row.ididnt = 0;
-    const SqlResult res = ctx_.db->Query(Sql("SELECT * FROM sounds ORDER BY ididnt LIMIT %i,1;", r), row);
+    const SqlResult res = ctx_.db->QueryCached("SELECT * FROM sounds ORDER BY ididnt LIMIT ?,1;", {r}, row);
     if (!res.ok()) {
         ReportFailure("The module list could not be read.", res);
         return std::nullopt;
@@ -75,9 +75,9 @@ std::optional<ModuleListRow> ModuleManager::ModuleAt(int r) const {
 void ModuleManager::Toggle(int r) {
     const std::optional<ModuleListRow> m = ModuleAt(r);
     if (!m) return;
-    const SqlResult res = ctx_.db->Exec(Sql(m->isigns == 0 ? "UPDATE sounds set isigns=1 WHERE ididnt=%lld;"
-                                                           : "UPDATE sounds set isigns=0 WHERE ididnt=%lld;",
-                                            m->ididnt));
+    const SqlResult res = ctx_.db->ExecCached(m->isigns == 0 ? "UPDATE sounds set isigns=1 WHERE ididnt=?;"
+                                                                 : "UPDATE sounds set isigns=0 WHERE ididnt=?;",
+                                              {m->ididnt});
     if (!res.ok()) ReportFailure("The module's mark was not changed.", res);
 }
 
@@ -98,8 +98,8 @@ void ModuleManager::Delete(int r) {
     Database& db = *ctx_.db;
     Transaction txn(db);
     SqlResult res = txn.Begin();
-    if (res.ok()) res = db.Exec(Sql("DELETE FROM sounds WHERE ididnt=%lld;", m->ididnt));
-    if (res.ok()) res = db.Exec(Sql("DELETE FROM items2 WHERE isound=%lld;", m->ididnt));
+    if (res.ok()) res = db.ExecCached("DELETE FROM sounds WHERE ididnt=?;", {m->ididnt});
+    if (res.ok()) res = db.ExecCached("DELETE FROM items2 WHERE isound=?;", {m->ididnt});
     if (res.ok()) res = txn.Commit();
     if (!res.ok()) {
         txn.Rollback();

@@ -44,7 +44,7 @@ std::string CommentToStored(std::string_view shown) {
 
 SqlResult SaveComment(Database& db, int itemId, std::string_view shown) {
     const std::string stored = EscapeApostrophes(CommentToStored(shown));
-    return db.Exec(Sql("UPDATE items2 set strtrn='%q' WHERE ididnt=%i", stored.c_str(), itemId));
+    return db.ExecCached("UPDATE items2 set strtrn=? WHERE ididnt=?", {stored, itemId});
 }
 
 }  // namespace lq

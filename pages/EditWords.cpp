@@ -73,16 +73,16 @@ std::string JoinMemoLines(std::string_view text) {
 SqlResult ReplaceItemTexts(Database& db, int itemId, bool typingEnabled, std::string_view before,
                            std::string_view sentence, std::string_view after) {
     const std::string b = EscapeApostrophes(before), s = EscapeApostrophes(sentence), a = EscapeApostrophes(after);
-    return db.Exec(Sql("UPDATE items2 SET isigns=%i,   strbef='%q', stract='%q', straft='%q', isntbf=%i,   "
-                       "isntaf=%i    WHERE ididnt=%i;",
-                       typingEnabled ? 1 : 2, b.c_str(), s.c_str(), a.c_str(), -1, -1, itemId));
+    return db.ExecCached("UPDATE items2 SET isigns=?,   strbef=?, stract=?, straft=?, isntbf=?,   "
+                         "isntaf=?    WHERE ididnt=?;",
+                         {typingEnabled ? 1 : 2, b, s, a, -1, -1, itemId});
 }
 
 SqlValue<bool> ToggleWordMark(Database& db, CurrentRow& row, const std::string& word) {
     row.ididnt = -1;
     row.istate = 0;
     row.twordd.clear();
-    SqlResult r = db.Query(Sql("SELECT * FROM wrdstt WHERE twordd='%q';", word.c_str()), row);
+    SqlResult r = db.QueryCached("SELECT * FROM wrdstt WHERE twordd=?;", {word}, row);
     if (r.ok() && row.ididnt <= 0) return {false, {}};
     if (r.ok()) r = StoreWordMark(db, row.twordd, ToggledWordMark(row.istate));
     return {r.ok(), r};

@@ -11,7 +11,7 @@ namespace lq {
 
 bool ReadListRow(const Database& db, int r, CurrentRow& row) {
     row = CurrentRow();
-    if (!db.Query(Sql("SELECT * FROM items2 ORDER BY iplace ASC LIMIT %i,1;", r), row).ok()) return false;
+    if (!db.QueryCached("SELECT * FROM items2 ORDER BY iplace ASC LIMIT ?,1;", {r}, row).ok()) return false;
     return row.ididnt != -1;
 }
 

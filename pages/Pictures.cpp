@@ -95,14 +95,14 @@ void LoadItemImages(const AppContext& ctx, SentencePictures& pictures) {
     CurrentRow& row = *ctx.row;
     row.ipicnm = 0;
     row.ididnt = -1;
-    ctx.db->Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", ctx.state->CurrentItemId), row);
+    ctx.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {ctx.state->CurrentItemId}, row);
     if (row.ididnt == -1) return;  // no such sentence
     const int count = std::clamp(row.ipicnm, 0, kMaxSentencePictures);
     if (count == 0) return;
     const int numbers[kMaxSentencePictures] = {row.ipic_1, row.ipic_2, row.ipic_3, row.ipic_4, row.ipic_5};
 
     row.sfname.clear();  // a failed or empty read must not name another module's file
-    ctx.db->Query(Sql("SELECT * FROM sounds WHERE ididnt=%i;", row.isound), row);
+    ctx.db->QueryCached("SELECT * FROM sounds WHERE ididnt=?;", {row.isound}, row);
     const std::string path = PictureFilePath(ctx.env ? ctx.env->ProgramDir : std::string("."), row.sfname);
     if (path.empty()) return;
 

@@ -36,7 +36,7 @@ SqlResult ApplyAnsweredWord(Database& db, const std::string& word, bool* deferre
         *deferred = true;
         return {};
     }
-    return db.Exec(Sql("UPDATE wrdstt SET ianswr=ifnull(ianswr,0)+1 WHERE twordd=%Q;", word.c_str()));
+    return db.ExecCached("UPDATE wrdstt SET ianswr=ifnull(ianswr,0)+1 WHERE twordd=?;", {word});
 }
 
 int DrainAnsweredWords(AnsweredWordQueue& queue, Database& db, SqlResult* firstFailure) {

@@ -16,7 +16,7 @@ namespace lq {
 namespace {
 
 // Runs a statement into a fresh row store; false when it failed (logged).
-bool QueryRow(const Database& db, const std::string& sql, SoundRow& row) { return db.Query(sql, row).ok(); }
+bool QueryRow(const Database& db, const char* sql, int id, SoundRow& row) { return db.QueryCached(sql, {id}, row).ok(); }
 
 std::string AsciiLower(std::string text) {
     for (char& c : text)
@@ -109,9 +109,9 @@ int SoundBuilder::BuildItemWave(SoundBuffer& dest, int itemId) {
     };
 
     SoundRow item;
-    if (!QueryRow(db_, Sql("SELECT * FROM items2 WHERE ididnt=%i", itemId), item) || item.ididnt == -1) return empty();
+    if (!QueryRow(db_, "SELECT * FROM items2 WHERE ididnt=?", itemId, item) || item.ididnt == -1) return empty();
     SoundRow module;
-    if (!QueryRow(db_, Sql("SELECT * FROM sounds WHERE ididnt=%i", item.isound), module) || module.ididnt == -1)
+    if (!QueryRow(db_, "SELECT * FROM sounds WHERE ididnt=?", item.isound, module) || module.ididnt == -1)
         return empty();
 
     int b = item.isndbg;

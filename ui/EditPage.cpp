@@ -73,7 +73,7 @@ void EditPage::OnShow() {
     if (!ctx_.db || !ctx_.row || !ctx_.state) return;
     CurrentRow& row = *ctx_.row;
     row.ididnt = -1;
-    ctx_.db->Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", ctx_.state->CurrentItemId), row);
+    ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {ctx_.state->CurrentItemId}, row);
     const bool found = row.ididnt != -1;
     if (found) board_.ItemTypingEnabled = row.isigns == 1;
 

@@ -135,7 +135,7 @@ void LearnPage::OnHide() {
 }
 
 std::string LearnPage::RereadSentence() {
-    ctx_.db->Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", ctx_.state->CurrentItemId), *ctx_.row);
+    ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {ctx_.state->CurrentItemId}, *ctx_.row);
     return ctx_.row->stract;
 }
 
@@ -143,7 +143,7 @@ void LearnPage::PrepareCurrentItem() {
     LearnState& state = *ctx_.state;
     const CommonSettings& settings = *ctx_.settings;
     CurrentRow& row = *ctx_.row;
-    ctx_.db->Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", state.CurrentItemId), row);
+    ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {state.CurrentItemId}, row);
 
     LayoutOptions options;
     options.InputAfter = settings.InputAfter;
@@ -231,7 +231,7 @@ void LearnPage::NextBtnClick() {
 
 void LearnPage::ShowAnsClick() {
     CurrentRow& row = *ctx_.row;
-    ctx_.db->Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", ctx_.state->CurrentItemId), row);
+    ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {ctx_.state->CurrentItemId}, row);
     const bool show = row.iaansw == 0 ||
                       AppPrompter().Show(QStringLiteral("Are you sure you want to show answer?"), QStringLiteral("What"),
                                          MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes;

@@ -19,11 +19,11 @@ namespace {
 const char* RowStatement(WordOrder order) {
     // Equal keys are taken in id order, so that paging through the grid is stable.
     switch (order) {
-        case WordOrder::ByCount: return "SELECT * FROM wrdstt ORDER BY icount ASC, ididnt ASC LIMIT %i,1;";
-        case WordOrder::ByAnswers: return "SELECT * FROM wrdstt ORDER BY ianswr ASC, ididnt ASC LIMIT %i,1;";
+        case WordOrder::ByCount: return "SELECT * FROM wrdstt ORDER BY icount ASC, ididnt ASC LIMIT ?,1;";
+        case WordOrder::ByAnswers: return "SELECT * FROM wrdstt ORDER BY ianswr ASC, ididnt ASC LIMIT ?,1;";
         case WordOrder::ByWord: break;
     }
-    return "SELECT * FROM wrdstt ORDER BY twordd ASC, ididnt ASC LIMIT %i,1;";
+    return "SELECT * FROM wrdstt ORDER BY twordd ASC, ididnt ASC LIMIT ?,1;";
 }
 
 constexpr int kColumnWidths[5] = {40, 40, 130, 40, 40};
@@ -50,7 +50,7 @@ void WordStatsModel::SetRows(int rows) {
 bool WordStatsModel::ReadRow(int row, CurrentRow& out) const {
     if (!db_ || row < 0) return false;
     out.ididnt = -1;
-    db_->Query(Sql(RowStatement(order_), row), out);
+    db_->QueryCached(RowStatement(order_), {row}, out);
     return out.ididnt != -1;
 }
 
@@ -176,7 +176,7 @@ void StatisticsPage::FindWord(const QString& text) {
     CurrentRow row;
     row.CountResult = -1;
     const SqlResult r =
-        ctx_.db->Query(Sql("SELECT count(*) FROM wrdstt WHERE twordd<'%q' ORDER BY twordd ASC;", word.c_str()), row);
+        ctx_.db->QueryCached("SELECT count(*) FROM wrdstt WHERE twordd<? ORDER BY twordd ASC;", {word}, row);
     const int rows = model_->rowCount();
     if (!r.ok() || row.CountResult < 0 || rows == 0) return;
     const int target = std::min(row.CountResult, rows - 1);

@@ -11,6 +11,7 @@
 #include "core/Database.h"
 #include "platform/DateTime.h"
 #include "tests/support/RecordingPrompter.h"
+#include "tests/support/StatementTrace.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {
@@ -302,7 +303,12 @@ TEST_P(PruneTest, KeepsTheNewestRowsAndBoundaryTies) {
     ASSERT_TRUE(db.Open(Path()).ok());
     FillHistory(db, GetParam().rows, GetParam().tieAt);
     CurrentRow r;
+    const test::StatementTrace trace(db);
     EXPECT_EQ(PruneAnswerHistory(db, r), GetParam().kept);
+    if (GetParam().kept != GetParam().rows) {  // the old rows go by a bound date
+        EXPECT_TRUE(
+            trace.Ran({"DELETE FROM answcn WHERE dtdate<?;", "DELETE FROM answcn WHERE dtdate<'" + r.dtdate + "';"}));
+    }
     r.CountResult = 0;
     db.Query("SELECT count(*) FROM answcn;", r);
     EXPECT_EQ(r.CountResult, GetParam().kept);

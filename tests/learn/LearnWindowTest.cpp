@@ -29,6 +29,7 @@
 #include "platform/SoundPlayerFake.h"
 #include "sound/LoadSoundThread.h"
 #include "tests/support/RecordingPrompter.h"
+#include "tests/support/StatementTrace.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
 #include "ui/LearnPage.h"
@@ -161,6 +162,7 @@ private slots:
     void shutDownWaitsForTheSoundThread();
     void aFailedWordCountIsToldAtATimerTickOnce();
     void otherWindowsHookIn();
+    void sentenceReadsRunWithTheirValuesBound();
     void doubleClickLooksUpTheHoveredWordWithoutALibrary();
     void minimisingKeepsTheBoard();
     void closingTheMainWindowEndsTheProgram();
@@ -675,6 +677,20 @@ void LearnWindowTest::otherWindowsHookIn() {
     const std::string ini = test::TempDir::Read(run.dir.File("Tessarin.ini"));
     QVERIFY(ini.find("ImsLeft") != std::string::npos);
     QVERIFY(ini.find("CmnWidth") != std::string::npos);
+}
+
+void LearnWindowTest::sentenceReadsRunWithTheirValuesBound() {
+    Run run;
+    test::AddSentence(*run.lessons, {"one two"});
+    run.Start();
+    {
+        // The trace must end before closing the window closes the connection.
+        const test::StatementTrace trace(*run.W().Context().db);
+        run.Learn().PrepareCurrentItem();
+        const std::string id = std::to_string(run.State().CurrentItemId);
+        QVERIFY(trace.Ran({"SELECT * FROM items2 WHERE ididnt=?;", "SELECT * FROM items2 WHERE ididnt=" + id + ";"}));
+    }
+    run.W().close();
 }
 
 void LearnWindowTest::doubleClickLooksUpTheHoveredWordWithoutALibrary() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -16,6 +17,7 @@
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/support/RawConnection.h"
 #include "tests/support/RecordingPrompter.h"
+#include "tests/support/StatementTrace.h"
 
 namespace lq {
 namespace {
@@ -373,6 +375,45 @@ TEST_F(ManagerTest, AddWithTheRealImport) {
     EXPECT_EQ(restarts, 1);
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text, QStringLiteral("These items are already added!"));
+}
+
+// The list, mark, delete and import statements run prepared with their values bound.
+TEST_F(ManagerTest, StatementsRunWithTheirValuesBound) {
+    AddModule("a.mp3", 1, 1);
+    const long long b = AddModule("b.mp3", 0, 1);
+    const test::StatementTrace trace(folder.Db());
+    manager->Toggle(1);
+    prompter.answers = {MsgResult::Yes};
+    manager->Delete(1);
+    ModuleManagerServices s;
+    s.restart = [] {};
+    s.prompter = &prompter;
+    s.chooseModule = [] { return std::optional<std::string>("mine.txt"); };
+    ModuleManager real(ctx, std::move(s));
+    folder.AddFixtureModule("mine");
+    real.Add();
+    ASSERT_EQ(folder.Count("items2"), 4);
+
+    const std::string id = std::to_string(b);
+    const test::StatementTrace::Statement expected[] = {
+        {"SELECT * FROM sounds ORDER BY ididnt LIMIT ?,1;", "SELECT * FROM sounds ORDER BY ididnt LIMIT 1,1;"},
+        {"UPDATE sounds set isigns=1 WHERE ididnt=?;", "UPDATE sounds set isigns=1 WHERE ididnt=" + id + ";"},
+        {"DELETE FROM sounds WHERE ididnt=?;", "DELETE FROM sounds WHERE ididnt=" + id + ";"},
+        {"DELETE FROM items2 WHERE isound=?;", "DELETE FROM items2 WHERE isound=" + id + ";"},
+    };
+    const auto& ran = trace.Statements();
+    for (const auto& e : expected)
+        EXPECT_NE(std::find(ran.begin(), ran.end(), e), ran.end()) << e.prepared;
+    const auto preparedOnce = [&](const std::string& text) {
+        return std::count_if(ran.begin(), ran.end(), [&](const auto& st) { return st.prepared == text; });
+    };
+    EXPECT_EQ(preparedOnce("INSERT INTO sounds (isigns, icodes, sfname) values(?, ?, ?);"), 1);
+    EXPECT_EQ(preparedOnce("UPDATE sounds set icodes=? WHERE ididnt=?;"), 1);
+    EXPECT_EQ(preparedOnce("INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, "
+                           "dtansw, dtansn, iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm, "
+                           "ipic_1, ipic_2, ipic_3, ipic_4, ipic_5 )values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                           "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"),
+              3);
 }
 
 TEST_F(ManagerTest, OldDataRestartsOnlyWhenImported) {

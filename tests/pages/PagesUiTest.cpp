@@ -26,6 +26,7 @@
 #include "tests/pages/PagesTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
 #include "ui/AboutPage.h"
+#include "tests/support/StatementTrace.h"
 #include "ui/EditPage.h"
 #include "ui/GraphsPage.h"
 #include "ui/ListPage.h"
@@ -175,7 +176,12 @@ void PagesUiTest::editPageShowsStoresAndMarks() {
     PageControl pc;
     EditPage page(pc.Sheet(2), f.ctx, board);
     QWidget* sheet = pc.Sheet(2);
-    page.OnShow();
+    {
+        const test::StatementTrace trace(f.db);  // the sentence is read with its id bound
+        page.OnShow();
+        QVERIFY(trace.Ran({"SELECT * FROM items2 WHERE ididnt=?;",
+                           "SELECT * FROM items2 WHERE ididnt=" + std::to_string(id) + ";"}));
+    }
     QCOMPARE(Find<QPlainTextEdit>(sheet, "BeforeTxt")->toPlainText(), QStringLiteral("before"));
     QCOMPARE(Find<QPlainTextEdit>(sheet, "LearnTxt")->toPlainText(), QStringLiteral("The cat sat."));
     QCOMPARE(Find<QPlainTextEdit>(sheet, "AfterTxt")->toPlainText(), QStringLiteral("after"));

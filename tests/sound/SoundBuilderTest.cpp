@@ -8,11 +8,13 @@
 #include <filesystem>
 
 #include "core/Database.h"
+#include "sound/AnsweredWords.h"
 #include "sound/Mp3Reader.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"
 #include "tests/sound/SoundTestSupport.h"
 #include "tests/sound/FrameChecksums.h"
+#include "tests/support/StatementTrace.h"
 #include "tests/support/TempDir.h"
 
 namespace lq {
@@ -204,6 +206,25 @@ protected:
     Database db;
     std::atomic<float> addTime{0.0f};
 };
+
+// The sound thread's reads and its answered-word update run prepared with their values bound.
+TEST_F(BuilderTest, StatementsRunWithTheirValuesBound) {
+    CopyFixture("mpeg2_mono_22k.mp3", "lesson01.mp3");
+    AddModule(1, "lesson01.mp3");
+    AddItem(7, 1, 5000, 12000);
+    const test::StatementTrace trace(db);
+    SoundBuilder builder(db, addTime, dir.Path());
+    SoundBuffer buffer;
+    ASSERT_EQ(builder.BuildItemWave(buffer, 7), 5);
+    ASSERT_TRUE(ApplyAnsweredWord(db, "it's", nullptr).ok());
+    const std::vector<test::StatementTrace::Statement> expected = {
+        {"SELECT * FROM items2 WHERE ididnt=?", "SELECT * FROM items2 WHERE ididnt=7"},
+        {"SELECT * FROM sounds WHERE ididnt=?", "SELECT * FROM sounds WHERE ididnt=1"},
+        {"UPDATE wrdstt SET ianswr=ifnull(ianswr,0)+1 WHERE twordd=?;",
+         "UPDATE wrdstt SET ianswr=ifnull(ianswr,0)+1 WHERE twordd='it''s';"},
+    };
+    EXPECT_EQ(trace.Statements(), expected);
+}
 
 TEST_F(BuilderTest, BuildsTheSentenceRange) {
     CopyFixture("mpeg2_mono_22k.mp3", "Lesson01.MP3");

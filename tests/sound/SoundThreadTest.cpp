@@ -150,14 +150,16 @@ public:
     operator Database&() { return db; }  // NOLINT(google-explicit-constructor): the sound thread's connection
 
 private:
-    static int Trace(unsigned, void* self, void*, void* x) {
+    // Statements are logged with their bound values in place.
+    static int Trace(unsigned, void* self, void* stmt, void*) {
         auto* me = static_cast<WordsDb*>(self);
-        const char* sql = static_cast<const char*>(x);
-        if (std::strncmp(sql, "UPDATE", 6) == 0) {
+        char* sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(stmt));
+        if (sql && std::strncmp(sql, "UPDATE", 6) == 0) {
             std::lock_guard<std::mutex> lock(me->mutex_);
             me->updates_.push_back(sql);
             if (me->log_) me->log_->Add(sql);
         }
+        sqlite3_free(sql);
         return 0;
     }
 

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QProgressBar>
 #include <QToolButton>
+#include <algorithm>
 #include <chrono>
 
 #include "core/AppContext.h"
@@ -16,6 +17,7 @@
 #include "core/Progress.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/RecordingPrompter.h"
+#include "tests/support/StatementTrace.h"
 #include "ui/ScoreLabels.h"
 #include "ui/StatisticsPage.h"
 #include "ui/TProgressFrm.h"
@@ -172,6 +174,23 @@ TEST_F(StatisticsPageTest, SearchFindsTheFirstWordNotBeforeTheText) {
     EXPECT_EQ(CurrentRow(), 3);
     edit->setText("a");
     EXPECT_EQ(CurrentRow(), 0);
+}
+
+// The grid's row reads and the search run prepared with their values bound.
+TEST_F(StatisticsPageTest, RowsAndSearchRunWithTheirValuesBound) {
+    Words();
+    Page().OnShow();
+    const test::StatementTrace trace(t.db);
+    Column(0);
+    Find<QLineEdit>("Edit2")->setText("O'B");
+    const test::StatementTrace::Statement expected[] = {
+        {"SELECT * FROM wrdstt ORDER BY twordd ASC, ididnt ASC LIMIT ?,1;",
+         "SELECT * FROM wrdstt ORDER BY twordd ASC, ididnt ASC LIMIT 3,1;"},
+        {"SELECT count(*) FROM wrdstt WHERE twordd<? ORDER BY twordd ASC;",
+         "SELECT count(*) FROM wrdstt WHERE twordd<'o''b' ORDER BY twordd ASC;"},
+    };
+    const auto& ran = trace.Statements();
+    for (const auto& e : expected) EXPECT_NE(std::find(ran.begin(), ran.end(), e), ran.end()) << e.expanded;
 }
 
 TEST_F(StatisticsPageTest, SearchTextIsOnlyLowerCased) {
