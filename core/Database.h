@@ -2,9 +2,11 @@
 // The lesson database: one SQLite connection shared by the user-interface thread and the sound
 // thread (serialized mode), the schema, the statement convention and the row store.
 //
-// Statements keep their texts; values are formatted in with sqlite3_mprintf (%q for every text
-// value) into a growing buffer. Each call returns its own result code and message; failures are
-// logged as "SQL error: %s" under lq.core and the caller goes on with whatever the row store holds.
+// Statements keep their texts; a statement with values runs bound (ExecCached/QueryCached, "?"
+// placeholders, prepared once per connection), and only PRAGMAs, whose values cannot be bound,
+// are formatted with Sql() (sqlite3_mprintf, %q for every text). Each call returns its own result
+// code and message; failures are logged as "SQL error: %s" under lq.core and the caller goes on
+// with whatever the row store holds.
 #include <sqlite3.h>
 
 #include <functional>
