@@ -33,11 +33,6 @@ void Store(uint8_t* p, int16_t v) { std::memcpy(p, &v, sizeof v); }
 
 }  // namespace
 
-int LoadSoundRowCallback(void* context, int columnCount, char** values, char** names) {
-    StoreCurrentRow(*static_cast<SoundRow*>(context), columnCount, values, names);
-    return 0;
-}
-
 namespace wave {
 
 Range WidenRange(int b, int e, float addTimeSnd) {

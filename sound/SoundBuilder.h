@@ -13,12 +13,8 @@
 namespace lq {
 
 // The sound unit's own row store: the same fields and reading rules as the user-interface
-// thread's, in an instance of its own.
+// thread's (StoreCurrentRow; a NULL column leaves its field as it is), in an instance of its own.
 using SoundRow = CurrentRow;
-
-// The row callback of the sound unit's statements in sqlite3_exec's form (the context is a SoundRow*).
-// A NULL column leaves its field as it is.
-int LoadSoundRowCallback(void* row, int columnCount, char** values, char** names);
 
 // Anything that can build a sentence's image into a buffer (the sound thread takes this, so that
 // tests can give it a builder of their own). Implementations let one build run at a time.

@@ -415,7 +415,7 @@ TEST(SoundRowStore, Callback) {
     const char* names[] = {"ididnt", "isndbg", "stract", "strind", "max(igansw)", "sfname", "unknown", "ianswr"};
     const char* values[] = {"12", "-40x", "it#*#s", "a#*#b", "7", "lesson.mp3", "9", nullptr};
     row.ianswr = 3;
-    EXPECT_EQ(LoadSoundRowCallback(&row, 8, const_cast<char**>(values), const_cast<char**>(names)), 0);
+    StoreCurrentRow(row, 8, const_cast<char**>(values), const_cast<char**>(names));
     EXPECT_EQ(row.ididnt, 12);
     EXPECT_EQ(row.isndbg, -40);
     EXPECT_EQ(row.stract, "it's");
