@@ -90,6 +90,10 @@ std::string Cp1251Lower(std::string_view text) {
     return out;
 }
 
+bool HasNonAscii(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
 bool IsValidUtf8(std::string_view s) {
     size_t i = 0;
     const size_t n = s.size();
@@ -116,8 +120,7 @@ bool IsValidUtf8(std::string_view s) {
 }
 
 std::string NameToCp1251(std::string_view name) {
-    const bool nonAscii = std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (!nonAscii || !IsValidUtf8(name)) return std::string(name);
+    if (!HasNonAscii(name) || !IsValidUtf8(name)) return std::string(name);
     std::string out;
     out.reserve(name.size());
     for (char32_t u : QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toUcs4()) {
@@ -141,11 +144,7 @@ std::string TextFileToCp1251(std::string_view bytes) {
     bool bom = bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
                static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF;
     std::string_view body = bom ? bytes.substr(3) : bytes;
-    bool nonAscii = false;
-    for (unsigned char c : body)
-        if (c >= 0x80) { nonAscii = true; break; }
-    if (!nonAscii) return std::string(body);
-    if (!IsValidUtf8(body)) return std::string(body);
+    if (!HasNonAscii(body) || !IsValidUtf8(body)) return std::string(body);
     return ToCp1251(QString::fromUtf8(body.data(), static_cast<qsizetype>(body.size())));
 }
 

@@ -18,6 +18,9 @@ std::string ToCp1251(const QString& text, char replacement = '?');
 unsigned char Cp1251ToLower(unsigned char c);
 std::string Cp1251Lower(std::string_view text);
 
+// True when `bytes` holds a byte of 0x80 or above (anything but plain ASCII).
+bool HasNonAscii(std::string_view bytes);
+
 // True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 

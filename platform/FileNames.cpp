@@ -29,10 +29,6 @@ std::string AsciiFolded(std::string_view name) {
     return out;
 }
 
-bool HasNonAscii(const std::string& s) {
-    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
-
 // The spellings a name may have in the folder, most likely first.
 std::vector<std::string> SpellingsOf(const std::string& name) {
     if (!HasNonAscii(name)) return {name};
