@@ -1,8 +1,12 @@
 cmake_minimum_required(VERSION 3.25)
 # Run with -DTARGET=<library> -DALLOWED=<folder,...> -DFOLDERS=<folder,...> -DWIDGETS=ON|OFF
-# -DWIDGET_HEADERS=<list file> -DFILES=<list file> -DSTAMP=<file>: fails when a file includes a
-# header of a program folder outside ALLOWED ("sound/WaveImage.h"), or, with WIDGETS off, a
-# header of Qt Widgets (<QWidget>, <QtWidgets/QLabel>).
+# -DWIDGET_HEADERS=<list file> -DFILES=<list file> -DSTAMP=<file>: fails when a file of the library
+# includes, in either spelling ("sound/WaveImage.h" or <sound/WaveImage.h>),
+# - a header of a program folder outside ALLOWED;
+# - a header of the tests or the benchmarks ("tests/support/TempDir.h");
+# - a path that climbs with ".." ("../sound/WaveImage.h", "core/../sound/WaveImage.h") or starts
+#   at the root: the include paths cannot tell where such a path lands;
+# - with WIDGETS off, a header of Qt Widgets (<QWidget>, <QtWidgets/QLabel>).
 string(REPLACE "," ";" allowed "${ALLOWED}")
 string(REPLACE "," ";" folders "${FOLDERS}")
 file(STRINGS "${WIDGET_HEADERS}" widget_headers)
@@ -11,7 +15,7 @@ list(FILTER files EXCLUDE REGEX "^$")
 set(errors "")
 if(files)
   # grep gives every include line with its file and line number in one pass.
-  execute_process(COMMAND grep -nHE "^[[:space:]]*#[[:space:]]*include" ${files}
+  execute_process(COMMAND grep -nHE "^[[:space:]]*#[[:space:]]*(include|import)" ${files}
                   OUTPUT_VARIABLE out RESULT_VARIABLE rc)
   if(rc GREATER 1)
     message(FATAL_ERROR "Could not read the files of ${TARGET}")
@@ -25,14 +29,26 @@ if(files)
     set(where "${CMAKE_MATCH_1}:${CMAKE_MATCH_2}")
     set(text "${CMAKE_MATCH_3}")
     string(STRIP "${text}" text)
-    if(text MATCHES "include[ \t]*\"([A-Za-z0-9_]+)/")
+    if(NOT text MATCHES "^#[ \t]*(include|include_next|import)[ \t]*[<\"]([^>\"]*)[>\"]")
+      continue()
+    endif()
+    set(header "${CMAKE_MATCH_2}")
+    string(REPLACE "\\" "/" header_path "${header}")
+    set(folder "")
+    if(header_path MATCHES "^([A-Za-z0-9_]+)/")
       set(folder "${CMAKE_MATCH_1}")
-      if(folder IN_LIST folders AND NOT folder IN_LIST allowed)
+    endif()
+    if(header_path MATCHES "^/" OR "/${header_path}/" MATCHES "/\\.\\./")
+      string(APPEND errors "\n  ${where}: ${text} (a path with \"..\" or from the root: "
+                           "${TARGET} names a header by its folder, \"folder/Name.h\")")
+    elseif(folder STREQUAL "tests" OR folder STREQUAL "bench")
+      string(APPEND errors "\n  ${where}: ${text} (${TARGET} may not use the headers of ${folder}/)")
+    elseif(folder IN_LIST folders)
+      if(NOT folder IN_LIST allowed)
         string(APPEND errors "\n  ${where}: ${text} (${TARGET} may use ${ALLOWED} only)")
       endif()
-    elseif(NOT WIDGETS AND text MATCHES "include[ \t]*[<\"]([A-Za-z0-9_./]+)[>\"]")
-      set(header "${CMAKE_MATCH_1}")
-      if(header MATCHES "^QtWidgets(/|$)" OR header IN_LIST widget_headers)
+    elseif(NOT WIDGETS)
+      if(header_path MATCHES "^QtWidgets(/|$)" OR header_path IN_LIST widget_headers)
         string(APPEND errors "\n  ${where}: ${text} (${TARGET} may not use widgets)")
       endif()
     endif()

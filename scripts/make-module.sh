@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Generates a lesson module from a sentence list, with Debian's espeak-ng, sox and lame and a
-# small Qt tool (scripts/make-module-tool.cpp) for the binary index and pictures files.
+# small Qt tool (scripts/make-module-tool.cpp) for the binary index and pictures files. The tool is
+# the project's target make_module_tool: it is built in the build folder $LQ_BUILD_DIR (build/ by
+# default, configured first when it is not yet), or taken as it is from $LQ_MAKE_MODULE_TOOL.
 #
 #   scripts/make-module.sh LIST OUTDIR BASE   writes OUTDIR/BASE.{txt,txr,mp3,pos,ims}
 #   scripts/make-module.sh                    regenerates the demo module Data/demo01.* and the
@@ -29,8 +31,8 @@ if [ $# -ne 3 ]; then
 fi
 
 list="$1" outdir="$2" base="$3"
-for tool in espeak-ng sox soxi lame iconv g++ pkg-config; do
-  command -v "$tool" >/dev/null || { echo "make-module: $tool is missing (apt-get install espeak-ng sox lame g++ pkg-config qt6-base-dev)" >&2; exit 1; }
+for tool in espeak-ng sox soxi lame iconv cmake; do
+  command -v "$tool" >/dev/null || { echo "make-module: $tool is missing (apt-get install espeak-ng sox lame cmake; scripts/setup-deps.sh installs what the build needs)" >&2; exit 1; }
 done
 [ -r "$list" ] || { echo "make-module: cannot read $list" >&2; exit 1; }
 
@@ -68,8 +70,26 @@ mkdir -m 700 "$work/run"
 export XDG_RUNTIME_DIR="$work/run"   # the tool runs Qt offscreen
 
 # The tool for the .pos and .ims files.
-g++ -std=c++17 -O1 -fPIC -o "$work/tool" "$here/make-module-tool.cpp" \
-  $(pkg-config --cflags Qt6Gui) $(pkg-config --libs Qt6Gui)
+tool="${LQ_MAKE_MODULE_TOOL:-}"
+if [ -z "$tool" ]; then
+  build="${LQ_BUILD_DIR:-$root/build}"
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    generator=()
+    if command -v ninja >/dev/null; then generator=(-G Ninja); fi
+    if ! log="$(cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo 2>&1)"; then
+      printf '%s\n' "$log" >&2
+      echo "make-module: could not configure the build folder $build" >&2
+      exit 1
+    fi
+  fi
+  if ! log="$(cmake --build "$build" --target make_module_tool 2>&1)"; then
+    printf '%s\n' "$log" >&2
+    echo "make-module: could not build make_module_tool in $build" >&2
+    exit 1
+  fi
+  tool="$build/tools/make-module-tool"
+fi
+[ -x "$tool" ] || { echo "make-module: the tool $tool was not built" >&2; exit 1; }
 
 rate=44100
 gap=$rate                 # one second; a multiple of 4 samples
@@ -130,9 +150,9 @@ out="$work/out"
 lame --quiet -t -m m -b "$bitrate" --cbr --resample 44.1 "$work/all.wav" "$out/$base.mp3"
 printf '%s\r\n' "${english[@]}" | iconv -f UTF-8 -t CP1251 > "$out/$base.txt"
 printf '%s\r\n' "${russian[@]}" | iconv -f UTF-8 -t CP1251 > "$out/$base.txr"
-"$work/tool" pos "$out/$base.pos" < "$work/records"
+"$tool" pos "$out/$base.pos" < "$work/records"
 if [ ${#pictures[@]} -gt 0 ]; then
-  "$work/tool" ims "$out/$base.ims" "${pictures[@]}"
+  "$tool" ims "$out/$base.ims" "${pictures[@]}"
 fi
 mkdir -p "$outdir"
 for f in "$out"/*; do mv -f "$f" "$outdir/"; done

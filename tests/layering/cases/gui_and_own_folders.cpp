@@ -7,4 +7,3 @@
 
 #include "Version.h"
 #include "platform/Cp1251.h"
-#include "tests/support/TempDir.h"

@@ -1,0 +1,2 @@
+#include "core/Words.h"
+#  include "core/../sound/WaveImage.h"

@@ -1,0 +1,3 @@
+#include "core/Words.h"
+
+#include <sound/WaveImage.h>

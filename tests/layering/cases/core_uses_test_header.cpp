@@ -1,0 +1,4 @@
+#include "core/Words.h"
+
+
+#include "tests/support/TempDir.h"
