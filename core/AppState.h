@@ -1,7 +1,6 @@
 #pragma once
 // The program-wide state that the learning core, the pages and the sound thread share.
 #include <array>
-#include <atomic>
 #include <string>
 
 namespace lq {
@@ -15,7 +14,7 @@ struct ProgramEnv {
 // The learning state of the run.
 struct LearnState {
     int CurrentItemId = -1;
-    std::atomic<int> NextItemId{-1};  // read by the sound thread when it wakes
+    int NextItemId = -1;  // chosen by the step before; its sound is built ahead on the sound thread
     int ItemCount = 0;
     float Score = 0.0f;
     bool SentenceSolved = false;

@@ -85,7 +85,7 @@ ScheduleResult LearningStep::Run() {
         state.DebugLines[2] = std::to_string(result.place) + " " + std::to_string(result.irng_2);
     }
 
-    state.CurrentItemId = state.NextItemId.load();
+    state.CurrentItemId = state.NextItemId;
     state.NextItemId = SelectNextItem(db, row, *ctx_.clock, state.CurrentItemId);
     state.Score = ComputeScore(db, row, state.ItemCount, settings.InputAfter);
     hooks_.PrepareCurrentItem();

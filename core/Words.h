@@ -31,7 +31,7 @@ bool LookupWordStat(const Database& db, CurrentRow& row, const std::string& word
 // The learner's mark of a word after a double click: 0 when it was 1, else 1.
 inline int ToggledWordMark(int istate) { return istate == 1 ? 0 : 1; }
 
-// "UPDATE wrdstt SET istate=%i WHERE twordd='%s';" for a word in its stored form.
+// "UPDATE wrdstt SET istate=? WHERE twordd=?;" for a word in its stored form.
 SqlResult StoreWordMark(Database& db, const std::string& word, int istate);
 
 // "SELECT count(*) FROM wrdstt;" (0 when it fails).

@@ -23,8 +23,8 @@ void TellAnswersNotSaved(LearnState& state, const QString& text) {
 
 }  // namespace
 
-void ReportFailedWrite(const std::string& what, const SqlResult& failure) {
-    AppPrompter().Show(QString::fromUtf8(what.c_str()) + QStringLiteral(":\n") + EngineMessage(failure), kCaption,
+void ReportFailedWrite(const std::string& what, const SqlResult& failure, Prompter* prompter) {
+    (prompter ? *prompter : AppPrompter()).Show(QString::fromUtf8(what.c_str()) + QStringLiteral(":\n") + EngineMessage(failure), kCaption,
                        MsgIcon::Error);
 }
 

@@ -8,11 +8,14 @@
 namespace lq {
 
 class Database;
+class Prompter;
 struct LearnState;
 struct SqlResult;
 
-// A message box: `what` (for instance "The comment was not saved") and the engine's message.
-void ReportFailedWrite(const std::string& what, const SqlResult& failure);
+// The one way to tell the learner that the database refused something they asked for: a message
+// box with `what` (for instance "The comment was not saved") and the engine's message, through
+// `prompter` (default: AppPrompter()).
+void ReportFailedWrite(const std::string& what, const SqlResult& failure, Prompter* prompter = nullptr);
 
 // At start-up: when the open database cannot be written (it opened read-only, or its first
 // change is refused), says once that the answers will not be saved. True when it said so.

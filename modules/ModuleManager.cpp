@@ -7,8 +7,10 @@
 #include "core/Restart.h"
 #include "core/Settings.h"
 #include "core/Transaction.h"
+#include "core/WriteReports.h"
 #include "modules/ImportModule.h"
 #include "modules/OldDataImport.h"
+#include "platform/CNumbers.h"
 #include "platform/Cp1251.h"
 #include "platform/Prompter.h"
 
@@ -19,8 +21,8 @@ SqlValue<std::vector<ModuleListRow>> ReadModuleList(const Database& db) {
     rows.error = db.Query("SELECT ididnt,isigns,sfname FROM sounds ORDER BY ididnt;", [&](int n, char** v, char**) {
         if (n < 3) return;
         ModuleListRow row;
-        row.ididnt = v[0] ? std::atoll(v[0]) : 0;
-        row.isigns = v[1] ? std::atoi(v[1]) : 0;
+        row.ididnt = v[0] ? CAtoll(v[0]) : 0;
+        row.isigns = v[1] ? CAtoi(v[1]) : 0;
         row.sfname = v[2] ? v[2] : "";
         rows.value.push_back(std::move(row));
     });
@@ -54,18 +56,13 @@ ModuleManager::ModuleManager(const AppContext& ctx, ModuleManagerServices servic
 
 Prompter& ModuleManager::Ask() const { return services_.prompter ? *services_.prompter : AppPrompter(); }
 
-void ModuleManager::ReportFailure(const std::string& what, const SqlResult& r) const {
-    Ask().Show(QString::fromUtf8(what.c_str()) + QStringLiteral(" SQL error: ") + QString::fromUtf8(r.message.c_str()),
-               QString::fromLatin1(kImportCaption), MsgIcon::Error);
-}
-
 std::optional<ModuleListRow> ModuleManager::ModuleAt(int r) const {
     if (r < 0) return std::nullopt;
     CurrentRow row;
     row.ididnt = 0;
     const SqlResult res = ctx_.db->QueryCached("SELECT * FROM sounds ORDER BY ididnt LIMIT ?,1;", {r}, row);
     if (!res.ok()) {
-        ReportFailure("The module list could not be read.", res);
+        ReportFailedWrite("The module list could not be read", res, &Ask());
         return std::nullopt;
     }
     if (row.ididnt < 1) return std::nullopt;
@@ -78,12 +75,12 @@ void ModuleManager::Toggle(int r) {
     const SqlResult res = ctx_.db->ExecCached(m->isigns == 0 ? "UPDATE sounds set isigns=1 WHERE ididnt=?;"
                                                                  : "UPDATE sounds set isigns=0 WHERE ididnt=?;",
                                               {m->ididnt});
-    if (!res.ok()) ReportFailure("The module's mark was not changed.", res);
+    if (!res.ok()) ReportFailedWrite("The module's mark was not changed", res, &Ask());
 }
 
 void ModuleManager::SetAll(bool selected) {
     const SqlResult res = ctx_.db->Exec(selected ? "UPDATE sounds SET isigns=1;" : "UPDATE sounds SET isigns=0;");
-    if (!res.ok()) ReportFailure("The marks were not changed.", res);
+    if (!res.ok()) ReportFailedWrite("The marks were not changed", res, &Ask());
 }
 
 void ModuleManager::Delete(int r) {
@@ -103,12 +100,12 @@ void ModuleManager::Delete(int r) {
     if (res.ok()) res = txn.Commit();
     if (!res.ok()) {
         txn.Rollback();
-        ReportFailure("The module was not deleted (nothing was changed).", res);
+        ReportFailedWrite("The module was not deleted (nothing was changed)", res, &Ask());
         return;
     }
     // The deletion stands; a failed compaction loses nothing.
     if (const SqlResult vacuum = db.Exec("VACUUM;"); !vacuum.ok())
-        ReportFailure("The module was deleted, but the database file was not compacted.", vacuum);
+        ReportFailedWrite("The module was deleted, but the database file was not compacted", vacuum, &Ask());
     services_.restart();
 }
 

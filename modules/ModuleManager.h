@@ -70,7 +70,6 @@ public:
 
 private:
     Prompter& Ask() const;
-    void ReportFailure(const std::string& what, const SqlResult& r) const;
     // Line `r` of the list, read by place; nullopt (nothing said) when there is none.
     std::optional<ModuleListRow> ModuleAt(int r) const;
 

@@ -14,6 +14,7 @@
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"
+#include "platform/CNumbers.h"
 #include "platform/Cp1251.h"
 #include "platform/DateTime.h"
 #include "platform/FileNames.h"
@@ -60,7 +61,7 @@ bool UsableModuleName(const std::string& name) {
 long long MaxAnswerId(const Database& db) {
     long long id = 0;
     Check(db.Query("SELECT max(ididnt) FROM answcn;", [&](int n, char** v, char**) {
-        if (n > 0 && v[0]) id = std::atoll(v[0]);
+        if (n > 0 && v[0]) id = CAtoll(v[0]);
     }));
     return id;
 }

@@ -23,7 +23,7 @@ std::string CommentToDisplay(std::string_view stored);
 // apostrophes are left to the statement (EscapeApostrophes).
 std::string CommentToStored(std::string_view shown);
 
-// "UPDATE items2 set strtrn='%s' WHERE ididnt=%i" with the editor's text encoded, any length.
+// "UPDATE items2 set strtrn=? WHERE ididnt=?" with the editor's text encoded, any length.
 SqlResult SaveComment(Database& db, int itemId, std::string_view shown);
 
 }  // namespace lq

@@ -10,7 +10,7 @@ namespace lq {
 class Database;
 struct CurrentRow;
 
-// "SELECT * FROM items2 ORDER BY iplace ASC LIMIT %i,1;" for row r into `row`. False when the
+// "SELECT * FROM items2 ORDER BY iplace ASC LIMIT ?,1;" for row r into `row`. False when the
 // row could not be read (or there is none): the row store is then left fresh.
 bool ReadListRow(const Database& db, int r, CurrentRow& row);
 

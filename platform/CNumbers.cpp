@@ -20,7 +20,10 @@ locale_t CLocale() {
 
 }  // namespace
 
-int CAtoi(std::string_view t) {
+namespace {
+
+// The leading decimal number of `t` read as atoi reads it, saturated to [lo, hi].
+int64_t LeadingInteger(std::string_view t, int64_t lo, int64_t hi) {
     size_t i = 0;
     while (i < t.size() && IsCSpace(t[i])) ++i;
     bool neg = false;
@@ -28,20 +31,27 @@ int CAtoi(std::string_view t) {
         neg = t[i] == '-';
         ++i;
     }
+    // Accumulated as a negative number, whose range holds the magnitude of the lowest value.
     int64_t v = 0;
     bool overflow = false;
     while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+        const int digit = t[i] - '0';
         if (!overflow) {
-            v = v * 10 + (t[i] - '0');
-            if (v > static_cast<int64_t>(INT_MAX) + 1) overflow = true;
+            if (v < (INT64_MIN + digit) / 10) overflow = true;
+            else v = v * 10 - digit;
         }
         ++i;
     }
-    if (neg) v = -v;
-    if (overflow || v > INT_MAX) return neg ? INT_MIN : INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
+    if (overflow) return neg ? lo : hi;
+    if (!neg) return v < -hi ? hi : -v;
+    return v < lo ? lo : v;
 }
+
+}  // namespace
+
+int CAtoi(std::string_view t) { return static_cast<int>(LeadingInteger(t, INT_MIN, INT_MAX)); }
+
+int64_t CAtoll(std::string_view t) { return LeadingInteger(t, INT64_MIN, INT64_MAX); }
 
 double CAtof(std::string_view t) {
     const std::string s(t);  // strtod needs a terminated text

@@ -11,6 +11,8 @@ namespace lq {
 // atoi: leading blanks (space, \t\n\v\f\r), optional sign, decimal digits up to the first other
 // character; 0 when there are none. Out-of-range values saturate at INT_MIN / INT_MAX.
 int CAtoi(std::string_view text);
+// The same for 64-bit values (atoll), saturating at INT64_MIN / INT64_MAX.
+int64_t CAtoll(std::string_view text);
 
 // atof in the "C" locale: the longest prefix strtod accepts (decimal, hexadecimal, "inf", "nan");
 // 0.0 when there is none.

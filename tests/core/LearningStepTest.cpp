@@ -48,7 +48,7 @@ public:
     void DisableNext() override { calls.push_back("DisableNext"); }
     void SwapSoundBuffers() override {
         calls.push_back("SwapSoundBuffers");
-        nextIdAtSwap = state_.NextItemId.load();
+        nextIdAtSwap = state_.NextItemId;
         solvedAtSwap = state_.SentenceSolved;
     }
     void LoadPictures() override { calls.push_back("LoadPictures"); }
@@ -432,7 +432,7 @@ TEST_F(LearningStepTest, StepRunsInOrderAndMovesToThePreselectedSentence) {
                                                      "SwapSoundBuffers", "LoadPictures", "ShowStepTime"}));
     EXPECT_EQ(state.CurrentItemId, b);
     EXPECT_EQ(hooks.preparedId, b);
-    EXPECT_EQ(state.NextItemId.load(), c);  // a is no longer due
+    EXPECT_EQ(state.NextItemId, c);  // a is no longer due
     EXPECT_EQ(hooks.nextIdAtSwap, c);
     EXPECT_FALSE(hooks.solvedAtSwap);
     EXPECT_FALSE(state.SentenceSolved);

@@ -174,7 +174,7 @@ std::string Labels(const LearnState& s) {
     const ScoreLabelTexts t = MakeScoreLabelTexts(s.Score, s.DaysToTarget);
     std::ostringstream out;
     out << t.score << '|' << t.score2 << '|' << t.scoreHint << '|' << t.daysLeft << '|' << t.daysLeftHint << '|'
-        << s.Score << '|' << s.DaysToTarget << '|' << s.CurrentItemId << '|' << s.NextItemId.load() << '|'
+        << s.Score << '|' << s.DaysToTarget << '|' << s.CurrentItemId << '|' << s.NextItemId << '|'
         << s.AnswerHistoryCount;
     return out.str();
 }
@@ -285,7 +285,7 @@ protected:
             case 5:  // a module deleted (not the one of the sentences on screen)
                 if (step % 4 == 0)
                     Everywhere(Sql("DELETE FROM items2 WHERE isound=3 AND ididnt NOT IN (%i, %i);",
-                                   worlds_[0]->state.CurrentItemId, worlds_[0]->state.NextItemId.load()));
+                                   worlds_[0]->state.CurrentItemId, worlds_[0]->state.NextItemId));
                 break;
             case 6:  // a due time that is not a date, or none
                 Everywhere(Sql("UPDATE items2 SET dtansn=%s WHERE ididnt=%i;", Draw(2) ? "45000" : "'soon'",

@@ -597,7 +597,7 @@ void LearnWindowTest::soundCheckButtons() {
     const int stops = run.player.StopCount();
     run.W().SpeedButton4Click(&memo);
     QCOMPARE(run.player.StopCount(), stops + 1);
-    QCOMPARE(test::TaggingBuilder::TagOf(run.player.Calls().back().image), run.State().NextItemId.load());
+    QCOMPARE(test::TaggingBuilder::TagOf(run.player.Calls().back().image), run.State().NextItemId);
     QVERIFY(memo.toPlainText().endsWith("Sound 2\nMakeSound: 5\n"));
 }
 

@@ -266,9 +266,14 @@ TEST_F(ManagerTest, AFailedMarkIsShown) {
     Exec("CREATE TRIGGER t BEFORE UPDATE ON sounds BEGIN SELECT RAISE(ABORT,'read-only here'); END;");
     manager->Toggle(0);
     manager->SetAll(false);
+    // Told as every other refused change is: what was not done, then the engine's reason.
     ASSERT_EQ(prompter.messages.size(), 2u);
-    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("read-only here")));
-    EXPECT_EQ(prompter.messages[1].caption, QStringLiteral("Ooops...."));
+    EXPECT_EQ(prompter.messages[0].text, QStringLiteral("The module's mark was not changed:\nread-only here"));
+    EXPECT_EQ(prompter.messages[1].text, QStringLiteral("The marks were not changed:\nread-only here"));
+    for (const auto& m : prompter.messages) {
+        EXPECT_EQ(m.caption, QStringLiteral("Lindquest"));
+        EXPECT_EQ(m.icon, MsgIcon::Error);
+    }
     EXPECT_EQ(Marks(), (std::vector<Row>{{"a.mp3", "1"}}));
 }
 

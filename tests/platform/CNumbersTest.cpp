@@ -44,6 +44,27 @@ TEST(CAtoi, StopsAtTheEndOfTheView) {
     EXPECT_EQ(CAtoi(std::string_view("4\0" "5", 3)), 4);
 }
 
+struct Int64Case {
+    const char* text;
+    int64_t value;
+};
+void PrintTo(const Int64Case& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
+class CAtollTable : public ::testing::TestWithParam<Int64Case> {};
+
+TEST_P(CAtollTable, ReadsTheLeadingNumber) {
+    EXPECT_EQ(CAtoll(GetParam().text), GetParam().value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CAtollTable,
+    ::testing::Values(Int64Case{"12", 12}, Int64Case{" -7x", -7}, Int64Case{"abc", 0}, Int64Case{"", 0},
+                      Int64Case{"2147483648", 2147483648LL}, Int64Case{"-2147483649", -2147483649LL},
+                      Int64Case{"9223372036854775807", INT64_MAX}, Int64Case{"9223372036854775808", INT64_MAX},
+                      Int64Case{"-9223372036854775808", INT64_MIN}, Int64Case{"-9223372036854775809", INT64_MIN},
+                      Int64Case{"99999999999999999999999", INT64_MAX},
+                      Int64Case{"-99999999999999999999999", INT64_MIN}));
+
 struct FloatCase {
     const char* text;
     double atof;    // CAtof
