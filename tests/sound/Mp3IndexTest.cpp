@@ -144,7 +144,8 @@ TEST_P(Mp3IndexFixture, TablesAndRangesAsTheWholeFileDecode) {
 const FileCase kFiles[] = {{"mpeg1_stereo_44k.mp3"}, {"mpeg1_mono_32k.mp3"},          {"mpeg2_mono_22k.mp3"},
                            {"mpeg2_stereo_22k.mp3", false, true},                  {"mpeg25_mono_11k.mp3"},
                            {"id3v2_mono_11k.mp3"},   {"vbr_mono_44k.mp3"},            {"short_13_frames.mp3"},
-                           {"cut_mono_22k.mp3", true}};
+                           {"cut_mono_22k.mp3", true},  {"damaged_mono_32k.mp3"},   {"cover_mono_22k.mp3", false, true},
+                           {"joined_mono_22k.mp3", false, true}};
 INSTANTIATE_TEST_SUITE_P(Fixtures, Mp3IndexFixture, testing::ValuesIn(kFiles),
                          [](const testing::TestParamInfo<FileCase>& info) {
                              std::string n = info.param.name;

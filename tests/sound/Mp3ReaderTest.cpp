@@ -2,6 +2,7 @@
 // rules, and the decoded samples against libmpg123's decode of the whole file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <random>
@@ -70,6 +71,8 @@ const FileCase kFiles[] = {
     {"mpeg2_stereo_22k.mp3", 576, false, true},
     {"mpeg25_mono_11k.mp3", 576, false},   {"id3v2_mono_11k.mp3", 576, false},  {"vbr_mono_44k.mp3", 1152, false},
     {"short_13_frames.mp3", 576, false},   {"cut_mono_22k.mp3", 576, true},
+    {"damaged_mono_32k.mp3", 1152, false}, {"cover_mono_22k.mp3", 576, false, true},
+    {"joined_mono_22k.mp3", 576, false, true},
 };
 
 using test::Compare;
@@ -157,6 +160,63 @@ TEST(Mp3Reader, BytesBeforeTheFirstFrameAreSkipped) {
     const auto bytes = test::ReadBytes(SoundFixture("id3v2_mono_11k.mp3"));
     ASSERT_EQ(std::memcmp(bytes.data(), "ID3", 3), 0);
     EXPECT_GT(reader.FrameTable()[0], 10u);
+}
+
+// An ID3v2 tag at the start is stepped over by the size it declares (seven bits a byte, ten bytes
+// more for a version 4 footer), though its body holds a run of frame headers; a tag that declares
+// more than the file holds is no tag, and the search runs through it.
+TEST(Mp3Reader, Id3v2TagIsSkippedByItsSize) {
+    test::TempDir dir;
+    const auto frames = test::ReadBytes(SoundFixture("mpeg2_mono_22k.mp3"));
+    TMyPlayer0802 plain;
+    ASSERT_TRUE(plain.Open(SoundFixture("mpeg2_mono_22k.mp3")));
+    // Four MPEG-1 headers 417 bytes apart: a run of three to a search that looks inside the tag.
+    std::vector<uint8_t> body(2000 + 128 + 5, 0);
+    for (size_t at = 300; at < 300 + 4 * 417; at += 417) std::memcpy(&body[at], "\xFF\xFB\x90\x64", 4);
+    const uint8_t size[4] = {0x00, 0x00, 0x10, 0x55};  // 2133 = 16 * 128 + 85
+    const struct {
+        const char* name;
+        uint8_t version, flags;
+        bool footer;
+    } tags[] = {{"v3", 3, 0x00, false}, {"v3 flag", 3, 0x10, false}, {"v4", 4, 0x00, false}, {"v4 footer", 4, 0x10, true}};
+    for (const auto& t : tags) {
+        SCOPED_TRACE(t.name);
+        std::vector<uint8_t> bytes = {'I', 'D', '3', t.version, 0, t.flags, size[0], size[1], size[2], size[3]};
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        if (t.footer) bytes.insert(bytes.end(), {'3', 'D', 'I', t.version, 0, t.flags, size[0], size[1], size[2], size[3]});
+        const uint32_t skip = static_cast<uint32_t>(bytes.size());
+        bytes.insert(bytes.end(), frames.begin(), frames.end());
+        test::WriteBytes(dir.File("tag.mp3"), bytes);
+        TMyPlayer0802 reader;
+        ASSERT_TRUE(reader.Open(dir.File("tag.mp3")));
+        ASSERT_EQ(reader.FrameCount(), plain.FrameCount());
+        for (int i = 0; i < plain.FrameCount(); ++i) ASSERT_EQ(reader.FrameTable()[i], plain.FrameTable()[i] + skip) << i;
+    }
+    // Declared beyond the end of the file: the headers inside are a run like any other.
+    std::vector<uint8_t> bytes = {'I', 'D', '3', 3, 0, 0, 0x7F, 0, 0, 0};
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    bytes.insert(bytes.end(), frames.begin(), frames.end());
+    test::WriteBytes(dir.File("long_tag.mp3"), bytes);
+    TMyPlayer0802 reader;
+    reader.Open(dir.File("long_tag.mp3"));
+    ASSERT_GT(reader.FrameCount(), 0);
+    EXPECT_EQ(reader.FrameTable()[0], 10u + 300u);
+}
+
+// Text of an ID3v1 tag between two joined files that looks like a run of (reserved-layer) frames:
+// the tag is stepped over as a whole, and the table is the one of the join without that text.
+TEST(Mp3Reader, Id3v1TagAtAJoinIsSteppedOver) {
+    test::TempDir dir;
+    auto bytes = test::ReadBytes(SoundFixture("joined_mono_22k.mp3"));
+    TMyPlayer0802 plain;
+    ASSERT_TRUE(plain.Open(SoundFixture("joined_mono_22k.mp3")));
+    const auto tag = std::search(bytes.begin(), bytes.end(), std::begin("TAGFirst"), std::end("TAGFirst") - 1);
+    ASSERT_NE(tag, bytes.end());
+    for (int k = 0; k < 6; ++k) std::memcpy(&*(tag + 33 + 3 * k), "\xFF\xF9\x90", 3);  // the artist
+    test::WriteBytes(dir.File("join.mp3"), bytes);
+    TMyPlayer0802 reader;
+    ASSERT_TRUE(reader.Open(dir.File("join.mp3")));
+    EXPECT_EQ(reader.FrameTable(), plain.FrameTable());
 }
 
 // Junk longer than one read piece before the first frame: the chain is still found.
