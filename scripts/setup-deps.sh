@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libsqlite3-dev sqlite3 libmpg123-dev libsdl2-dev libjpeg62-turbo-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
-  espeak-ng lame sox mpg123
+  espeak-ng lame sox
   xvfb xauth pulseaudio pulseaudio-utils
 )
 

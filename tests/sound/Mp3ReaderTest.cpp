@@ -1,5 +1,6 @@
-// The MP3 reader: header fields, the chain of frames, the measured frame duration, the range
-// rules, and the decoded samples against libmpg123's decode of the whole file.
+// The MP3 reader: header fields, the chain of frames (tags, junk, breaks), the measured frame
+// duration and the range rules. The decoded samples of every fixture, against libmpg123's decode
+// of the whole file, are Mp3IndexTest's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,103 +57,6 @@ TEST(Mp3Header, FieldsAndLength) {
         EXPECT_FLOAT_EQ(h.Length(), c.length);
     }
 }
-
-struct FileCase {
-    const char* name;
-    int samplesPerFrame;
-    bool cut;  // the file ends inside a frame, which libmpg123 does not count
-    // libmpg123 keeps a further trace of where it started on this file: a rare value (one in tens
-    // of thousands) comes out 1 apart from the whole-file decode, however far back the decode starts.
-    bool nearlyExact = false;
-};
-void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
-const FileCase kFiles[] = {
-    {"mpeg1_stereo_44k.mp3", 1152, false}, {"mpeg1_mono_32k.mp3", 1152, false}, {"mpeg2_mono_22k.mp3", 576, false},
-    {"mpeg2_stereo_22k.mp3", 576, false, true},
-    {"mpeg25_mono_11k.mp3", 576, false},   {"id3v2_mono_11k.mp3", 576, false},  {"vbr_mono_44k.mp3", 1152, false},
-    {"short_13_frames.mp3", 576, false},   {"cut_mono_22k.mp3", 576, true},
-    {"damaged_mono_32k.mp3", 1152, false}, {"cover_mono_22k.mp3", 576, false, true},
-    {"joined_mono_22k.mp3", 576, false, true},
-};
-
-using test::Compare;
-using test::Difference;
-
-class Mp3File : public testing::TestWithParam<FileCase> {};
-
-// The table holds libmpg123's frame offsets, all but the last frame; the duration is
-// samples-per-frame / rate in single precision.
-TEST_P(Mp3File, FrameTableAndDuration) {
-    const std::string path = SoundFixture(GetParam().name);
-    const test::FullDecode full = test::DecodeWholeFile(path);
-    TMyPlayer0802 reader;
-    ASSERT_TRUE(reader.Open(path));
-    ASSERT_EQ(static_cast<size_t>(reader.FrameCount()), full.offsets.size() - (GetParam().cut ? 0 : 1));
-    for (int i = 0; i < reader.FrameCount(); ++i)
-        ASSERT_EQ(reader.FrameTable()[i], full.offsets[i]) << "frame " << i;
-    EXPECT_EQ(reader.FrameDuration(),
-              static_cast<float>(GetParam().samplesPerFrame) / static_cast<float>(full.rate));
-}
-
-// Every range of ten frames, and one long range, give the samples of the whole-file decode from
-// their first frame on, bit for bit: no click or spike where a range starts.
-TEST_P(Mp3File, RangesMatchWholeFileDecode) {
-    const std::string path = SoundFixture(GetParam().name);
-    const test::FullDecode full = test::DecodeWholeFile(path);
-    TMyPlayer0802 reader;
-    ASSERT_TRUE(reader.Open(path));
-    std::vector<uint8_t> out(1 << 20);
-    const int count = reader.FrameCount();
-    size_t values = 0, differing = 0;
-    const auto check = [&](int start, int end) {
-        reader.StartFrame = start;
-        reader.EndFrame = end;
-        const auto d = reader.DecodeRange(out.data(), out.size());
-        ASSERT_TRUE(d.ok);
-        EXPECT_EQ(d.channels, full.channels);
-        EXPECT_EQ(d.rate, full.rate);
-        const std::vector<uint8_t> expected = test::Concat(full, reader.StartFrame, reader.EndFrame);
-        ASSERT_EQ(d.bytes, expected.size()) << "start " << start;
-        const Difference diff = Compare(out.data(), expected);
-        if (!GetParam().nearlyExact) {
-            EXPECT_EQ(diff.values, 0u) << "range " << reader.StartFrame << ".." << reader.EndFrame << ": largest "
-                                       << diff.largest;
-        }
-        EXPECT_LE(diff.largest, 1) << "range " << reader.StartFrame << ".." << reader.EndFrame;
-        values += expected.size() / 2;
-        differing += diff.values;
-    };
-    for (int start = 0; start + 10 <= count - 1; ++start) check(start, std::max(start + 10, 20));
-    check(3, count - 1);
-    EXPECT_LE(differing * 10000, values) << differing << " of " << values << " values differ";
-}
-
-// The demo module's sound (MPEG-1, an hour-long lesson's kind of file): ranges from every third
-// frame on are bit for bit the whole-file decode.
-TEST(Mp3Reader, DemoModuleRangesAreBitExact) {
-    const std::string path = test::SourceDir() + "/Data/demo01.mp3";
-    const test::FullDecode full = test::DecodeWholeFile(path);
-    TMyPlayer0802 reader;
-    ASSERT_TRUE(reader.Open(path));
-    std::vector<uint8_t> out(1 << 20);
-    for (int start = 0; start + 10 <= reader.FrameCount() - 1; start += 3) {
-        reader.StartFrame = start;
-        reader.EndFrame = start + 10;
-        const auto d = reader.DecodeRange(out.data(), out.size());
-        ASSERT_TRUE(d.ok);
-        const std::vector<uint8_t> expected = test::Concat(full, reader.StartFrame, reader.EndFrame);
-        ASSERT_EQ(d.bytes, expected.size()) << "start " << start;
-        const Difference diff = Compare(out.data(), expected);
-        ASSERT_EQ(diff.values, 0u) << "range " << reader.StartFrame << ".." << reader.EndFrame << ": largest "
-                                   << diff.largest;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, Mp3File, testing::ValuesIn(kFiles),
-                         [](const testing::TestParamInfo<FileCase>& info) {
-                             std::string n = info.param.name;
-                             return n.substr(0, n.find('.'));
-                         });
 
 TEST(Mp3Reader, BytesBeforeTheFirstFrameAreSkipped) {
     TMyPlayer0802 reader;
