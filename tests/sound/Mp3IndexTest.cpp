@@ -164,11 +164,23 @@ TEST_P(Mp3IndexFixture, TablesAndRangesAsTheWholeFileDecode) {
 }
 
 // The fixtures, and the demo module's sound (MPEG-1, an hour-long lesson's kind of file).
-const FileCase kFiles[] = {{"mpeg1_stereo_44k.mp3"}, {"mpeg1_mono_32k.mp3"},          {"mpeg2_mono_22k.mp3"},
-                           {"mpeg2_stereo_22k.mp3", false, true},                  {"mpeg25_mono_11k.mp3"},
-                           {"id3v2_mono_11k.mp3"},   {"vbr_mono_44k.mp3"},            {"short_13_frames.mp3"},
-                           {"cut_mono_22k.mp3", true},  {"damaged_mono_32k.mp3"},   {"cover_mono_22k.mp3", false, true},
-                           {"joined_mono_22k.mp3", false, true}, {"demo01.mp3", false, false, 3}};
+const FileCase kFiles[] = {
+    {"mpeg1_stereo_44k.mp3"},
+    {"mpeg1_mono_32k.mp3"},
+    {"mpeg2_mono_22k.mp3"},
+    {"mpeg2_stereo_22k.mp3", false, true},
+    {"mpeg25_mono_11k.mp3"},
+    {"id3v2_mono_11k.mp3"},
+    {"vbr_mono_44k.mp3"},
+    {"short_13_frames.mp3"},
+    {"cut_mono_22k.mp3", true},
+    {"damaged_mono_32k.mp3"},                // 300 junk bytes between two frames (lame)
+    {"damaged_layer2_48k.mp3"},              // the same in Layer II (twolame)
+    {"cover_mono_22k.mp3", false, true},     // frame headers in the ID3v2 tag's cover picture
+    {"joined_mono_22k.mp3", false, true},    // cat of a file ending in ID3v1 and the one above
+    {"joined_ffmpeg_22k.mp3", false, true},  // cat of two files with ffmpeg's ID3v2.4 and ID3v1
+    {"demo01.mp3", false, false, 3},
+};
 INSTANTIATE_TEST_SUITE_P(Fixtures, Mp3IndexFixture, testing::ValuesIn(kFiles),
                          [](const testing::TestParamInfo<FileCase>& info) {
                              std::string n = info.param.name;
