@@ -16,15 +16,19 @@ finish() {
   rm -rf "$work"
 }
 trap finish EXIT
+# Up to 10 s for a test on a file to hold: wait_for -s FILE, wait_for -e FILE.
+wait_for() {
+  for _ in $(seq 100); do
+    [ "$1" "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
 
 # Xvfb writes the display number it took once it accepts connections.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
+if ! wait_for -s "$work/display"; then
   echo "Xvfb did not start: skipped"
   exit 77
 fi
@@ -33,11 +37,7 @@ export DISPLAY=":$(head -n1 "$work/display")"
 # openbox runs its start-up command once it manages the screen.
 HOME="$work" openbox --sm-disable --startup "touch $work/managing" >/dev/null 2>&1 &
 wm=$!
-for _ in $(seq 100); do
-  [ -e "$work/managing" ] && break
-  sleep 0.1
-done
-if [ ! -e "$work/managing" ]; then
+if ! wait_for -e "$work/managing"; then
   echo "openbox did not start: skipped"
   exit 77
 fi
