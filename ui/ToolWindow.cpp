@@ -7,9 +7,10 @@
 
 namespace lq {
 
-// A title and no buttons. The minimise hint is what makes the window's stated functions
+// A title and no close button. The minimise hint is what makes the window's stated functions
 // exclude closing: with none of the button hints the window allows every function, closing
-// included. Window managers do not minimise tool windows (nor show that button on them).
+// included. A window manager that minimises a tool window (openbox) minimises the main window
+// with it, and restores both together, so the toggle stays true to what is shown.
 ToolWindow::ToolWindow(QWidget* parent, Qt::WindowFlags extraFlags)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
                           extraFlags) {}
