@@ -190,6 +190,7 @@ void LearnPage::PrepareCurrentItem() {
     lastLaidOutItem_ = state.CurrentItemId;
     DrawWorkPlace();
     tiles_.SolveIfWordless();
+    if (learnPageVisible_) FocusFirstEdit();
 }
 
 void LearnPage::DrawWorkPlace() {
@@ -264,6 +265,14 @@ void LearnPage::WorkPlaceMouseUp(Qt::MouseButton button) { tiles_.MouseUp(button
 
 void LearnPage::WorkPlaceDblClick() {
     if (hooks_.LookUpSelectedWord) hooks_.LookUpSelectedWord();
+}
+
+void LearnPage::FocusFirstEdit() {
+    if (!typingEdits_[0]->isHidden()) {
+        FocusActiveTypingEdit();
+    } else if (!ui_->InpWrdED0->isHidden() && ui_->InpWrdED0->isEnabled()) {
+        ui_->InpWrdED0->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void LearnPage::FocusActiveTypingEdit() {

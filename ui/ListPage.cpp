@@ -1,5 +1,6 @@
 #include "ui/ListPage.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
 #include <QTableView>
@@ -25,6 +26,18 @@ QFont GridFont(const QFont& base, int points) {
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
     f.setPointSize(points);
+    return f;
+}
+
+// The summary line (about a hundred characters) ends before the circle at the cell's right: 7
+// points at 96 dots per inch as pixels, and smaller while a wider stand-in for Courier New would
+// still reach the circle.
+QFont SummaryFont(const QFont& base, const QString& text, int room) {
+    QFont f = GridFont(base, 7);
+    for (int pixels = 9; pixels >= 6; --pixels) {
+        f.setPixelSize(pixels);
+        if (QFontMetrics(f).horizontalAdvance(text) <= room) break;
+    }
     return f;
 }
 
@@ -65,12 +78,13 @@ void ItemListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->drawEllipse(QRect(cell.right() + 1 - 15, cell.top(), 14, 14));
     painter->setBrush(background);
 
-    const QFont small = GridFont(option.font, 7);
-    painter->setFont(small);
-    painter->setPen(ListRowNotDue(row, ctx_.state->NowText) ? QColor(0, 0, 240) : QColor(Qt::black));
     const int x = cell.left() + 2;
-    painter->drawText(QRect(x, cell.top() + 2, cell.width() - 2, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      FromCp1251(ListSummaryLine(row, r, ctx_.state->LastNextTime)));
+    const int summaryRoom = cell.width() - 2 - 16;  // up to the circle, one pixel apart
+    const QString summary = FromCp1251(ListSummaryLine(row, r, ctx_.state->LastNextTime));
+    painter->setFont(SummaryFont(option.font, summary, summaryRoom));
+    painter->setPen(ListRowNotDue(row, ctx_.state->NowText) ? QColor(0, 0, 240) : QColor(Qt::black));
+    painter->drawText(QRect(x, cell.top() + 2, summaryRoom, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                      summary);
 
     painter->setFont(GridFont(option.font, 8));
     painter->setPen(Qt::black);

@@ -7,9 +7,11 @@
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QShowEvent>
 #include <QTabWidget>
+#include <QToolButton>
 #include <chrono>
 #include <ctime>
 #include <map>
@@ -163,6 +165,8 @@ void TTessarinMF::AttachModuleChooser(TChooseModuleFrm& window) { parts_->module
 void TTessarinMF::AttachPicturesWindow(TImagesFrm& window) {
     picturesWindow_ = &window;
     learnPage_->Hooks().ShowPictures = [&window](bool shown) { window.ShowWindow(shown); };
+    // Closed by the window manager: the button comes up, so that its next click shows it again.
+    window.Closed = [this] { learnPage_->Form().ImagesViewBtn->setChecked(false); };
     // The current sentence's pictures, as the start-up loads them.
     LoadPictures();
 }
@@ -172,6 +176,7 @@ void TTessarinMF::AttachCommentsWindow(TComentFrm& window) {
     LearnPageHooks& hooks = learnPage_->Hooks();
     hooks.ShowComments = [&window](bool shown) { window.ShowWindow(shown); };
     hooks.ShowComment = [&window](const std::string& text) { window.ShowComment(text); };
+    window.Closed = [this] { learnPage_->Form().ComentViewBtn->setChecked(false); };
 }
 
 void TTessarinMF::LoadPictures() {
@@ -227,6 +232,12 @@ TTessarinMF::TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowSe
     player_ = services_.player ? services_.player : &AppSoundPlayer();
 
     ui_->setupUi(this);
+    // The pages place their controls at fixed pixels: the window keeps the size they were laid
+    // out for, so that it is never mostly empty (maximised) nor cuts them off (shrunk).
+    ui_->centralwidget->setFixedSize(size());
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     learnPage_ = std::make_unique<LearnPage>(ui_->TabSheet1, ctx_, board_);
     currentPage_ = ui_->Pages->currentIndex();
     connect(ui_->Pages, &QTabWidget::currentChanged, this, [this](int index) { PagesChanged(index); });

@@ -162,6 +162,10 @@ private slots:
     void shutDownWaitsForTheSoundThread();
     void aFailedWordCountIsToldAtATimerTickOnce();
     void otherWindowsHookIn();
+    void closedSmallWindowsReleaseTheirButtons();
+    void mainWindowKeepsItsLayoutSize();
+    void typingStartsWithoutTabs();
+    void theFirstTypingEditHasTheKeyboard();
     void sentenceReadsRunWithTheirValuesBound();
     void doubleClickLooksUpTheHoveredWordWithoutALibrary();
     void minimisingKeepsTheBoard();
@@ -677,6 +681,103 @@ void LearnWindowTest::otherWindowsHookIn() {
     const std::string ini = test::TempDir::Read(run.dir.File("Tessarin.ini"));
     QVERIFY(ini.find("ImsLeft") != std::string::npos);
     QVERIFY(ini.find("CmnWidth") != std::string::npos);
+}
+
+void LearnWindowTest::closedSmallWindowsReleaseTheirButtons() {
+    Run run;
+    test::AddSentence(*run.lessons, {"one two"});
+    run.Start();
+    TImagesFrm pictures(run.W().Context(), &run.W());
+    TComentFrm comments(run.W().Context(), &run.W());
+    run.W().AttachPicturesWindow(pictures);
+    run.W().AttachCommentsWindow(comments);
+    const std::pair<QToolButton*, QWidget*> toggles[] = {{run.F().ImagesViewBtn, &pictures},
+                                                         {run.F().ComentViewBtn, &comments}};
+    for (const auto& [button, window] : toggles) {
+        button->click();
+        QVERIFY(window->isVisible());
+        QVERIFY(button->isChecked());
+        // Closed by the window manager (Alt+F4 where it allows it): the button comes up with it.
+        window->close();
+        QVERIFY(!window->isVisible());
+        QVERIFY(!button->isChecked());
+        // So one click shows the window again, and the next hides it.
+        button->click();
+        QVERIFY(window->isVisible());
+        button->click();
+        QVERIFY(!window->isVisible());
+        QVERIFY(!button->isChecked());
+    }
+    // Shown and hidden with the main window: no button changes.
+    run.F().ImagesViewBtn->click();
+    run.W().hide();
+    run.W().show();
+    QVERIFY(run.F().ImagesViewBtn->isChecked());
+}
+
+void LearnWindowTest::mainWindowKeepsItsLayoutSize() {
+    Run run;
+    test::AddSentence(*run.lessons, {"one two"});
+    run.Start();
+    TTessarinMF& w = run.W();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize laidOut(594, 584);
+    QCOMPARE(w.size(), laidOut);
+    QCOMPARE(w.minimumSize(), laidOut);
+    QCOMPARE(w.maximumSize(), laidOut);
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    w.resize(400, 300);
+    QCOMPARE(w.size(), laidOut);
+    // Every shown control of every page lies within the window.
+    QTabWidget* pages = w.Form().Pages;
+    for (int i = 0; i < pages->count(); ++i) {
+        pages->setCurrentIndex(i);
+        QCoreApplication::processEvents();
+        for (QWidget* c : pages->widget(i)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (c->isHidden()) continue;
+            const QRect r(c->mapTo(&w, QPoint(0, 0)), c->size());
+            QVERIFY2(w.rect().contains(r), qPrintable(c->objectName()));
+        }
+    }
+}
+
+void LearnWindowTest::typingStartsWithoutTabs() {
+    Run run("[Common]\nDoAddInpWr=1\n");
+    test::AddSentence(*run.lessons, {"The cat sat"});
+    test::AddSentence(*run.lessons, {"The dog ran"});
+    run.Start();
+    QVERIFY(QTest::qWaitForWindowActive(&run.W()));
+    QLineEdit* ed0 = run.F().InpWrdED0;
+    QCOMPARE(QApplication::focusWidget(), ed0);
+    // The learner types the sentence where the keyboard is and presses Enter.
+    const int first = run.State().CurrentItemId;
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(run.Board().SentenceText));
+    QVERIFY(run.State().SentenceSolved);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(run.F().AnswerCountLbl->text(), QString("1"));
+    QVERIFY(run.State().CurrentItemId != first);
+    QCOMPARE(QApplication::focusWidget(), ed0);
+    // Back from another page, where the keyboard was elsewhere.
+    QWidget* edit = run.W().Form().TabSheet2->findChild<QPlainTextEdit*>("BeforeTxt");
+    QVERIFY(edit);
+    run.W().Form().Pages->setCurrentWidget(run.W().Form().TabSheet2);
+    edit->setFocus();
+    QCOMPARE(QApplication::focusWidget(), edit);
+    run.W().Form().Pages->setCurrentWidget(run.W().Form().TabSheet1);
+    QCOMPARE(QApplication::focusWidget(), ed0);
+}
+
+void LearnWindowTest::theFirstTypingEditHasTheKeyboard() {
+    Run run;
+    test::AddSentence(*run.lessons, {"The cat, sat", 12, 12});
+    run.lessons->MarkWord("sat", 1);
+    run.lessons->MarkWord("cat", 2);
+    run.Start();
+    QVERIFY(QTest::qWaitForWindowActive(&run.W()));
+    QVERIFY(!run.F().InpWrdED1->isHidden());
+    QCOMPARE(QApplication::focusWidget(), run.F().InpWrdED1);
+    QTest::keyClicks(QApplication::focusWidget(), "sat");
+    QCOMPARE(run.F().InpWrdED1->text(), QString("sat"));
 }
 
 void LearnWindowTest::sentenceReadsRunWithTheirValuesBound() {

@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -265,6 +266,12 @@ void PagesUiTest::listPageDrawsTheQueue() {
     QCOMPARE(img.pixelColor(400, 52 + 50), QColor(245, 245, 245));
     QCOMPARE(img.pixelColor(550 - 8, 7), QColor(100, 240, 100));   // the first row's mark
     QCOMPARE(img.pixelColor(550 - 8, 52 + 7), QColor(Qt::white));  // irng_2 0
+    // The blue summary line (a sentence not yet due) ends before the circle: no blue ink there.
+    for (int x = 550 - 16; x < 550; ++x)
+        for (int y = 0; y < 16; ++y) {
+            const QColor c = img.pixelColor(x, y);
+            QVERIFY2(c.blue() - std::max(c.red(), c.green()) < 40, qPrintable(QStringLiteral("blue at %1,%2").arg(x).arg(y)));
+        }
     SaveShot(pc.Sheet(3), "list-page");
 
     // An empty database draws nothing.
