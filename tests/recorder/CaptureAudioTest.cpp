@@ -1,7 +1,8 @@
 // The real capture against a private PulseAudio server: the server runs on a socket of its own
 // in a temporary folder with a null sink and a source remapped from the sink's monitor; a 440 Hz
 // tone is played into the sink while the recorder's capture path (SDL, pulseaudio driver)
-// records a marked second. The recording must hold the tone, not silence.
+// records a marked second. The recording must hold the tone, not silence. And the program's
+// player leaves the sink running only while it plays.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,11 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/AudioCapture.h"
+#include "platform/SoundPlayer.h"
 #include "platform/SoundPlayerFake.h"
 #include "recorder/RecorderModel.h"
 #include "sound/WaveImage.h"
@@ -120,6 +123,37 @@ TEST(CaptureAudio, RecordsATonePlayedIntoAPrivateServer) {
         EXPECT_NEAR(hz, 440.0, 3.0);
         RecordProperty("peak_frequency", std::to_string(hz));
         std::printf("recorded %zu samples, peak %d, %.2f Hz\n", samples.size(), peak, hz);
+    }
+    unsetenv("PULSE_SERVER");
+}
+
+// A sentence makes the sink run; once it has ended the player's stream is gone and the sink
+// falls idle (and, with the server's suspend-on-idle, suspends), for as long as nothing plays.
+TEST(CaptureAudio, ThePlayersStreamEndsWithTheSound) {
+    const std::string pulseaudio = FindProgram("pulseaudio");
+    if (pulseaudio.empty() || FindProgram("pactl").empty())
+        GTEST_SKIP() << "pulseaudio or pactl is not installed (scripts/setup-deps.sh installs pulseaudio and pulseaudio-utils)";
+    test::TempDir dir;
+    PrivatePulse server;
+    ASSERT_TRUE(server.Start(pulseaudio, dir.Path(), "load-module module-suspend-on-idle timeout=1\n"))
+        << test::TempDir::Read(server.LogFile());
+    setenv("PULSE_SERVER", ("unix:" + server.Socket()).c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    {
+        SdlSoundPlayer player;
+        const auto tone = Tone(440.0, 0.6, 11025, 8000);
+        ASSERT_TRUE(player.Play(tone.data(), tone.size()));
+        const auto waitFor = [&](const std::function<bool()>& done) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!done() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return done();
+        };
+        EXPECT_TRUE(waitFor([&] { return server.SinkState() == "RUNNING"; }));
+        ASSERT_TRUE(waitFor([&] { return !player.DeviceOpen(); }));
+        EXPECT_TRUE(waitFor([&] { return server.SinkState() == "SUSPENDED"; })) << server.SinkState();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_EQ(server.SinkState(), "SUSPENDED");
     }
     unsetenv("PULSE_SERVER");
 }
