@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/Log.h"
+#include "platform/SdlAudioLock.h"
 
 namespace lq {
 
@@ -18,6 +19,7 @@ namespace {
 class SdlSoundOutput final : public SoundOutput {
 public:
     bool Init() override {
+        std::lock_guard<std::mutex> lock(SdlAudioLock());
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         return SDL_Init(SDL_INIT_AUDIO) == 0;
     }
@@ -28,6 +30,7 @@ public:
         want.channels = format.channels;
         want.samples = 1024;
         SDL_AudioSpec have{};
+        std::lock_guard<std::mutex> lock(SdlAudioLock());
         device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);  // SDL converts when the device differs
         return device_ != 0;
     }
@@ -39,10 +42,14 @@ public:
     void Clear() override { SDL_ClearQueuedAudio(device_); }
     uint32_t QueuedBytes() const override { return SDL_GetQueuedAudioSize(device_); }
     void Close() override {
+        std::lock_guard<std::mutex> lock(SdlAudioLock());
         if (device_) SDL_CloseAudioDevice(device_);
         device_ = 0;
     }
-    void Quit() override { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
+    void Quit() override {
+        std::lock_guard<std::mutex> lock(SdlAudioLock());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
     std::string Error() const override { return SDL_GetError(); }
 
 private:
