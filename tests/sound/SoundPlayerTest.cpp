@@ -88,7 +88,7 @@ TEST_F(RestingDevice, ClosesOnceTheSoundHasEndedAndOpensAgainForTheNext) {
     };
     const Case cases[] = {
         {"the queue drains", 1100, [](FakeSoundOutput::Counts& d, SdlSoundPlayer&) { d.Drain(); }},
-        {"Stop", 11025 * 30, [](FakeSoundOutput::Counts&, SdlSoundPlayer& p) { p.Stop(); }},
+        {"Stop", 11025 * 10, [](FakeSoundOutput::Counts&, SdlSoundPlayer& p) { p.Stop(); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
