@@ -73,7 +73,7 @@ struct Run {
         ctx.env = &env;
         MainWindowServices s;
         s.soundBuilder = &builder;
-        s.player = &player;
+        s.player = otherPlayer ? otherPlayer : &player;
         s.monotonicMs = [this] { return now; };
         s.startupPauseMs = 0;
         s.welcomeWindow = false;
@@ -133,6 +133,7 @@ struct Run {
     std::unique_ptr<test::LessonDb> lessons;
     test::TaggingBuilder builder;
     FakeSoundPlayer player;
+    SoundPlayer* otherPlayer = nullptr;  // set before Start to play through another player
     int64_t now = 1000;
     ProgramEnv env;
     std::unique_ptr<TTessarinMF> window;
@@ -158,6 +159,7 @@ private slots:
     void typedWordsGetEditsOverTheirTiles();
     void freeWordEditPlacesTheNextWord();
     void timerPlaysOnlyOnTheLearnPageWithSoundOn();
+    void soundDeviceRestsWhileSoundIsOff();
     void soundCheckButtons();
     void shutDownWaitsForTheSoundThread();
     void aFailedWordCountIsToldAtATimerTickOnce();
@@ -580,6 +582,40 @@ void LearnWindowTest::timerPlaysOnlyOnTheLearnPageWithSoundOn() {
     run.W().Timer1Timer();
     QCOMPARE(run.player.Calls().size(), calls + 1);
     QCOMPARE(run.player.Calls().back().mode, PlayMode::NoStop);
+}
+
+// The program's player over a fake device: no device before the first play, none once sound is
+// off and the sentence has ended, whatever the timer does meanwhile; switching sound on again
+// opens one at the next tick.
+void LearnWindowTest::soundDeviceRestsWhileSoundIsOff() {
+    Run run;
+    test::AddSentence(*run.lessons, {"one two"});
+    FakeSoundOutput::Counts device;
+    SdlSoundPlayer player(std::make_unique<FakeSoundOutput>(device), std::chrono::milliseconds(20));
+    run.otherPlayer = &player;
+    run.Start();
+    for (int i = 0; i < 3; ++i) run.W().Timer1Timer();
+    QCOMPARE(device.opens.load(), 0);
+    run.F().SoundLoopBtn->click();
+    run.W().Timer1Timer();
+    QCOMPARE(device.opens.load(), 1);
+    QVERIFY(player.DeviceOpen());
+    run.F().SoundLoopBtn->click();  // off while the sentence plays: it plays to its end
+    QVERIFY(player.DeviceOpen());
+    device.Drain();
+    QTRY_VERIFY(!player.DeviceOpen());
+    for (int i = 0; i < 3; ++i) {
+        run.now += 100000;
+        run.W().Timer1Timer();
+    }
+    QCOMPARE(device.opens.load(), 1);
+    QCOMPARE(device.closes.load(), 1);
+    run.F().SoundLoopBtn->click();
+    run.now += 100000;
+    run.W().Timer1Timer();
+    QCOMPARE(device.opens.load(), 2);
+    QVERIFY(player.DeviceOpen());
+    run.window.reset();  // the window goes before the player it was given
 }
 
 void LearnWindowTest::soundCheckButtons() {
