@@ -196,6 +196,7 @@ void StatisticsPage::FindWord(const QString& text) {
 
 void StatisticsPage::ToggleMark() {
     if (!ctx_.db) return;
+    const OperationWait wait(*ctx_.db);
     CurrentRow row;
     if (!model_->ReadRow(selectedGridRow_, row)) return;  // a row that names no word
     const SqlResult r = StoreWordMark(*ctx_.db, row.twordd, ToggledWordMark(row.istate));
