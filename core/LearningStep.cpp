@@ -104,6 +104,12 @@ ScheduleResult LearningStep::Run() {
         if (!reads.Failed()) state.DaysToTarget = days;
     };
 
+    const auto debugLines = state.DebugLines;
+    if (debugMode && result.found && result.success) {
+        state.DebugLines[0] = state.DebugLines[1];
+        state.DebugLines[1] = state.DebugLines[2];
+        state.DebugLines[2] = std::to_string(result.place) + " " + std::to_string(result.irng_2);
+    }
     state.CurrentItemId = current;
     state.NextItemId = next;
     readScore();
@@ -113,14 +119,10 @@ ScheduleResult LearningStep::Run() {
     const SqlResult stored = transaction.Commit();
     if (stored.ok()) {
         for (const std::string& word : typedWords) hooks_.QueueAnsweredWord(word);
-        if (debugMode && result.found && result.success) {
-            state.DebugLines[0] = state.DebugLines[1];
-            state.DebugLines[1] = state.DebugLines[2];
-            state.DebugLines[2] = std::to_string(result.place) + " " + std::to_string(result.irng_2);
-        }
     } else {
         transaction.Rollback();
         state.AnswerHistoryCount = historyCount;
+        state.DebugLines = debugLines;
         result = ScheduleResult{};
         if (begun.ok()) {
             // The score and the forecast shown are those of what is stored.
