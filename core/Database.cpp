@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/Log.h"
 #include "platform/CNumbers.h"
 #include "platform/Prompter.h"
@@ -193,7 +194,7 @@ SqlResult Database::Open(const std::string& path) {
         return failure;
     };
     if (rc != SQLITE_OK) return fail({rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)});
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_handler(db, &DatabaseBusyHandler, this);
     busyTimeoutMs_ = kBusyTimeoutMs;
     // A file that is not a database opens without complaint and fails at the first statement.
     char* msg = nullptr;
@@ -464,7 +465,7 @@ void Database::NoteFailure(const SqlResult& r) const {
 
 void Database::SetBusyTimeout(int ms) const {
     if (!db_) return;
-    sqlite3_busy_timeout(db_, ms);
+    // The handler reads the timeout at each retry (see BusyWait); an operation may bound it further.
     busyTimeoutMs_ = ms;
 }
 

@@ -9,6 +9,7 @@
 // with whatever the row store holds.
 #include <sqlite3.h>
 
+#include <atomic>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -190,7 +191,8 @@ public:
     long long LastInsertRowId() const;
 
     // How long a statement waits for another process's lock before it fails with SQLITE_BUSY
-    // (kBusyTimeoutMs after Open). The connection is shared, so this holds for both threads.
+    // (kBusyTimeoutMs after Open). The connection is shared, so this holds for both threads; an
+    // OperationWait (core/BusyWait.h) bounds the waits of one operation together.
     void SetBusyTimeout(int ms) const;
     int BusyTimeout() const { return busyTimeoutMs_; }
 
@@ -255,7 +257,7 @@ private:
     std::string path_;
     mutable std::recursive_mutex cacheMutex_;  // held while a cached statement runs
     mutable std::unordered_map<std::string, sqlite3_stmt*> cache_;
-    mutable int busyTimeoutMs_ = 0;
+    mutable std::atomic<int> busyTimeoutMs_{0};  // read by the busy handler on both threads
     mutable sqlite3_stmt* versionQuery_ = nullptr;  // "PRAGMA data_version;"
     mutable long long dataVersion_ = -1;
     // Guarded by the connection's lock, under which the hooks call them.

@@ -143,7 +143,13 @@ void LearnPage::PrepareCurrentItem() {
     LearnState& state = *ctx_.state;
     const CommonSettings& settings = *ctx_.settings;
     CurrentRow& row = *ctx_.row;
-    ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {state.CurrentItemId}, row);
+    const SqlResult read = ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {state.CurrentItemId}, row);
+    if (!read.ok() && state.CurrentItemId == lastLaidOutItem_) {
+        // Another program holds the file: the board keeps the sentence as it is laid out rather
+        // than being laid out again from another row's texts.
+        qCInfo(lcUi, "The sentence stays as laid out: %s", read.message.c_str());
+        return;
+    }
 
     LayoutOptions options;
     options.InputAfter = settings.InputAfter;

@@ -4,12 +4,14 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QTableView>
+#include <optional>
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "pages/ItemListRow.h"
 #include "platform/Cp1251.h"
+#include "ui/PaintWait.h"
 #include "ui_TabSheet3.h"
 
 namespace lq {
@@ -55,7 +57,8 @@ int ItemListModel::columnCount(const QModelIndex& parent) const { return parent.
 
 QVariant ItemListModel::data(const QModelIndex&, int) const { return {}; }
 
-ItemListDelegate::ItemListDelegate(AppContext& ctx, QObject* parent) : QStyledItemDelegate(parent), ctx_(ctx) {}
+ItemListDelegate::ItemListDelegate(AppContext& ctx, QObject* parent, PaintWait* wait)
+    : QStyledItemDelegate(parent), ctx_(ctx), wait_(wait) {}
 
 QSize ItemListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
     return {kColumnWidth, kRowHeight};
@@ -65,7 +68,11 @@ void ItemListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     if (!ctx_.db || !ctx_.state || ctx_.state->ItemCount < 1) return;
     const int r = index.row();
     CurrentRow row;
-    ReadListRow(*ctx_.db, r, row);
+    {
+        std::optional<OperationWait> wait;
+        if (wait_) wait.emplace(*ctx_.db, wait_->Budget());
+        ReadListRow(*ctx_.db, r, row);
+    }
 
     const QRect cell = option.rect;
     const QColor background = (r % 2) ? QColor(245, 245, 245) : QColor(Qt::white);
@@ -100,7 +107,7 @@ ListPage::ListPage(QWidget* tabSheet, AppContext& ctx)
     ui_->setupUi(tabSheet);
     QTableView* grid = ui_->DrawGrid1;
     grid->setModel(&model_);
-    grid->setItemDelegate(new ItemListDelegate(ctx_, grid));
+    grid->setItemDelegate(new ItemListDelegate(ctx_, grid, new PaintWait(grid->viewport())));
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -15,10 +15,12 @@
 #include <chrono>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "Version.h"
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
 #include "core/Random.h"
@@ -416,6 +418,10 @@ Page* TTessarinMF::PageOf(QWidget* tab) const {
 }
 
 void TTessarinMF::PagesChanged(int index) {
+    // A page switch is one operation: however many statements the pages run, it waits at most
+    // once for another program's lock, and then shows what it could read.
+    std::optional<OperationWait> wait;
+    if (ctx_.db) wait.emplace(*ctx_.db);
     if (pageShown_) {
         if (Page* old = PageOf(ui_->Pages->widget(currentPage_))) old->OnHide();
         pageShown_ = false;

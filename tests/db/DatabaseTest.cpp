@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -8,6 +10,7 @@
 #include <thread>
 
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/Database.h"
 #include "platform/DateTime.h"
 #include "tests/support/RecordingPrompter.h"
@@ -393,6 +396,82 @@ TEST(DatabaseListeners, HearChangesRollbacksFailuresAndOtherConnections) {
     EXPECT_EQ(recorder->events, std::vector<std::string>{"stale"}) << "another connection wrote";
     db.Close();
     EXPECT_EQ(db.Listener<Recorder>(), nullptr) << "gone with the connection";
+}
+
+}  // namespace
+}  // namespace lq
+
+namespace lq {
+namespace {
+
+// ---- Waiting for another program's lock ----------------------------------------------------
+
+long long MsOf(const std::function<void()>& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct LockedFile {
+    LockedFile() {
+        EXPECT_TRUE(learner.Open(dir.File("QV_01.db")).ok());
+        EXPECT_TRUE(other.Open(dir.File("QV_01.db")).ok());
+        EXPECT_TRUE(other.Exec("BEGIN EXCLUSIVE;").ok());
+        learner.SetBusyTimeout(kWaitMs);
+    }
+    ~LockedFile() {
+        if (other.InTransaction()) other.Exec("ROLLBACK;");
+    }
+    // Five reads, each refused by the lock.
+    void FiveReads() {
+        CurrentRow row;
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(learner.QueryCached("SELECT count(*) FROM items2;", {}, row).code, SQLITE_BUSY);
+    }
+    static constexpr int kWaitMs = 200;
+    test::TempDir dir;
+    Database learner, other;
+};
+
+TEST(OperationWait, TheStatementsOfOneOperationWaitOnceTogether) {
+    LockedFile f;
+    EXPECT_GE(MsOf([&] { f.FiveReads(); }), 5 * (LockedFile::kWaitMs - 20)) << "alone, each waits";
+    const long long once = MsOf([&] {
+        const OperationWait wait(f.learner);
+        f.FiveReads();
+        const OperationWait nested(f.learner);  // an operation called from another keeps the one wait
+        f.FiveReads();
+    });
+    EXPECT_GE(once, LockedFile::kWaitMs - 20);
+    EXPECT_LT(once, 3 * LockedFile::kWaitMs);
+    // The budget belongs to the operation: the next one waits again.
+    const OperationWait next(f.learner);
+    EXPECT_GE(MsOf([&] { f.FiveReads(); }), LockedFile::kWaitMs - 20);
+}
+
+TEST(OperationWait, TheOtherThreadKeepsItsOwnWait) {
+    LockedFile f;
+    const OperationWait wait(f.learner);
+    f.FiveReads();  // this thread's budget is spent
+    long long otherThread = 0;
+    std::thread t([&] {
+        CurrentRow row;
+        otherThread = MsOf([&] { f.learner.QueryCached("SELECT count(*) FROM items2;", {}, row); });
+    });
+    t.join();
+    EXPECT_GE(otherThread, LockedFile::kWaitMs - 20);
+}
+
+TEST(OperationWait, AFreedLockLetsTheWaitingStatementRun) {
+    LockedFile f;
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        f.other.Exec("ROLLBACK;");
+    });
+    const OperationWait wait(f.learner);
+    CurrentRow row;
+    const SqlResult r = f.learner.QueryCached("SELECT count(*) FROM items2;", {}, row);
+    release.join();
+    EXPECT_TRUE(r.ok()) << r.message;
 }
 
 }  // namespace
