@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImageWriter>
-
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -24,17 +21,8 @@ std::string Fixture(const char* name) {
 }
 std::string RestartsFixture() { return Fixture("progressive-restarts.jpg"); }
 
-// A progressive JPEG by libjpeg's own scan script (what cjpeg -progressive writes).
 std::string MakeProgressiveJpeg(int width, int height, QRgb color) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "JPG");
-    writer.setProgressiveScanWrite(true);
-    if (!writer.write(image)) throw std::runtime_error("JPEG encoder missing");
-    return bytes.toStdString();
+    return test::MakeJpeg(width, height, color, true);
 }
 
 // The scan `index` (its SOS segment and entropy-coded data) repeated until it stands `times`
