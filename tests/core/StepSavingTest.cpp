@@ -625,16 +625,46 @@ INSTANTIATE_TEST_SUITE_P(FreeKiB, StepSavingSmallDisk, ::testing::Values(4, 16, 
 
 // ---- A huge "InputAfter" ---------------------------------------------------------------------------
 
-TEST_F(StepSaving, AHugeInputAfterReadsAsTwelveAndAStepStaysFast) {
-    for (const char* value : {"2147483647", "1000000"}) {
+TEST_F(StepSaving, AHugeInputAfterReadsAsTheBoundAndAStepStaysFast) {
+    for (const char* value : {"2147483647", "999999999", "1000000"}) {
         SCOPED_TRACE(value);
         IniFile ini(dir_.Write("Tessarin.ini", std::string("[Common]\r\nInputAfter=") + value + "\r\n"));
         ASSERT_TRUE(ini.Load());
         Learner learner(dir_.Path());
         int left = 0, top = 0;
         ReadCommonSettings(ini, learner.settings, learner.state.ItemCount, left, top);
-        EXPECT_EQ(learner.settings.InputAfter, 12);
+        EXPECT_EQ(learner.settings.InputAfter, kMaxInputAfter);
         EXPECT_LT(learner.Step(), 2000);
+    }
+}
+
+// "InputAfter" above the Setting page's 12 holds as the file says: one right answer on one of two
+// sentences known 15 times scores each up to 20, not 12.
+TEST(InputAfterFromTheFile, TheScoreCountsRightAnswersUpToIt) {
+    const std::pair<const char*, const char*> cases[] = {{"20", "26.01852"}, {"12", "33.51852"}};
+    for (const auto& [value, stored] : cases) {
+        SCOPED_TRACE(value);
+        TempDir dir;
+        {
+            Database db;
+            ASSERT_TRUE(db.Open(dir.File(kDefaultDatabaseName)).ok());
+            db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'm.mp3');");
+            for (int i = 1; i <= 2; ++i)
+                db.Exec(Sql("INSERT INTO items2 (isound, isigns, irange, irng_2, iaansw, igansw, dtansw, dtansn, "
+                            "iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm) values(1, 1, 5, 0, "
+                            "15, 15, '2024-01-01 00:00:00', '2024-01-01 00:00:00', %i, -1, -1, '', 'word %i', '', '', "
+                            "'0', 0);",
+                            i, i));
+        }
+        IniFile ini(dir.Write("Tessarin.ini", std::string("[Common]\r\nInputAfter=") + value + "\r\n"));
+        ASSERT_TRUE(ini.Load());
+        Learner learner(dir.Path());
+        int left = 0, top = 0;
+        ReadCommonSettings(ini, learner.settings, learner.state.ItemCount, left, top);
+        learner.Step();
+        std::string glrang;
+        learner.db.Query("SELECT glrang FROM answcn;", [&](int, char** values, char**) { glrang = values[0] ? values[0] : ""; });
+        EXPECT_EQ(glrang, stored);
     }
 }
 

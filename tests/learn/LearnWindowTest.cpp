@@ -25,6 +25,7 @@
 #include "core/AppState.h"
 #include "core/Score.h"
 #include "core/Settings.h"
+#include "platform/IniFile.h"
 #include "learn/SentenceLayout.h"
 #include "platform/Cp1251.h"
 #include "platform/SoundPlayerFake.h"
@@ -150,6 +151,7 @@ private slots:
     void startupBuildsTheFirstSoundHereAndTheNextOnTheThread();
     void playDelayIsShownWithoutChangingIt_data();
     void playDelayIsShownWithoutChangingIt();
+    void inputAfterAboveTwelveIsKeptUntilTheSettingPageShows();
     void learnPageLaysOutTheFirstSentence();
     void dragsRebuildThreeSentencesThroughNext();
     void shortcutsActOnlyOnTheLearnPage();
@@ -266,6 +268,23 @@ void LearnWindowTest::playDelayIsShownWithoutChangingIt() {
     // The learner's choice does change it.
     run.F().ComboBox1->setCurrentIndex(item == 4 ? 3 : 4);
     QCOMPARE(run.W().Context().settings->PlayDelay, item == 4 ? 5000u : 10000u);
+}
+
+void LearnWindowTest::inputAfterAboveTwelveIsKeptUntilTheSettingPageShows() {
+    for (const bool showSettingPage : {false, true}) {
+        Run run("[Common]\nInputAfter=20\n");
+        run.Start();
+        QCOMPARE(run.W().Context().settings->InputAfter, 20);
+        QCOMPARE(run.W().Context().settings->InputAfterFloat, 20.0f);
+        if (showSettingPage) {
+            run.W().Form().Pages->setCurrentWidget(run.W().Form().TabSheet5);
+            QCOMPARE(run.W().Context().settings->InputAfter, 12);
+        }
+        run.W().close();
+        IniFile ini(run.dir.File("Tessarin.ini"));
+        QVERIFY(ini.Load());
+        QCOMPARE(ini.GetString("Common", "InputAfter", "missing"), std::string(showSettingPage ? "12" : "20"));
+    }
 }
 
 void LearnWindowTest::learnPageLaysOutTheFirstSentence() {

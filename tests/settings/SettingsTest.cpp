@@ -77,15 +77,19 @@ INSTANTIATE_TEST_SUITE_P(Cases, SettingsSemantics,
                                            SemanticsCase{"AddTimeSnd", "2.5", "2.5"},
                                            SemanticsCase{"InputAfter", "0", "4"}, SemanticsCase{"InputAfter", "-3", "4"},
                                            SemanticsCase{"InputAfter", "12", "12"},
-                                           SemanticsCase{"InputAfter", "13", "12"},
-                                           SemanticsCase{"InputAfter", "1000000", "12"},
-                                           SemanticsCase{"InputAfter", "2147483647", "12"},
+                                           SemanticsCase{"InputAfter", "13", "13"},
+                                           SemanticsCase{"InputAfter", "20", "20"},
+                                           SemanticsCase{"InputAfter", "1000", "1000"},
+                                           SemanticsCase{"InputAfter", "1001", "1000"},
+                                           SemanticsCase{"InputAfter", "999999999", "1000"},
+                                           SemanticsCase{"InputAfter", "1000000", "1000"},
+                                           SemanticsCase{"InputAfter", "2147483647", "1000"},
                                            SemanticsCase{"PlayDelay", "", "0"},
                                            SemanticsCase{"PlayDelay", "1234567890", "123456789"},
                                            SemanticsCase{"PlayDelay", " \"3000\" ", "3000"}));
 
 TEST_F(SettingsFile, ScheduleExponentStaysFinite) {
-    for (const char* v : {"0", "-3", "1", "12"}) {
+    for (const char* v : {"0", "-3", "1", "12", "20", "999999999"}) {
         IniFile ini = Load(std::string("[Common]\nInputAfter=") + v + "\n");
         for (int items : {0, 1, 2, 500}) {
             CommonSettings st;
@@ -99,6 +103,11 @@ TEST_F(SettingsFile, ScheduleExponentStaysFinite) {
     IniFile ini = Load("[Common]\nInputAfter=12\n");
     ReadCommonSettings(ini, s, 500, left, top);
     EXPECT_NEAR(s.ScheduleExponent, std::log(500.0f) / std::log(13.0f), 1e-5);
+    IniFile twenty = Load("[Common]\nInputAfter=20\n");
+    ReadCommonSettings(twenty, s, 500, left, top);
+    EXPECT_EQ(s.InputAfter, 20);
+    EXPECT_FLOAT_EQ(s.InputAfterFloat, 20.0f);
+    EXPECT_NEAR(s.ScheduleExponent, std::log(500.0f) / std::log(21.0f), 1e-5);
 }
 
 TEST_F(SettingsFile, AStrayCarriageReturnIsNeverDoubled) {
