@@ -231,10 +231,3 @@ private:
 inline constexpr int kBusyTimeoutMs = 5000;
 
 }  // namespace lq
-
-// The parts that had their place in this header, for the files that still include it for them.
-#include "core/CurrentRow.h"
-#include "core/Schema.h"
-#include "core/SqlText.h"
-#include "core/StartupPolicy.h"
-#include "core/Transaction.h"

@@ -11,6 +11,7 @@
 
 #include "core/CacheSupport.h"
 #include "core/Database.h"
+#include "core/SqlText.h"
 #include "platform/CNumbers.h"
 #include "tests/support/TempDir.h"
 
