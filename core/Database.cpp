@@ -7,6 +7,7 @@
 
 #include <QtGlobal>
 
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -16,6 +17,31 @@
 #include "platform/CNumbers.h"
 
 namespace lq {
+
+namespace {
+
+// Whether the statement's first word is ROLLBACK (blanks and comments before it skipped). A
+// "ROLLBACK TO" a savepoint undoes rows the pre-update hook has reported, and SQLite calls no
+// rollback hook for it; a whole ROLLBACK calls one as well.
+bool RollsBack(sqlite3_stmt* stmt) {
+    const char* s = sqlite3_sql(stmt);
+    if (!s) return false;
+    for (;;) {
+        while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == '\f') ++s;
+        if (s[0] == '-' && s[1] == '-') {
+            while (*s && *s != '\n') ++s;
+        } else if (s[0] == '/' && s[1] == '*') {
+            const char* end = std::strstr(s + 2, "*/");
+            if (!end) return false;
+            s = end + 2;
+        } else {
+            break;
+        }
+    }
+    return sqlite3_strnicmp(s, "ROLLBACK", 8) == 0 && !(std::isalnum(static_cast<unsigned char>(s[8])) || s[8] == '_');
+}
+
+}  // namespace
 
 Database::~Database() { Close(); }
 
@@ -111,7 +137,10 @@ SqlResult Database::Scan(const char* sql, const std::function<void(const ScanRow
     if (!sqlite3_stmt_readonly(raw)) return Failed({SQLITE_MISUSE, "a scan only reads"});
     const ScanRow row(raw);
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) onRow(row);
-    if (rc == SQLITE_DONE) return {};
+    if (rc == SQLITE_DONE) {
+        if (RollsBack(raw)) NotifyStale();
+        return {};
+    }
     const ConnectionLock lock(db_);
     return Failed({rc, sqlite3_errmsg(db_)});
 }
@@ -249,6 +278,7 @@ SqlResult Database::Step(sqlite3_stmt* stmt, const RowCallback& onRow, bool& ref
         onRow(n, values.data(), names.data());
     }
     if (rc != SQLITE_DONE) return {rc, sqlite3_errmsg(db_)};
+    if (RollsBack(stmt)) NotifyStale();
     SqlResult r;
     r.changes = sqlite3_changes(db_);
     return r;

@@ -92,9 +92,10 @@ public:
     // A row of the main database is about to change (only where the library has the pre-update
     // hook; see Database::RowHooks).
     virtual void OnRowChange(const RowChange& change) = 0;
-    // What was read may no longer be so: a transaction was rolled back, a statement failed (its
-    // partial changes are undone without a row report), or another connection wrote to the
-    // file (found by Database::NoticeOtherWrites).
+    // What was read may no longer be so: a transaction was rolled back (also to a savepoint,
+    // which undoes reported rows with no hook of SQLite's), a statement failed (its partial
+    // changes are undone without a row report), or another connection wrote to the file (found
+    // by Database::NoticeOtherWrites).
     virtual void OnStale() = 0;
 };
 
