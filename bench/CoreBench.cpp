@@ -26,6 +26,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
 #include "core/LessonCaches.h"
@@ -34,6 +35,7 @@
 #include "core/Scheduling.h"
 #include "core/SentenceBoard.h"
 #include "core/Settings.h"
+#include "core/SqlText.h"
 #include "core/Words.h"
 #include "platform/DateTime.h"
 #include "tests/support/RawConnection.h"

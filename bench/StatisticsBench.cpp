@@ -18,6 +18,7 @@
 #include "bench/OffscreenApp.h"
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Progress.h"
 #include "tests/support/RawConnection.h"

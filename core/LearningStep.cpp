@@ -5,6 +5,7 @@
 #include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/BusyWait.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Random.h"
 #include "core/SentenceBoard.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LessonCaches.h"
 #include "core/Random.h"

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Progress.h"
+#include "core/StartupPolicy.h"
 #include "core/Transaction.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"

@@ -7,6 +7,7 @@
 #include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/BusyWait.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/SentenceBoard.h"
 #include "core/Words.h"

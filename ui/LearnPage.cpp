@@ -14,6 +14,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Score.h"
 #include "core/Settings.h"

@@ -8,7 +8,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
-#include "core/Database.h"
+#include "core/CurrentRow.h"
 #include "pages/ItemListRow.h"
 #include "platform/Cp1251.h"
 #include "ui/PaintWait.h"

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "ui/Page.h"
 

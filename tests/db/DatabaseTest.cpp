@@ -11,7 +11,11 @@
 
 #include "core/AppState.h"
 #include "core/BusyWait.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
+#include "core/Schema.h"
+#include "core/SqlText.h"
+#include "core/StartupPolicy.h"
 #include "platform/DateTime.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/StatementTrace.h"

@@ -4,13 +4,16 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <cmath>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/CacheSupport.h"
 #include "core/Database.h"
+#include "core/SqlText.h"
 #include "platform/CNumbers.h"
 #include "tests/support/TempDir.h"
 
@@ -320,6 +323,125 @@ TEST_F(HistoryTest, DatesThatAreNotDateTextsLeaveItToTheStatements) {
     }
     const std::string notADate[] = {"soon"};
     EXPECT_FALSE(Caches().CountHistoryBetween(notADate, upTo, 1, &count));
+}
+
+// A "ROLLBACK TO" undoes rows the caches were told of, with no rollback hook: whatever way it is
+// run, the caches then agree with the statements again.
+class SavepointTest : public HistoryTest {
+protected:
+    // The first due sentence of modules 1 and 3 at one time, kept and by the statement.
+    void ExpectFirstDueCurrent(const std::string& where) {
+        const std::string now = "2024-01-10 12:00:00";
+        long long expected = -1;
+        db_.Query(Sql("SELECT ididnt FROM items2 WHERE dtansn < '%q' AND ididnt != -1 AND isound IN (1, 3) "
+                      "ORDER BY iplace ASC, ididnt ASC LIMIT 1;",
+                      now.c_str()),
+                  [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
+        long long id = -2;
+        ASSERT_TRUE(Caches().FirstDue(now, -1, {1, 3}, 100000, id)) << where;
+        EXPECT_EQ(id, expected) << where;
+    }
+
+    void ExpectAllCurrent(const std::string& where) {
+        LessonCachesTest::ExpectCurrent(where.c_str());
+        HistoryTest::ExpectCurrent(where);
+        ExpectFirstDueCurrent(where);
+    }
+
+    // Rows of both tables, each read once into the caches.
+    void Start() {
+        for (int i = 0; i < 12; ++i) Add(i % 4, i * 5);
+        Fill();
+        ExpectAllCurrent("start");
+    }
+
+    // Changes of every kind to both tables, which the caches hear of row by row.
+    void Change(unsigned n) {
+        ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(%u, %u, %u, %u, "
+                                 "'2024-01-%02u 00:00:00'); "
+                                 "UPDATE items2 SET igansw=igansw+1, irng_2=irng_2+%u, iplace=iplace-%u WHERE ididnt%%5=%u; "
+                                 "DELETE FROM items2 WHERE ididnt=%u; "
+                                 "INSERT INTO answcn (glrang, isentn, dtdate, glansn) values('%u.5', 1, "
+                                 "'2024-01-03 %02u:00:00', '1'); DELETE FROM answcn WHERE ididnt=%u;",
+                                 1 + n % 3, n % 7, n % 50, n % 9, 1 + n % 20, n % 11, n % 4, n % 5, 3 + n % 17, n % 90,
+                                 n % 24, 2 + n % 31))
+                        .ok());
+    }
+};
+
+TEST_F(SavepointTest, EveryWayOfRunningARollbackToDropsTheCaches) {
+    struct Way {
+        const char* what;
+        std::function<SqlResult(Database&)> run;
+    };
+    const Way ways[] = {
+        {"Exec", [](Database& db) { return db.Exec("ROLLBACK TO a;"); }},
+        {"Exec with the savepoint and its release in the text",
+         [](Database& db) { return db.Exec("SAVEPOINT b; UPDATE items2 SET igansw=5; ROLLBACK TO b; RELEASE b;"); }},
+        {"ExecCached", [](Database& db) { return db.ExecCached("ROLLBACK TO a;", {}); }},
+        {"QueryCached", [](Database& db) { return db.QueryCached("ROLLBACK TO SAVEPOINT a;", {}, RowCallback()); }},
+        {"Query, spelt in full and after a comment",
+         [](Database& db) { return db.Query("  /* undo */ -- all of it\n rollback transaction to savepoint a;", RowCallback()); }},
+        {"Scan", [](Database& db) { return db.Scan("ROLLBACK TO a;", [](const ScanRow&) {}); }},
+    };
+    Start();
+    for (const Way& w : ways) {
+        ASSERT_TRUE(db_.Exec("SAVEPOINT a;").ok()) << w.what;
+        Change(7);
+        ExpectAllCurrent(std::string("changed before ") + w.what);
+        ASSERT_TRUE(w.run(db_).ok()) << w.what;
+        ExpectAllCurrent(w.what);
+        ASSERT_TRUE(db_.Exec("RELEASE a;").ok()) << w.what;
+        ExpectAllCurrent(std::string("released after ") + w.what);
+    }
+}
+
+// Nested savepoints, their releases and rollbacks, and whole transactions, in random order; the
+// caches are read between the steps, so that each of them has something to keep.
+TEST_F(SavepointTest, RandomNestingsAgreeWithTheStatements) {
+    Start();
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 random(seed);
+        std::vector<std::string> open;  // the savepoints, innermost last
+        std::string done;
+        for (int step = 0; step < 40; ++step) {
+            const unsigned n = random();
+            std::string sql;
+            switch (n % 6) {
+                case 0:
+                case 1: Change(n / 6); done += "change "; break;
+                case 2:
+                    open.push_back("s" + std::to_string(step));
+                    sql = "SAVEPOINT " + open.back() + ";";
+                    break;
+                case 3:
+                case 4:
+                    if (open.empty()) break;
+                    {
+                        // Any open savepoint, not only the innermost one.
+                        const size_t k = (n / 6) % open.size();
+                        sql = (n % 6 == 3 ? "ROLLBACK TO " : "RELEASE ") + open[k] + ";";
+                        open.resize(n % 6 == 4 ? k : k + 1);
+                    }
+                    break;
+                case 5:
+                    if (open.empty()) break;
+                    sql = (n / 6) % 2 ? "ROLLBACK;" : "COMMIT;";
+                    open.clear();
+                    break;
+            }
+            if (!sql.empty()) {
+                ASSERT_TRUE(db_.Exec(sql).ok()) << sql;
+                done += sql + " ";
+            }
+            if (random() % 2) ExpectAllCurrent("seed " + std::to_string(seed) + ": " + done);
+            if (HasFailure()) return;
+        }
+        if (!open.empty()) {
+            ASSERT_TRUE(db_.Exec("COMMIT;").ok());
+        }
+        ExpectAllCurrent("seed " + std::to_string(seed) + " at its end: " + done);
+    }
 }
 
 // The sound thread writes the word statistics on the same connection while the user-interface

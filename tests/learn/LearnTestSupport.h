@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/Database.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"
 #include "tests/support/LessonDb.h"

@@ -14,6 +14,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Settings.h"
 #include "modules/ModuleFolder.h"
 #include "tests/modules/ModuleTestSupport.h"

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/SentenceBoard.h"
+#include "core/SqlText.h"
 #include "platform/Cp1251.h"
 #include "platform/DateTime.h"
 #include "platform/KeySynth.h"

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
+#include "core/SqlText.h"
 #include "sound/AnsweredWords.h"
 #include "sound/Mp3Reader.h"
 #include "sound/SoundBuilder.h"

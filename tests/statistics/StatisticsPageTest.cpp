@@ -14,7 +14,9 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Progress.h"
+#include "core/SqlText.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/StatementTrace.h"
