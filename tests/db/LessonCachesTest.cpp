@@ -168,8 +168,8 @@ TEST_F(LessonCachesTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
     expectSame("another connection");
 }
 
-// The queue's head is walked first; a head of many rows that are not due yet leaves the choice to
-// the due rows, with the same answer.
+// A head of many rows that are not due yet: the due rows behind it are found, whatever the
+// exclusion and the due time's type.
 TEST_F(LessonCachesTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
     ASSERT_TRUE(db_.Exec("BEGIN;").ok());
     for (int i = 0; i < 6000; ++i)
