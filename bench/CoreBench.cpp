@@ -6,6 +6,12 @@
 //                             good answers than any other (its module's reference queries find
 //                             nothing, the third one looks at every sentence), typed successes
 //                             placed at the end and in the middle of the queue, and a failure
+//   BM_LearningStepDeselectedFront/N  the step with only the last of 10 modules selected, its
+//                             sentences behind all the others in the queue, half of it due
+//   BM_StartupCaches/N/d      the core's part of start-up on a fresh connection (10 modules; d = 1:
+//                             the deselected-front state), counter floor_ms: the engine's scans
+//   BM_DeleteModule/N         a module deleted and the restart's choice, counter floor_ms: the same
+//                             with the caches off
 //   BM_SelectNextItem         the choice of the following sentence (50,000)
 //   BM_RebuildWordStatistics  the recount of the word statistics over all sentences (50,000)
 //   BM_CacheMemory            the heap each in-memory cache of the learning step takes when it is
@@ -232,17 +238,13 @@ struct StepWorld {
     lq::NullLearningStepHooks hooks;
 };
 
-void BM_LearningStep(benchmark::State& st) {
-    Fixture& f = Data(static_cast<int>(st.range(0)));
-    if (!f.ok) {
-        st.SkipWithError("cannot build the database");
-        return;
-    }
+// Steps one minute apart on `f`: every third sentence has two words to type; every fifth answer
+// was shown.
+void RunSteps(benchmark::State& st, Fixture& f) {
     StepWorld w(f, f.now);
     lq::LearningStep step(w.ctx, w.board, w.hooks);
     int n = 0;
     for (auto _ : st) {
-        // Every third sentence has two words to type; every fifth answer was shown.
         w.Board(n % 3 == 0, 3, 0, 25);
         w.state.SentenceSolved = true;
         w.state.AnswerShown = n % 5 == 4;
@@ -250,6 +252,15 @@ void BM_LearningStep(benchmark::State& st) {
         w.clock.Advance(1.0 / 1440.0);
         ++n;
     }
+}
+
+void BM_LearningStep(benchmark::State& st) {
+    Fixture& f = Data(static_cast<int>(st.range(0)));
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    RunSteps(st, f);
 }
 BENCHMARK(BM_LearningStep)
     ->Arg(10000)
@@ -296,17 +307,7 @@ void BM_LearningStepDeselectedFront(benchmark::State& st) {
         return;
     }
     st.counters["statements_ms"] = ChoiceStatementsMs(f.db, f.now);
-    StepWorld w(f, f.now);
-    lq::LearningStep step(w.ctx, w.board, w.hooks);
-    int n = 0;
-    for (auto _ : st) {
-        w.Board(n % 3 == 0, 3, 0, 25);
-        w.state.SentenceSolved = true;
-        w.state.AnswerShown = n % 5 == 4;
-        step.Run();
-        w.clock.Advance(1.0 / 1440.0);
-        ++n;
-    }
+    RunSteps(st, f);
 }
 BENCHMARK(BM_LearningStepDeselectedFront)
     ->Arg(10000)
