@@ -193,6 +193,47 @@ TEST_F(LessonCachesTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
     EXPECT_EQ(id, -1) << "no row of that module";
 }
 
+// The queue keeps a module's rows in blocks that split as rows are added and go when emptied;
+// each keeps its earliest due time. One due row among 2,000 that are not, added behind the
+// filled rows (so that the block it lands in splits), then taken away.
+TEST_F(LessonCachesTest, FirstDueThroughBlocksThatSplitAndEmpty) {
+    auto add = [this](int place, const char* due) {
+        return db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(1, 1, 10, %i, '%s');",
+                            place, due))
+            .ok();
+    };
+    const std::string now = "2024-01-15 00:00:00";
+    ASSERT_TRUE(db_.Exec("BEGIN;").ok());
+    for (int i = 0; i < 600; ++i) ASSERT_TRUE(add(i, "2024-02-01 00:00:00"));
+    ASSERT_TRUE(db_.Exec("COMMIT;").ok());
+    long long id = -2;
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));  // filled now
+    EXPECT_EQ(id, -1);
+    ASSERT_TRUE(db_.Exec("BEGIN;").ok());
+    for (int i = 0; i < 1400; ++i) ASSERT_TRUE(add(1000 + i, i == 500 ? "2024-01-10 00:00:00" : "2024-02-01 00:00:00"));
+    ASSERT_TRUE(db_.Exec("COMMIT;").ok());
+    const long long dueId = 600 + 500 + 1;
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));
+    EXPECT_EQ(id, dueId);
+    ASSERT_TRUE(Caches().FirstDue(now, dueId, {1}, id));
+    EXPECT_EQ(id, -1);
+    // Everything before it deleted: its block is now the first.
+    ASSERT_TRUE(db_.Exec(Sql("DELETE FROM items2 WHERE ididnt<%lld;", dueId)).ok());
+    ASSERT_TRUE(Caches().FirstQueued(-1, {1}, id));
+    EXPECT_EQ(id, dueId);
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));
+    EXPECT_EQ(id, dueId);
+    ASSERT_TRUE(db_.Exec(Sql("UPDATE items2 SET dtansn='2024-03-01 00:00:00' WHERE ididnt=%lld;", dueId)).ok());
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));
+    EXPECT_EQ(id, -1);
+    ASSERT_TRUE(db_.Exec("DELETE FROM items2;").ok());
+    ASSERT_TRUE(Caches().FirstQueued(-1, {1}, id));
+    EXPECT_EQ(id, -1);
+    ASSERT_TRUE(add(5, "2024-01-01 00:00:00"));
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));
+    EXPECT_EQ(id, 2001);
+}
+
 // Both answers of the due queue against the choice's statements, over random writes of modules,
 // places and due times (numbers, odd texts and NULLs among them, modules moved behind the others
 // in the queue, enough rows to split and empty its blocks), in random selections of the modules.
