@@ -363,6 +363,23 @@ TEST_F(StepEquivalence, ScriptedStepsLeaveEverythingTheSame) {
     EXPECT_EQ(totals.rows, worlds_[0]->state.ItemCount);
 }
 
+// Newer imports stand at the front of the queue; with them deselected, the one selected module's
+// sentences are all behind theirs (and the edits between steps select and deselect modules).
+TEST_F(StepEquivalence, SelectedModuleBehindTheDeselectedOnes) {
+    ASSERT_NO_FATAL_FAILURE(Everywhere("UPDATE sounds SET isigns=(ididnt=3);"));
+    ASSERT_NO_FATAL_FAILURE(Everywhere("UPDATE items2 SET iplace=iplace+1000 WHERE isound=3;"));
+    for (auto& w : worlds_) w->Start();
+    Compare("start");
+    for (int step = 0; step < 200; ++step) {
+        ASSERT_NO_FATAL_FAILURE(StepAll(step));
+        if (step % 4 == 3) {
+            ASSERT_NO_FATAL_FAILURE(EditBetweenSteps(step));
+        }
+    }
+    ASSERT_NO_FATAL_FAILURE(CompareTables("the end"));
+    ExpectOnlyReferenceStatements();
+}
+
 TEST_F(StepEquivalence, RollbackInTheMiddleDropsTheTotalsOfTheUndoneSteps) {
     for (int step = 0; step < 60; ++step) ASSERT_NO_FATAL_FAILURE(StepAll(step));
     // Steps inside transactions of the caller's, which the steps join: the first is committed

@@ -141,7 +141,7 @@ TEST_F(LessonCachesTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
                               now.c_str(), exclude),
                           [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
                 long long id = -2;
-                ASSERT_TRUE(Caches().FirstDue(now, exclude, {1, 3}, 1000, id)) << where;
+                ASSERT_TRUE(Caches().FirstDue(now, exclude, {1, 3}, id)) << where;
                 EXPECT_EQ(id, expected) << where << " now " << now << " exclude " << exclude;
             }
         }
@@ -162,17 +162,16 @@ TEST_F(LessonCachesTest, FirstDueFollowsWritesOfModulesPlacesAndDueTimes) {
         expectSame(sql);
     }
     long long id = 0;
-    EXPECT_FALSE(Caches().FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 5, id)) << "more due than asked";
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET iplace='front' WHERE ididnt=3;").ok());
-    EXPECT_FALSE(Caches().FirstDue("2024-01-22 12:00:00", -1, {1, 3}, 1000, id)) << "a place not an integer";
+    EXPECT_FALSE(Caches().FirstDue("2024-01-22 12:00:00", -1, {1, 3}, id)) << "a place not an integer";
     Database other;
     ASSERT_TRUE(other.Open(db_.Path()).ok());
     ASSERT_TRUE(other.Exec("UPDATE items2 SET iplace=2 WHERE ididnt=3;").ok());
     expectSame("another connection");
 }
 
-// The queue's head is walked first; a head of many rows that are not due yet leaves the choice to
-// the due rows, with the same answer.
+// A head of many rows that are not due yet: the due rows behind it are found, whatever the
+// exclusion and the due time's type.
 TEST_F(LessonCachesTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
     ASSERT_TRUE(db_.Exec("BEGIN;").ok());
     for (int i = 0; i < 6000; ++i)
@@ -182,18 +181,150 @@ TEST_F(LessonCachesTest, FirstDueBehindALongHeadOfRowsNotDueYet) {
                         .ok());
     ASSERT_TRUE(db_.Exec("COMMIT;").ok());
     long long id = -2;
-    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, id));
     EXPECT_EQ(id, -1) << "nothing is due";
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET dtansn='2024-01-10 00:00:00' WHERE ididnt IN (5990, 5995);").ok());
-    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, id));
     EXPECT_EQ(id, 5990);
-    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", 5990, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", 5990, {1}, id));
     EXPECT_EQ(id, 5995);
     ASSERT_TRUE(db_.Exec("UPDATE items2 SET dtansn=1.5 WHERE ididnt=3;").ok());
-    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {1}, id));
     EXPECT_EQ(id, 3) << "a number is before every text";
-    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {2}, 1000, id));
+    ASSERT_TRUE(Caches().FirstDue("2024-01-15 00:00:00", -1, {2}, id));
     EXPECT_EQ(id, -1) << "no row of that module";
+}
+
+// The queue keeps a module's rows in blocks that split as rows are added and go when emptied;
+// each keeps its earliest due time. One due row among 2,000 that are not, added behind the
+// filled rows (so that the block it lands in splits), then taken away.
+TEST_F(LessonCachesTest, FirstDueThroughBlocksThatSplitAndEmpty) {
+    auto add = [this](int place, const char* due) {
+        return db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(1, 1, 10, %i, '%s');",
+                            place, due))
+            .ok();
+    };
+    const std::string now = "2024-01-15 00:00:00";
+    ASSERT_TRUE(db_.Exec("BEGIN;").ok());
+    for (int i = 0; i < 600; ++i) ASSERT_TRUE(add(i, "2024-02-01 00:00:00"));
+    ASSERT_TRUE(db_.Exec("COMMIT;").ok());
+    long long id = -2;
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));  // filled now
+    EXPECT_EQ(id, -1);
+    ASSERT_TRUE(db_.Exec("BEGIN;").ok());
+    for (int i = 0; i < 1400; ++i) ASSERT_TRUE(add(1000 + i, i == 500 ? "2024-01-10 00:00:00" : "2024-02-01 00:00:00"));
+    ASSERT_TRUE(db_.Exec("COMMIT;").ok());
+    const long long dueId = 600 + 500 + 1;
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));
+    EXPECT_EQ(id, dueId);
+    ASSERT_TRUE(Caches().FirstDue(now, dueId, {1}, id));
+    EXPECT_EQ(id, -1);
+    // Everything before it deleted: its block is now the first.
+    ASSERT_TRUE(db_.Exec(Sql("DELETE FROM items2 WHERE ididnt<%lld;", dueId)).ok());
+    ASSERT_TRUE(Caches().FirstQueued(-1, {1}, id));
+    EXPECT_EQ(id, dueId);
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));
+    EXPECT_EQ(id, dueId);
+    ASSERT_TRUE(db_.Exec(Sql("UPDATE items2 SET dtansn='2024-03-01 00:00:00' WHERE ididnt=%lld;", dueId)).ok());
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));
+    EXPECT_EQ(id, -1);
+    ASSERT_TRUE(db_.Exec("DELETE FROM items2;").ok());
+    ASSERT_TRUE(Caches().FirstQueued(-1, {1}, id));
+    EXPECT_EQ(id, -1);
+    ASSERT_TRUE(add(5, "2024-01-01 00:00:00"));
+    ASSERT_TRUE(Caches().FirstDue(now, -1, {1}, id));
+    EXPECT_EQ(id, 2001);
+}
+
+// Both answers of the due queue against the choice's statements, over random writes of modules,
+// places and due times (numbers, odd texts and NULLs among them, modules moved behind the others
+// in the queue, enough rows to split and empty its blocks), in random selections of the modules.
+TEST_F(LessonCachesTest, FirstDueAndFirstQueuedAgreeWithTheStatementsInEverySelection) {
+    std::mt19937 gen(23);
+    auto draw = [&gen](int n) { return static_cast<int>(gen() % static_cast<unsigned>(n)); };
+    auto dueText = [&]() -> std::string {
+        switch (draw(12)) {
+            case 0: return "45000";
+            case 1: return "'soon'";
+            case 2: return "NULL";
+            default: return Sql("'2024-01-%02d %02d:00:00'", 1 + draw(28), draw(24));
+        }
+    };
+    ASSERT_TRUE(db_.Exec("BEGIN;").ok());
+    for (int i = 0; i < 2600; ++i)
+        ASSERT_TRUE(db_.Exec(Sql("INSERT INTO items2 (isound, igansw, irng_2, iplace, dtansn) values(%i, 1, 10, %i, %s);",
+                                 1 + (draw(3) == 0 ? draw(4) : 0), draw(3000) - 50, dueText().c_str()))
+                        .ok());
+    ASSERT_TRUE(db_.Exec("COMMIT;").ok());
+    const char* dueSql = "SELECT ididnt FROM items2 WHERE dtansn < ? AND ididnt != ? AND isound IN (%s) ORDER BY "
+                         "iplace ASC, ididnt ASC LIMIT 1;";
+    const char* queuedSql = "SELECT ididnt FROM items2 WHERE ididnt != ? AND isound IN (%s) ORDER BY iplace ASC, "
+                            "ididnt ASC LIMIT 1;";
+    int told = 0;
+    for (int round = 0; round < 24; ++round) {
+        for (int w = 0; w < 25; ++w) {
+            const int id = 1 + draw(2700);
+            std::string sql;
+            switch (draw(9)) {
+                case 0: sql = Sql("UPDATE items2 SET iplace=%i WHERE ididnt=%i;", draw(3000) - 50, id); break;
+                case 1: sql = Sql("UPDATE items2 SET dtansn=%s WHERE ididnt=%i;", dueText().c_str(), id); break;
+                case 2: sql = Sql("UPDATE items2 SET isound=%s WHERE ididnt=%i;", draw(4) ? "2" : "'x'", id); break;
+                case 3: sql = Sql("DELETE FROM items2 WHERE ididnt=%i;", id); break;
+                case 4:
+                    sql = Sql("INSERT INTO items2 (isound, iplace, dtansn) values(%i, %i, %s);", 1 + draw(4),
+                              draw(3000) - 50, dueText().c_str());
+                    break;
+                case 5:  // a module moved behind the others, or back
+                    sql = Sql("UPDATE items2 SET iplace=iplace%s10000 WHERE isound=%i;", draw(2) ? "+" : "-", 1 + draw(4));
+                    break;
+                case 6:  // a place that is not an integer, now and then, and put right again
+                    sql = w % 5 == 0 ? Sql("UPDATE items2 SET iplace=2.5 WHERE ididnt=%i;", id)
+                                     : "UPDATE items2 SET iplace=7 WHERE typeof(iplace)!='integer';";
+                    break;
+                case 7: sql = Sql("UPDATE items2 SET dtansn=%s, iplace=%i WHERE ididnt=%i;", dueText().c_str(), draw(40), id); break;
+                default: sql = Sql("UPDATE items2 SET irng_2=%i WHERE ididnt=%i;", draw(900), id); break;
+            }
+            ASSERT_TRUE(db_.Exec(sql).ok()) << sql;
+        }
+        for (int pick = 0; pick < 6; ++pick) {
+            std::vector<long long> modules;
+            std::string list;
+            for (long long m = 1; m <= 4; ++m)
+                if (draw(2)) {
+                    modules.push_back(m);
+                    list += (list.empty() ? "" : ", ") + std::to_string(m);
+                }
+            if (list.empty()) list = "NULL";
+            const std::string now = Sql("2024-01-%02d 12:00:00", 1 + draw(30));
+            long long unplaced = 0;
+            db_.Query(Sql("SELECT count(*) FROM items2 WHERE typeof(iplace)!='integer' AND isound IN (%s);", list.c_str()),
+                      [&unplaced](int, char** v, char**) { unplaced = std::stoll(v[0]); });
+            for (long long exclude : {-1LL, static_cast<long long>(1 + draw(2700))}) {
+                const std::string where = "round " + std::to_string(round) + " modules " + list + " now " + now +
+                                          " exclude " + std::to_string(exclude);
+                long long expected = -1;
+                db_.QueryCached(Sql(dueSql, list.c_str()).c_str(), {now, exclude},
+                                [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
+                long long id = -2;
+                if (Caches().FirstDue(now, exclude, modules, id)) {
+                    EXPECT_EQ(id, expected) << "due, " << where;
+                    ++told;
+                } else {
+                    EXPECT_GT(unplaced, 0) << "due, " << where;
+                }
+                expected = -1;
+                db_.QueryCached(Sql(queuedSql, list.c_str()).c_str(), {exclude},
+                                [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
+                if (Caches().FirstQueued(exclude, modules, id)) {
+                    EXPECT_EQ(id, expected) << "queued, " << where;
+                    ++told;
+                } else {
+                    EXPECT_GT(unplaced, 0) << "queued, " << where;
+                }
+            }
+        }
+    }
+    EXPECT_GT(told, 400) << "the queue answered";
 }
 
 // The score history the totals keep against the statements of the answer windows and of the

@@ -187,6 +187,29 @@ private slots:
         progress.HideProgress();
     }
 
+    // A loop over 200,000 items: the widgets are set only when what they show changes (the
+    // percentage moves every 20 items), and each painting shows the latest report.
+    void longLoopSetsTheWidgetsOnlyWhenTheyChange() {
+        ProgressRepaintThrottle::TimePoint now{1h};
+        ProgressWindow progress([&] { return now; });
+        PaintLog log(progress.Create());
+        QProgressBar* bar = Child<QProgressBar>(progress.Window(), "PB");
+        int barSets = 0;
+        connect(bar, &QProgressBar::valueChanged, this, [&barSets] { ++barSets; });
+        for (int i = 0; i < 200000; ++i) {
+            if (i % 7 == 0) now += 1ms;
+            progress.ShowProgress("Words statistic", i, 200000);
+            if (i == 12345) {
+                QCOMPARE(Child<QLabel>(progress.Window(), "Label2")->text(), QStringLiteral("6.17/%"));
+                QVERIFY(bar->value() > 12345 - 20 && bar->value() <= 12345);
+            }
+        }
+        QVERIFY2(barSets <= 200000 / 20 + log.painted.size() + 2, qPrintable(QString::number(barSets)));
+        QCOMPARE(log.Last(), QStringLiteral("Words statistic|100.00/%"));
+        QCOMPARE(bar->value(), 199999);
+        progress.HideProgress();
+    }
+
     void createdHiddenByTheWindowedStart() {
         ProgressWindow progress;
         TProgressFrm* w = progress.Create();
