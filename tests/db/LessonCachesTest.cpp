@@ -469,7 +469,7 @@ protected:
                       now.c_str()),
                   [&expected](int, char** v, char**) { expected = std::stoll(v[0]); });
         long long id = -2;
-        ASSERT_TRUE(Caches().FirstDue(now, -1, {1, 3}, 100000, id)) << where;
+        ASSERT_TRUE(Caches().FirstDue(now, -1, {1, 3}, id)) << where;
         EXPECT_EQ(id, expected) << where;
     }
 
