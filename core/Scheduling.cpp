@@ -130,7 +130,7 @@ Seek LastQueuedWithAtMostGoodAnswers(const Database& db, const ItemTotals& total
             {it->first}, [&](int n, char** v, char**) {
                 if (n < 3 || !v[1]) return;
                 integer = v[2] && std::string_view(v[2]) == "integer";
-                place = integer && v[0] ? std::stoll(v[0]) : 0;
+                place = integer && v[0] ? CAtoll(v[0]) : 0;
                 id = CAtoi(v[1]);
             });
         if (!r.ok() || !integer) return Seek::Unknown();
@@ -162,7 +162,7 @@ namespace {
 // The selected modules' ids; false when the question fails.
 bool SelectedModules(const Database& db, std::vector<long long>& selected) {
     return db.QueryCached("SELECT ididnt FROM sounds WHERE isigns=1;", {}, [&selected](int n, char** v, char**) {
-                 if (n > 0 && v[0]) selected.push_back(std::stoll(v[0]));
+                 if (n > 0 && v[0]) selected.push_back(CAtoll(v[0]));
              }).ok();
 }
 
