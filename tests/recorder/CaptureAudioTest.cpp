@@ -17,7 +17,7 @@
 
 #include "platform/AudioCapture.h"
 #include "platform/SoundPlayer.h"
-#include "platform/SoundPlayerFake.h"
+#include "tests/support/SoundPlayerFake.h"
 #include "recorder/RecorderModel.h"
 #include "sound/WaveImage.h"
 #include "tests/support/PrivatePulse.h"

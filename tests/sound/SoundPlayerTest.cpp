@@ -14,7 +14,7 @@
 
 #include "core/Database.h"
 #include "platform/SoundPlayer.h"
-#include "platform/SoundPlayerFake.h"
+#include "tests/support/SoundPlayerFake.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"
 #include "tests/sound/SoundTestSupport.h"

@@ -30,7 +30,7 @@
 #include "core/SqlText.h"
 #include "learn/SentenceLayout.h"
 #include "platform/Cp1251.h"
-#include "platform/SoundPlayerFake.h"
+#include "tests/support/SoundPlayerFake.h"
 #include "sound/LoadSoundThread.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/StatementTrace.h"
