@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/CurrentRow.h"
 #include "core/Progress.h"
 #include "core/StartupPolicy.h"
@@ -66,6 +67,9 @@ ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount)
     Progress& progress = progress_ ? *progress_ : AppProgress();
     SystemClock systemClock;
     Clock& clock = clock_ ? *clock_ : systemClock;
+    // The whole import waits at most once for another program's lock; then it gives up with the
+    // engine's message, having stored nothing.
+    const OperationWait wait(db_);
 
     // The names in the program's encoding: the stored name is cp1251, and FindModuleFile finds
     // the files by their UTF-8 names.
@@ -190,6 +194,9 @@ int RunImportRoad(const std::string& programDir, const std::string& argument) {
     Database db;
     LearnState state;
     CurrentRow row;
+    // Opening the file, reading its totals and the import wait for a lock once, together.
+    BusyBudget budget(kBusyTimeoutMs);
+    const OperationWait wait(db, budget);
     if (!OpenDatabaseAndTotals(db, programDir, state, row)) {
         AppPrompter().Show(QStringLiteral("Can't open database: ") +
                                QString::fromLocal8Bit(JoinPath(programDir, kDefaultDatabaseName)),

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/CurrentRow.h"
 #include "core/Progress.h"
 #include "core/Restart.h"
@@ -71,6 +72,7 @@ std::optional<ModuleListRow> ModuleManager::ModuleAt(int r) const {
 }
 
 void ModuleManager::Toggle(int r) {
+    const OperationWait wait(*ctx_.db);
     const std::optional<ModuleListRow> m = ModuleAt(r);
     if (!m) return;
     const SqlResult res = ctx_.db->ExecCached(m->isigns == 0 ? "UPDATE sounds set isigns=1 WHERE ididnt=?;"
@@ -85,6 +87,9 @@ void ModuleManager::SetAll(bool selected) {
 }
 
 void ModuleManager::Delete(int r) {
+    // The reads, the deletion and the compaction wait for another program's lock once, together
+    // (the question's time is no wait).
+    const OperationWait wait(*ctx_.db);
     const std::optional<ModuleListRow> m = ModuleAt(r);
     if (!m) return;
     const QString question = QStringLiteral("Are you sure to del module '%1'?")

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/BusyWait.h"
 #include "core/Progress.h"
 #include "core/Score.h"
 #include "core/SqlText.h"
@@ -210,6 +211,8 @@ OldDataImportResult ImportOldData(Database& db, const OldDataFiles& files, const
         Progress& p;
         ~HideOnExit() { p.HideProgress(); }
     } hideOnExit{progress};
+    // One wait for another program's lock, at the exclusive BEGIN; then nothing is stored.
+    const OperationWait wait(db);
     OldDataImportResult result;
     try {
         OldDataImporter(db, files, dataDir, inputAfter, progress).Run(result);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "core/BusyWait.h"
 #include "core/WriteReports.h"
 #include "sound/Log.h"
 
@@ -48,7 +49,11 @@ void TLoadSound::Execute() {
         const int which = WaitForAny(events, -1);
         if (which < 0) break;  // the wait itself failed: end rather than spin
         if (terminated_.load() || which != 0) continue;
-        buffers_.ServeOneRequest();
+        {
+            // The build's reads wait for another program's lock once, together.
+            const OperationWait wait(db_);
+            buffers_.ServeOneRequest();
+        }
         Drain();
     }
 }
@@ -67,6 +72,21 @@ bool TLoadSound::MakeSound(SoundSlot target, int itemId) {
 void TLoadSound::SwapBuffers(int newCurrentItemId, int newNextItemId) {
     const SoundSlot released = buffers_.SwapToPending(newCurrentItemId);
     MakeSound(released, newNextItemId);
+}
+
+bool TLoadSound::RetryMissingSound(int currentItemId, int64_t nowMs) {
+    if (!buffers_.CurrentMissing(currentItemId)) return false;
+    if (lastRetryMs_ && nowMs - *lastRetryMs_ < kMissingRetryEveryMs) return false;
+    lastRetryMs_ = nowMs;
+    BusyBudget budget(kMissingRetryWaitMs);
+    const OperationWait wait(db_, budget);
+    const SoundDoubleBuffer::Retry r = buffers_.RebuildCurrentIfMissing(currentItemId);
+    if (r == SoundDoubleBuffer::Retry::Rebuilt) {
+        qCDebug(lcSound, "Sound of sentence %d: built again", currentItemId);
+        lastRetryMs_.reset();
+        return true;
+    }
+    return false;
 }
 
 void TLoadSound::QueueAnsweredWord(std::string word) { words_.Push(std::move(word)); }

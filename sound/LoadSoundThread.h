@@ -10,8 +10,10 @@
 //               sound.SwapBuffers(CurrentItemId /* the new one */, NextItemId);
 //   playing:    sound.CurrentSoundBuffer(), sound.CurrentSoundDuration()
 //   timer tick: ReportWordCountFailure(sound, state);  // tells the learner of a failed count
+//               sound.RetryMissingSound(CurrentItemId, nowMs);  // a sound a lock kept out
 //   shut-down:  sound.Shutdown();  then the database may be closed.
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -54,6 +56,14 @@ public:
     int RebuildCurrent(int currentItemId) { return buffers_.BuildCurrentNow(currentItemId); }
     int RebuildPending(int nextItemId) { return buffers_.BuildPendingNow(nextItemId); }
 
+    // The timer's tick, before it plays: while the current sentence's sound is missing because
+    // its build could not read the database (another program held the lock), builds it again,
+    // at most every kMissingRetryEveryMs and waiting at most kMissingRetryWaitMs for a lock, so
+    // the window is never held long. True when the sound is there now (play it at once).
+    static constexpr int64_t kMissingRetryEveryMs = 3000;
+    static constexpr int kMissingRetryWaitMs = 100;
+    bool RetryMissingSound(int currentItemId, int64_t nowMs);
+
     // A typed answer's normalised word, counted after the next build (dropped when 100 wait).
     void QueueAnsweredWord(std::string word);
 
@@ -87,6 +97,7 @@ private:
     std::atomic<bool> terminated_{false};
     std::mutex failureMutex_;
     std::optional<SqlResult> wordCountFailure_;  // guarded by failureMutex_
+    std::optional<int64_t> lastRetryMs_;  // the window's thread only
     bool started_ = false;
     bool stopped_ = false;
     std::thread thread_;

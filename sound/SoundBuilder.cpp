@@ -10,13 +10,18 @@
 #include "core/Database.h"
 #include "platform/CNumbers.h"
 #include "platform/FileNames.h"
+#include "sound/Log.h"
 #include "sound/Mp3Reader.h"
 
 namespace lq {
 namespace {
 
 // Runs a statement into a fresh row store; false when it failed (logged).
-bool QueryRow(const Database& db, const char* sql, int id, SoundRow& row) { return db.QueryCached(sql, {id}, row).ok(); }
+bool QueryRow(const Database& db, const char* sql, int id, SoundRow& row) {
+    const SqlResult r = db.QueryCached(sql, {id}, row);
+    if (!r.ok()) qCDebug(lcSound, "Sound of sentence: cannot read its row: %s", r.message.c_str());
+    return r.ok();
+}
 
 std::string AsciiLower(std::string text) {
     for (char& c : text)
@@ -97,17 +102,26 @@ int SoundBuilder::BuildItemWave(SoundBuffer& dest, int itemId) {
     std::lock_guard<std::mutex> lock(buildMutex_);
     const float add = addTimeSnd_.load();
     uint8_t* out = dest.Data();
+    dest.ReadFailed = false;
     const auto empty = [&] {
         WriteEmptyWaveImage(out);
         dest.DurationMs = 0.0f;
         return 5;
     };
 
+    // A read the database refused leaves the silent image marked as such, so that the sentence
+    // is built again later; a row that is not there is the sentence's lasting silence.
+    const auto readFailed = [&] {
+        empty();
+        dest.ReadFailed = true;
+        return 5;
+    };
     SoundRow item;
-    if (!QueryRow(db_, "SELECT * FROM items2 WHERE ididnt=?", itemId, item) || item.ididnt == -1) return empty();
+    if (!QueryRow(db_, "SELECT * FROM items2 WHERE ididnt=?", itemId, item)) return readFailed();
+    if (item.ididnt == -1) return empty();
     SoundRow module;
-    if (!QueryRow(db_, "SELECT * FROM sounds WHERE ididnt=?", item.isound, module) || module.ididnt == -1)
-        return empty();
+    if (!QueryRow(db_, "SELECT * FROM sounds WHERE ididnt=?", item.isound, module)) return readFailed();
+    if (module.ididnt == -1) return empty();
 
     int b = item.isndbg;
     int e = item.isndfn;

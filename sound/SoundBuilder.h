@@ -22,7 +22,8 @@ using SoundRow = CurrentRow;
 class ItemWaveBuilder {
 public:
     virtual ~ItemWaveBuilder() = default;
-    // Fills `dest` with the image of sentence `itemId` and sets dest.DurationMs; returns 5.
+    // Fills `dest` with the image of sentence `itemId` and sets dest.DurationMs; sets
+    // dest.ReadFailed when the database refused a read (the caller clears it before); returns 5.
     virtual int BuildItemWave(SoundBuffer& dest, int itemId) = 0;
 };
 

@@ -37,15 +37,28 @@ std::optional<int> SoundDoubleBuffer::HeldItem(SoundSlot slot) const {
     return s.building ? std::nullopt : s.held;
 }
 
+std::optional<int> SoundDoubleBuffer::MissingItem(SoundSlot slot) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Slot& s = slots_[Index(slot)];
+    return s.building ? std::nullopt : s.missing;
+}
+
 int SoundDoubleBuffer::BuildLocked(std::unique_lock<std::mutex>& lock, int slot, int itemId) {
     Slot& s = slots_[slot];
     s.building = true;
     s.held.reset();
+    s.missing.reset();
+    s.buffer.ReadFailed = false;
     lock.unlock();
     const int result = builder_.BuildItemWave(s.buffer, itemId);
     lock.lock();
     s.building = false;
-    s.held = itemId;
+    // A build that could not read its sentence holds no sentence: the swap builds it again, and
+    // while it is current RebuildCurrentIfMissing does.
+    if (s.buffer.ReadFailed)
+        s.missing = itemId;
+    else
+        s.held = itemId;
     changed_.notify_all();
     return result;
 }
@@ -86,6 +99,23 @@ SoundSlot SoundDoubleBuffer::SwapToPending(int newCurrentItemId) {
     return static_cast<SoundSlot>(released);
 }
 
+bool SoundDoubleBuffer::CurrentMissing(int itemId) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Slot& s = slots_[current_];
+    return !s.building && s.missing == itemId;
+}
+
+SoundDoubleBuffer::Retry SoundDoubleBuffer::RebuildCurrentIfMissing(int itemId) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    Slot& s = slots_[current_];
+    if (s.building || s.missing != itemId) return Retry::NotNeeded;
+    // The builder does one build at a time: waiting for the thread's could take its whole wait
+    // for a lock. ServeOneRequest starts none while this one runs.
+    if (slots_[1 - current_].building) return Retry::Deferred;
+    BuildLocked(lock, current_, itemId);
+    return s.held == itemId ? Retry::Rebuilt : Retry::StillMissing;
+}
+
 void SoundDoubleBuffer::SetSwapWaitHook(std::function<void()> hook) {
     std::lock_guard<std::mutex> lock(mutex_);
     swapWaitHook_ = std::move(hook);
@@ -93,6 +123,8 @@ void SoundDoubleBuffer::SetSwapWaitHook(std::function<void()> hook) {
 
 bool SoundDoubleBuffer::ServeOneRequest() {
     std::unique_lock<std::mutex> lock(mutex_);
+    // A build of the current buffer on the window's thread goes first (it is short).
+    changed_.wait(lock, [&] { return !slots_[current_].building; });
     for (int i = 0; i < 2; ++i) {
         Slot& s = slots_[i];
         if (i == current_ || !s.request || s.building) continue;

@@ -41,6 +41,13 @@ public:
     // and builds `newCurrentItemId` into it at once when it does not hold that sentence's sound.
     // Returns the slot just released (now pending).
     SoundSlot SwapToPending(int newCurrentItemId);
+    // While the current buffer's last build, of `itemId`, could not read the sentence (its image
+    // is a silent stand-in), builds it again now on this thread, unless the sound thread is
+    // building: the caller never waits for that build. Says what happened.
+    enum class Retry { NotNeeded, Deferred, Rebuilt, StillMissing };
+    Retry RebuildCurrentIfMissing(int itemId);
+    // Whether the current buffer's last build of `itemId` could not read it.
+    bool CurrentMissing(int itemId) const;
     // Called on the swapping thread, with the buffers locked, when a swap starts waiting for the
     // background build of the buffer it makes current (a test's handshake; empty by default).
     void SetSwapWaitHook(std::function<void()> hook);
@@ -51,11 +58,14 @@ public:
 
     // The sentence whose sound `slot` holds completely, or nothing (for diagnostics and tests).
     std::optional<int> HeldItem(SoundSlot slot) const;
+    // The sentence whose last build in `slot` could not read it, or nothing.
+    std::optional<int> MissingItem(SoundSlot slot) const;
 
 private:
     struct Slot {
         SoundBuffer buffer;
         std::optional<int> held;     // sentence whose sound the buffer holds completely
+        std::optional<int> missing;  // sentence whose last build here could not read it
         std::optional<int> request;  // sentence asked for and not yet started
         bool building = false;
     };

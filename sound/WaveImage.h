@@ -44,6 +44,10 @@ public:
     size_t ImageBytes() const;
 
     float DurationMs = 0.0f;
+    // Set by a build that could not read the sentence's rows (the database refused a read, for
+    // example while another program holds its lock): the image is a silent stand-in, not the
+    // sentence's sound. A sentence or module that is not there is no failure.
+    bool ReadFailed = false;
 
 private:
     std::unique_ptr<uint8_t[]> data_;

@@ -468,6 +468,10 @@ void TTessarinMF::Timer1Timer() {
     if (!sound_ || closed_) return;
     ReportWordCountFailure(*sound_, *ctx_.state);
     const std::function<int64_t()> now = services_.monotonicMs ? services_.monotonicMs : std::function<int64_t()>(MonotonicMs);
+    // A sound another program's lock kept out is built again now and then, and played at once.
+    if (learnPage_->LearnPageVisible() && learnPage_->SoundOn() &&
+        sound_->RetryMissingSound(ctx_.state->CurrentItemId, now()))
+        scheduler_.Reset();
     scheduler_.Tick(learnPage_->LearnPageVisible(), learnPage_->SoundOn(), ctx_.settings->PlayDelay,
                     sound_->CurrentSoundDuration(), now, [this] { PlayCurrentSound(); });
 }

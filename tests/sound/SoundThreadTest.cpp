@@ -67,8 +67,15 @@ public:
         changed_.notify_all();
         changed_.wait(lock, [&] { return gated_.count(itemId) == 0; });
         lock.unlock();
-        std::memcpy(dest.Data(), &itemId, sizeof itemId);
-        dest.DurationMs = 10.0f * static_cast<float>(itemId);
+        if (Failing(itemId)) {
+            // What the real builder leaves when the database refuses its read.
+            WriteEmptyWaveImage(dest.Data());
+            dest.DurationMs = 0.0f;
+            dest.ReadFailed = true;
+        } else {
+            std::memcpy(dest.Data(), &itemId, sizeof itemId);
+            dest.DurationMs = 10.0f * static_cast<float>(itemId);
+        }
         if (log_) log_->Add("build " + std::to_string(itemId));
         lock.lock();
         --active_;
@@ -85,6 +92,15 @@ public:
     void Gate(int id) {
         std::lock_guard<std::mutex> lock(mutex_);
         gated_.insert(id);
+    }
+    // Builds of `id` cannot read the database until Heal(id).
+    void Fail(int id) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failing_.insert(id);
+    }
+    void Heal(int id) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failing_.erase(id);
     }
     void Release(int id) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -117,10 +133,14 @@ public:
     }
 
 private:
+    bool Failing(int id) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return failing_.count(id) != 0;
+    }
     EventLog* log_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::set<int> gated_;
+    std::set<int> gated_, failing_;
     std::vector<int> started_, done_, nice_;
     std::vector<std::thread::id> threads_;
     int active_ = 0, maxActive_ = 0;
@@ -267,6 +287,74 @@ TEST(DoubleBuffer, RequestsAndSwapWithoutAThread) {
     EXPECT_EQ(buffers.SwapToPending(9), SoundSlot::A);
     EXPECT_EQ(FakeBuilder::ItemIn(buffers.Current()), 9);
     EXPECT_EQ(builder.Started(), (std::vector<int>{1, 5, 6, 9}));
+}
+
+// A build that could not read its sentence holds no sentence: the swap builds it again, and
+// while it is current the play path does, never waiting for the thread's build.
+TEST(DoubleBuffer, ABuildThatCouldNotReadIsBuiltAgain) {
+    using Retry = SoundDoubleBuffer::Retry;
+    FakeBuilder builder;
+    SoundDoubleBuffer buffers(builder);
+    buffers.BuildCurrentNow(1);
+    builder.Fail(2);
+    ASSERT_TRUE(buffers.Request(SoundSlot::B, 2));
+    ASSERT_TRUE(buffers.ServeOneRequest());
+    EXPECT_EQ(buffers.HeldItem(SoundSlot::B), std::nullopt);
+    EXPECT_EQ(buffers.MissingItem(SoundSlot::B), 2);
+    builder.Heal(2);
+    EXPECT_EQ(buffers.SwapToPending(2), SoundSlot::A);
+    EXPECT_EQ(FakeBuilder::ItemIn(buffers.Current()), 2);
+    EXPECT_FLOAT_EQ(buffers.CurrentDurationMs(), 20.0f);
+    EXPECT_EQ(buffers.HeldItem(SoundSlot::B), 2);
+    EXPECT_EQ(buffers.RebuildCurrentIfMissing(2), Retry::NotNeeded);
+
+    // The swap's own build fails too: the current sound is missing until a retry can read.
+    builder.Fail(3);
+    EXPECT_EQ(buffers.SwapToPending(3), SoundSlot::B);
+    EXPECT_TRUE(buffers.CurrentMissing(3));
+    EXPECT_EQ(buffers.Current().ImageBytes(), kWaveHeaderBytes);
+    EXPECT_EQ(buffers.RebuildCurrentIfMissing(4), Retry::NotNeeded) << "another sentence's";
+    EXPECT_EQ(buffers.RebuildCurrentIfMissing(3), Retry::StillMissing);
+    builder.Heal(3);
+    EXPECT_EQ(buffers.RebuildCurrentIfMissing(3), Retry::Rebuilt);
+    EXPECT_EQ(FakeBuilder::ItemIn(buffers.Current()), 3);
+    EXPECT_FLOAT_EQ(buffers.CurrentDurationMs(), 30.0f);
+    EXPECT_EQ(buffers.HeldItem(SoundSlot::A), 3);
+    EXPECT_FALSE(buffers.CurrentMissing(3));
+    EXPECT_EQ(buffers.RebuildCurrentIfMissing(3), Retry::NotNeeded);
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2, 2, 3, 3, 3}));
+}
+
+template <typename F>
+bool WaitFor(F done) {
+    for (int i = 0; i < 1000 && !done(); ++i) std::this_thread::sleep_for(5ms);
+    return done();
+}
+
+TEST(SoundThread, AMissingSoundIsRetriedNowAndThenAndNeverWaitsForTheThread) {
+    FakeBuilder builder;
+    Database noDb;
+    TLoadSound sound(builder, noDb);
+    builder.Fail(1);
+    builder.Gate(2);
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(builder.WaitStarted(2));
+    builder.Heal(1);
+    // The thread is building: the retry is put off at once.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(sound.RetryMissingSound(1, 0));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    builder.Release(2);
+    ASSERT_TRUE(WaitFor([&] { return sound.Buffers().HeldItem(SoundSlot::B) == 2; }));
+    EXPECT_FALSE(sound.RetryMissingSound(1, TLoadSound::kMissingRetryEveryMs - 1)) << "too soon after the last";
+    EXPECT_EQ(sound.CurrentSoundBuffer().ImageBytes(), kWaveHeaderBytes);
+    EXPECT_TRUE(sound.RetryMissingSound(1, TLoadSound::kMissingRetryEveryMs));
+    EXPECT_EQ(FakeBuilder::ItemIn(sound.CurrentSoundBuffer()), 1);
+    EXPECT_FLOAT_EQ(sound.CurrentSoundDuration(), 10.0f);
+    EXPECT_FALSE(sound.RetryMissingSound(1, 2 * TLoadSound::kMissingRetryEveryMs)) << "nothing missing";
+    sound.Shutdown();
+    EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(builder.MaxActive(), 1);
 }
 
 TEST(SoundThread, AThenBThenA) {
@@ -524,6 +612,85 @@ TEST(SoundThread, RealBuildsOnTheSharedConnection) {
     CurrentRow row;
     db.Query("SELECT ianswr FROM wrdstt WHERE twordd='word';", row);
     EXPECT_EQ(row.ianswr, 4);
+}
+
+// Another program holds the lock while the sounds are built: each sound comes back once the
+// lock is gone, built by the next swap or by the play path's retry, which holds the window's
+// thread only briefly. A sentence or module that is not there is no failure.
+TEST(SoundThread, ASoundALockKeptOutComesBack) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.Path() + "/Data");
+    std::filesystem::copy_file(test::SoundFixture("mpeg2_mono_22k.mp3"), dir.Path() + "/Data/m.mp3");
+    Database db;
+    ASSERT_TRUE(db.Open(dir.File("QV_01.db")).ok());
+    ASSERT_TRUE(db.Exec("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (1, 1, 0, 'm.mp3');").ok());
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_TRUE(db.Exec(Sql("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (%i, 1, %i, %i);", i,
+                                i * 2000, i * 2000 + 6000))
+                        .ok());
+    ASSERT_TRUE(db.Exec("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (7, 9, 0, 6000);").ok());
+    std::atomic<float> addTime{0.3f};
+    SoundBuilder builder(db, addTime, dir.Path());
+    std::vector<std::vector<uint8_t>> expected(7);
+    SoundBuffer b;
+    for (int i = 1; i <= 6; ++i) {
+        builder.BuildItemWave(b, i);
+        ASSERT_FALSE(b.ReadFailed);
+        expected[i].assign(b.Data(), b.Data() + b.ImageBytes());
+    }
+    for (const int absent : {99, 7}) {  // no such sentence; no such module
+        builder.BuildItemWave(b, absent);
+        EXPECT_FALSE(b.ReadFailed) << absent;
+        EXPECT_EQ(b.ImageBytes(), kWaveHeaderBytes) << absent;
+    }
+
+    constexpr int kTimeoutMs = 1000;
+    db.SetBusyTimeout(kTimeoutMs);
+    Database other;
+    ASSERT_TRUE(other.Open(db.Path()).ok());
+    const auto holds = [&](int current, const SoundBuffer& buffer, float durationMs) {
+        ASSERT_EQ(buffer.ImageBytes(), expected[current].size()) << current;
+        EXPECT_EQ(std::memcmp(buffer.Data(), expected[current].data(), expected[current].size()), 0) << current;
+        EXPECT_FLOAT_EQ(durationMs, (6000.0f + 3308.0f + 3307.0f) / 11025.0f * 1000.0f);
+    };
+    TLoadSound sound(builder, db);
+    SoundDoubleBuffer& buffers = sound.Buffers();
+    sound.PrepareFirstSounds(1, 2);
+    ASSERT_TRUE(WaitFor([&] { return buffers.HeldItem(SoundSlot::B) == 2; }));
+
+    // A step is stored, then the lock is taken: the thread's build of the following sentence
+    // cannot read it. Once the lock is gone the next step's swap builds it.
+    ASSERT_TRUE(other.Exec("BEGIN EXCLUSIVE;").ok());
+    sound.SwapBuffers(2, 3);
+    holds(2, sound.CurrentSoundBuffer(), sound.CurrentSoundDuration());
+    ASSERT_TRUE(WaitFor([&] { return buffers.MissingItem(SoundSlot::A) == 3; }));
+    EXPECT_EQ(buffers.HeldItem(SoundSlot::A), std::nullopt);
+    ASSERT_TRUE(other.Exec("ROLLBACK;").ok());
+    sound.SwapBuffers(3, 4);
+    holds(3, sound.CurrentSoundBuffer(), sound.CurrentSoundDuration());
+    EXPECT_EQ(buffers.HeldItem(SoundSlot::A), 3);
+    ASSERT_TRUE(WaitFor([&] { return buffers.HeldItem(SoundSlot::B) == 4; }));
+
+    // The swap itself cannot read the sentence it makes current: the play path's retries wait
+    // only briefly while the lock lasts, and bring the sound back once it is gone.
+    ASSERT_TRUE(other.Exec("BEGIN EXCLUSIVE;").ok());
+    sound.SwapBuffers(5, 6);
+    EXPECT_TRUE(buffers.CurrentMissing(5));
+    EXPECT_EQ(sound.CurrentSoundBuffer().ImageBytes(), kWaveHeaderBytes);
+    ASSERT_TRUE(WaitFor([&] { return buffers.MissingItem(SoundSlot::A) == 6; }));  // the thread is idle
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(sound.RetryMissingSound(5, 0));
+    const auto held = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_LT(held.count(), kTimeoutMs / 2) << "the retry waits its own short time, not the connection's";
+    EXPECT_TRUE(buffers.CurrentMissing(5));
+    ASSERT_TRUE(other.Exec("ROLLBACK;").ok());
+    EXPECT_FALSE(sound.RetryMissingSound(5, 1)) << "not on every tick";
+    EXPECT_TRUE(sound.RetryMissingSound(5, TLoadSound::kMissingRetryEveryMs));
+    holds(5, sound.CurrentSoundBuffer(), sound.CurrentSoundDuration());
+    EXPECT_EQ(buffers.HeldItem(SoundSlot::B), 5);
+    sound.SwapBuffers(6, 1);  // the thread's failed build of 6 is done again by the swap
+    holds(6, sound.CurrentSoundBuffer(), sound.CurrentSoundDuration());
+    sound.Shutdown();
 }
 
 // ---- Word counts that cannot be stored, and the window thread's operations ---------------------
