@@ -184,17 +184,4 @@ ImportResult ImportModule(Database& db, const std::string& programDir, const std
     return importer.Import(textName, state.ItemCount);
 }
 
-int RunImportRoad(const std::string& programDir, const std::string& argument) {
-    Database db;
-    LearnState state;
-    CurrentRow row;
-    if (!OpenDatabaseAndTotals(db, programDir, state, row)) {
-        AppPrompter().Show(QStringLiteral("Can't open database: ") +
-                               QString::fromLocal8Bit(JoinPath(programDir, kDefaultDatabaseName)),
-                           QString::fromLatin1(kImportCaption), MsgIcon::Error);
-        return kImportFailed;
-    }
-    return ImportModule(db, programDir, argument, state);
-}
-
 }  // namespace lq

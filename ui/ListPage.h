@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "core/AppContext.h"
 #include "ui/Page.h"
 
 namespace Ui {
@@ -15,8 +16,6 @@ class TabSheet3;
 class QTableView;
 
 namespace lq {
-
-struct AppContext;
 
 // ItemCount rows of one column; the rows carry no data, the delegate reads them.
 class ItemListModel : public QAbstractTableModel {
@@ -35,18 +34,18 @@ private:
 class ItemListDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    ItemListDelegate(AppContext& ctx, QObject* parent);
+    ItemListDelegate(const AppContext& ctx, QObject* parent);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
 };
 
 class ListPage : public Page {
     Q_OBJECT
 public:
-    ListPage(QWidget* tabSheet, AppContext& ctx);
+    ListPage(QWidget* tabSheet, const AppContext& ctx);
     ~ListPage() override;
 
     // TabSheet3Show: the grid gets ItemCount rows.
@@ -54,7 +53,7 @@ public:
     QTableView* Grid() const;
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::TabSheet3> ui_;
     ItemListModel model_;
 };

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/AppContext.h"
 #include "core/Settings.h"
 
 namespace Ui {
@@ -18,12 +19,10 @@ class QPlainTextEdit;
 
 namespace lq {
 
-struct AppContext;
-
 class TComentFrm : public QWidget {
     Q_OBJECT
 public:
-    explicit TComentFrm(AppContext& ctx, QWidget* parent = nullptr);
+    explicit TComentFrm(const AppContext& ctx, QWidget* parent = nullptr);
     ~TComentFrm() override;
 
     // Each layout of a sentence, shown or not: `strtrn` as the row store holds it (cp1251,
@@ -43,7 +42,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::ComentFrm> ui_;
 };
 

@@ -25,7 +25,7 @@ void PicturesView::paintEvent(QPaintEvent*) {
     }
 }
 
-TImagesFrm::TImagesFrm(AppContext& ctx, QWidget* parent)
+TImagesFrm::TImagesFrm(const AppContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ctx_(ctx),
       ui_(std::make_unique<Ui::ImagesFrm>()) {
     ui_->setupUi(this);

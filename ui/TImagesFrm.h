@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "core/AppContext.h"
 #include "core/Settings.h"
 #include "pages/Pictures.h"
 
@@ -14,8 +15,6 @@ class ImagesFrm;
 }
 
 namespace lq {
-
-struct AppContext;
 
 // The grey paint box with the pictures.
 class PicturesView : public QWidget {
@@ -35,7 +34,7 @@ class TImagesFrm : public QWidget {
     Q_OBJECT
 public:
     // Reads the geometry keys; the window stays hidden until ShowWindow(true).
-    explicit TImagesFrm(AppContext& ctx, QWidget* parent = nullptr);
+    explicit TImagesFrm(const AppContext& ctx, QWidget* parent = nullptr);
     ~TImagesFrm() override;
 
     // Reads the current sentence's pictures (start-up and every learning step).
@@ -54,7 +53,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::ImagesFrm> ui_;
     SentencePictures pictures_;
 };

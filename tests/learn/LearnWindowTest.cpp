@@ -20,13 +20,13 @@
 
 #include "LearnTestSupport.h"
 #include "Version.h"
-#include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/Score.h"
 #include "core/Settings.h"
 #include "learn/SentenceLayout.h"
 #include "platform/Cp1251.h"
 #include "platform/SoundPlayerFake.h"
+#include "session/Session.h"
 #include "sound/LoadSoundThread.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/StatementTrace.h"
@@ -64,20 +64,23 @@ struct Run {
         lessons = std::make_unique<test::LessonDb>(dir.File("QV_01.db"));
         lessons->AddModule();
     }
-    ~Run() { window.reset(); }
+    ~Run() {
+        window.reset();
+        session.reset();
+    }
 
     void Start() {
         lessons->db.Close();
         env.ProgramDir = programDir;
-        AppContext ctx;
-        ctx.env = &env;
+        SessionServices ss;
+        ss.soundBuilder = &builder;
+        ss.startupPauseMs = 0;
+        session = std::make_unique<Session>(env, "QV_01.db", ss);
         MainWindowServices s;
-        s.soundBuilder = &builder;
         s.player = &player;
         s.monotonicMs = [this] { return now; };
-        s.startupPauseMs = 0;
         s.welcomeWindow = false;
-        window = std::make_unique<TTessarinMF>(ctx, "QV_01.db", s);
+        window = std::make_unique<TTessarinMF>(*session, s);
         window->show();
     }
     TTessarinMF& W() { return *window; }
@@ -135,6 +138,7 @@ struct Run {
     FakeSoundPlayer player;
     int64_t now = 1000;
     ProgramEnv env;
+    std::unique_ptr<Session> session;
     std::unique_ptr<TTessarinMF> window;
 };
 

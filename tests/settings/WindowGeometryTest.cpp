@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
 #include "platform/AudioCaptureFake.h"
 #include "platform/IniFile.h"
 #include "platform/SoundPlayerFake.h"
+#include "session/Session.h"
 #include "tests/support/TempDir.h"
 #include "ui/TComentFrm.h"
 #include "ui/TImagesFrm.h"
@@ -90,16 +90,16 @@ void WindowGeometryTest::windowsStayOnTheScreen() {
 
     ProgramEnv env;
     env.ProgramDir = dir.Path();
-    AppContext ctx;
-    ctx.env = &env;
+    SessionServices ss;
+    ss.startupPauseMs = 0;
+    Session session(env, "QV_01.db", ss);
     FakeSoundPlayer player;
     FakeAudioCapture capture;
     MainWindowServices s;
     s.player = &player;
     s.capture = &capture;
-    s.startupPauseMs = 0;
     s.welcomeWindow = false;
-    auto window = std::make_unique<TTessarinMF>(ctx, "QV_01.db", s);
+    auto window = std::make_unique<TTessarinMF>(session, s);
     // The recorder is created with the start-up: it lays its views out (and sizes their pictures)
     // when first shown, so it must stand within the screen before that.
     QVERIFY(window->HasRecorder());
