@@ -6,6 +6,12 @@
 //                             good answers than any other (its module's reference queries find
 //                             nothing, the third one looks at every sentence), typed successes
 //                             placed at the end and in the middle of the queue, and a failure
+//   BM_LearningStepDeselectedFront/N  the step with only the last of 10 modules selected, its
+//                             sentences behind all the others in the queue, half of it due
+//   BM_StartupCaches/N/d      the core's part of start-up on a fresh connection (10 modules; d = 1:
+//                             the deselected-front state), counter floor_ms: the engine's scans
+//   BM_DeleteModule/N         a module deleted and the restart's choice, counter floor_ms: the same
+//                             with the caches off
 //   BM_SelectNextItem         the choice of the following sentence (50,000)
 //   BM_RebuildWordStatistics  the recount of the word statistics over all sentences (50,000)
 //   BM_CacheMemory            the heap each in-memory cache of the learning step takes when it is
@@ -17,15 +23,18 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
 #include "core/LessonCaches.h"
@@ -34,6 +43,7 @@
 #include "core/Scheduling.h"
 #include "core/SentenceBoard.h"
 #include "core/Settings.h"
+#include "core/SqlText.h"
 #include "core/Words.h"
 #include "platform/DateTime.h"
 #include "tests/support/RawConnection.h"
@@ -70,7 +80,13 @@ struct Fixture {
     lq::DateTime now = 0;
     bool ok = false;
 
-    explicit Fixture(int n) : sentences(n) {
+    int modules;
+
+    // `modules` modules, the sentences spread over them at random. `deselectedFront`: every module
+    // but the last deselected, and the last one's sentences moved behind all the others in the
+    // queue (as when newer imports, at the front, are put aside), and the learner back after a
+    // month, so that half of the queue is due.
+    explicit Fixture(int n, int moduleCount = 2, bool deselectedFront = false) : sentences(n), modules(moduleCount) {
         char tmpl[] = "/tmp/lqbench-core-XXXXXX";
         dir = mkdtemp(tmpl);
         lq::CivilTime t;
@@ -80,6 +96,10 @@ struct Fixture {
         t.hour = 12;
         now = lq::EncodeDateTime(t);
         ok = db.Open(dir + "/QV_01.db").ok() && Fill();
+        if (ok && deselectedFront)
+            ok = db.Exec(lq::Sql("UPDATE sounds SET isigns=0 WHERE ididnt<%i;", modules)).ok() &&
+                 db.Exec(lq::Sql("UPDATE items2 SET iplace=iplace+10000000 WHERE isound=%i;", modules)).ok();
+        if (deselectedFront) now += 30.0;
         // LQ_BENCH_STATEMENTS=1 measures the step with its statements as they stand (no totals,
         // no seeking forms), for comparison on the same machine.
         const char* statements = getenv("LQ_BENCH_STATEMENTS");
@@ -95,8 +115,8 @@ struct Fixture {
         std::mt19937 gen(42);
         sqlite3* h = lq::test::RawHandle(db);
         if (!db.Exec("BEGIN;").ok()) return false;
-        db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'a.mp3');");
-        db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'b.mp3');");
+        for (int m = 0; m < modules; ++m)
+            db.Exec(lq::Sql("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, '%c.mp3');", 'a' + m));
         sqlite3_stmt* s = nullptr;
         sqlite3_prepare_v2(h,
                            "INSERT INTO items2 (isound, isndbg, isndfn, isigns, irange, irng_2, iaansw, igansw, dtansw, "
@@ -120,7 +140,7 @@ struct Fixture {
             const std::string answered = lq::DateText(now - 10.0);
             const std::string dueText = lq::DateText(due);
             sqlite3_reset(s);
-            sqlite3_bind_int(s, 1, 1 + static_cast<int>(gen() % 2));
+            sqlite3_bind_int(s, 1, 1 + static_cast<int>(gen() % static_cast<unsigned>(modules)));
             sqlite3_bind_int(s, 2, good > 5 ? 5 : good);
             sqlite3_bind_int(s, 3, good >= 12 ? static_cast<int>(gen() % 900) : 10);
             sqlite3_bind_int(s, 4, good + 1);
@@ -160,12 +180,15 @@ struct Fixture {
     }
 };
 
-Fixture& Data(int sentences = kSentences) {
-    static std::map<int, std::unique_ptr<Fixture>> fixtures;
-    std::unique_ptr<Fixture>& f = fixtures[sentences];
-    if (!f) f = std::make_unique<Fixture>(sentences);
+Fixture& Data(int sentences = kSentences, int modules = 2, bool deselectedFront = false) {
+    static std::map<std::tuple<int, int, bool>, std::unique_ptr<Fixture>> fixtures;
+    std::unique_ptr<Fixture>& f = fixtures[{sentences, modules, deselectedFront}];
+    if (!f) f = std::make_unique<Fixture>(sentences, modules, deselectedFront);
     return *f;
 }
+
+// The deselected-front state on 10 modules (see Fixture).
+Fixture& DeselectedFront(int sentences) { return Data(sentences, 10, true); }
 
 }  // namespace
 
@@ -217,17 +240,13 @@ struct StepWorld {
     lq::NullLearningStepHooks hooks;
 };
 
-void BM_LearningStep(benchmark::State& st) {
-    Fixture& f = Data(static_cast<int>(st.range(0)));
-    if (!f.ok) {
-        st.SkipWithError("cannot build the database");
-        return;
-    }
+// Steps one minute apart on `f`: every third sentence has two words to type; every fifth answer
+// was shown.
+void RunSteps(benchmark::State& st, Fixture& f) {
     StepWorld w(f, f.now);
     lq::LearningStep step(w.ctx, w.board, w.hooks);
     int n = 0;
     for (auto _ : st) {
-        // Every third sentence has two words to type; every fifth answer was shown.
         w.Board(n % 3 == 0, 3, 0, 25);
         w.state.SentenceSolved = true;
         w.state.AnswerShown = n % 5 == 4;
@@ -236,6 +255,15 @@ void BM_LearningStep(benchmark::State& st) {
         ++n;
     }
 }
+
+void BM_LearningStep(benchmark::State& st) {
+    Fixture& f = Data(static_cast<int>(st.range(0)));
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    RunSteps(st, f);
+}
 BENCHMARK(BM_LearningStep)
     ->Arg(10000)
     ->Arg(50000)
@@ -243,6 +271,166 @@ BENCHMARK(BM_LearningStep)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+// The median of five timings of `run`, in milliseconds.
+template <typename Run>
+double MedianMs(Run run) {
+    std::vector<double> ms;
+    for (int k = 0; k < 5; ++k) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[2];
+}
+
+// The choice's first two statements as the engine runs them on `db` (no caches): the floor the
+// cached choice is measured against.
+double ChoiceStatementsMs(lq::Database& db, lq::DateTime now) {
+    const std::string when = lq::DateText(now);
+    return MedianMs([&] {
+        db.QueryCached("SELECT ididnt FROM items2 WHERE dtansn < ? AND ididnt != -1 AND isound IN (SELECT ididnt FROM "
+                       "sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
+                       {when}, [](int, char**, char**) {});
+        db.QueryCached("SELECT ididnt FROM items2 WHERE ididnt != -1 AND isound IN (SELECT ididnt FROM sounds WHERE "
+                       "isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
+                       {}, [](int, char**, char**) {});
+    });
+}
+
+// BM_LearningStep in the deselected-front state (see Fixture): only the last of 10 modules is
+// selected, and its sentences are queued behind all the others. Counter statements_ms: the
+// choice's two statements alone, as the engine runs them.
+void BM_LearningStepDeselectedFront(benchmark::State& st) {
+    Fixture& f = DeselectedFront(static_cast<int>(st.range(0)));
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    st.counters["statements_ms"] = ChoiceStatementsMs(f.db, f.now);
+    RunSteps(st, f);
+}
+BENCHMARK(BM_LearningStepDeselectedFront)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// What start-up asks of the learning core on a fresh connection to a database of N sentences over
+// 10 modules (second argument 1: in the deselected-front state): the current and the following
+// sentence, the score's totals and the newest history row, which fill the caches; then the
+// connection closed, which frees them. Counter floor_ms: the engine's own scans of the columns
+// the caches hold, on a fresh connection.
+void BM_StartupCaches(benchmark::State& st) {
+    const int n = static_cast<int>(st.range(0));
+    Fixture& f = st.range(1) ? DeselectedFront(n) : Data(n, 10);
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    const std::string path = f.dir + "/QV_01.db";
+    st.counters["floor_ms"] = MedianMs([&] {
+        lq::Database db;
+        db.Open(path);
+        db.Scan("SELECT dtansn, isound, iplace, rowid FROM items2;", [](const lq::ScanRow&) {});
+        db.Scan("SELECT irng_2, igansw FROM items2;", [](const lq::ScanRow&) {});
+        db.Scan("SELECT dtdate, glrang, rowid FROM answcn;", [](const lq::ScanRow&) {});
+    });
+    SteppingClock clock(f.now);
+    for (auto _ : st) {
+        lq::Database db;
+        if (!db.Open(path).ok()) {
+            st.SkipWithError("cannot open the database");
+            return;
+        }
+        lq::CurrentRow row;
+        const int current = lq::SelectNextItem(db, row, clock, -1);
+        benchmark::DoNotOptimize(lq::SelectNextItem(db, row, clock, current));
+        if (lq::LessonCaches* caches = lq::LessonCaches::Of(db)) {
+            lq::ItemTotals totals;
+            caches->ReadTotals(totals);
+            std::vector<lq::HistoryRow> rows;
+            caches->NewestHistory(0, 1, rows);
+        }
+    }
+}
+BENCHMARK(BM_StartupCaches)
+    ->Args({10000, 0})
+    ->Args({50000, 0})
+    ->Args({200000, 0})
+    ->Args({200000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
+
+// A module deleted as the module list deletes it (both deletions in one transaction, then
+// VACUUM), on a connection whose caches are filled, and the restart's fresh connection choosing
+// its two sentences: N sentences over 10 modules, the first module deleted. Counter floor_ms: the
+// same with the caches off on both connections (the statements alone).
+void DeleteAndRestart(const std::string& path, lq::DateTime now, bool caches) {
+    SteppingClock clock(now);
+    lq::CurrentRow row;
+    {
+        lq::Database db;
+        db.Open(path);
+        if (!caches) lq::LessonCaches::SetEnabled(db, false);
+        lq::SelectNextItem(db, row, clock, lq::SelectNextItem(db, row, clock, -1));
+        db.Exec("BEGIN;");
+        db.ExecCached("DELETE FROM sounds WHERE ididnt=?;", {1});
+        db.ExecCached("DELETE FROM items2 WHERE isound=?;", {1});
+        db.Exec("COMMIT;");
+        db.Exec("VACUUM;");
+    }
+    lq::Database db;
+    db.Open(path);
+    if (!caches) lq::LessonCaches::SetEnabled(db, false);
+    benchmark::DoNotOptimize(lq::SelectNextItem(db, row, clock, lq::SelectNextItem(db, row, clock, -1)));
+}
+
+void BM_DeleteModule(benchmark::State& st) {
+    Fixture& f = Data(static_cast<int>(st.range(0)), 10);
+    if (!f.ok) {
+        st.SkipWithError("cannot build the database");
+        return;
+    }
+    const std::string copy = f.dir + "/copy.db";
+    auto fresh = [&] {
+        std::filesystem::copy_file(f.dir + "/QV_01.db", copy, std::filesystem::copy_options::overwrite_existing);
+    };
+    static std::map<int, double> floors;  // measured once per size, not once per repetition
+    if (!floors.count(f.sentences)) {
+        std::vector<double> ms;
+        for (int k = 0; k < 5; ++k) {
+            fresh();
+            const auto start = std::chrono::steady_clock::now();
+            DeleteAndRestart(copy, f.now, false);
+            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        std::sort(ms.begin(), ms.end());
+        floors[f.sentences] = ms[2];
+    }
+    st.counters["floor_ms"] = floors[f.sentences];
+    for (auto _ : st) {
+        st.PauseTiming();
+        fresh();
+        st.ResumeTiming();
+        DeleteAndRestart(copy, f.now, true);
+    }
+    std::filesystem::remove(copy);
+}
+BENCHMARK(BM_DeleteModule)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
 
 void BM_LearningStepWorst(benchmark::State& st) {
     Fixture& f = Data(static_cast<int>(st.range(0)));
@@ -347,7 +535,7 @@ void BM_CacheMemory(benchmark::State& st) {
         caches->ReadTotals(totals);
         const double afterTotals = HeapInUse();
         long long id = 0;
-        caches->FirstDue(lq::DateText(f.now), -1, {1, 2}, 20000, id);
+        caches->FirstDue(lq::DateText(f.now), -1, {1, 2}, id);
         const double afterDue = HeapInUse();
         std::vector<lq::HistoryRow> rows;
         caches->NewestHistory(0, 1, rows);

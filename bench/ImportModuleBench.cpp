@@ -9,6 +9,7 @@
 
 #include "core/Database.h"
 #include "core/Progress.h"
+#include "core/SqlText.h"
 #include "modules/ImportModule.h"
 #include "platform/Prompter.h"
 

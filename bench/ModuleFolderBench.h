@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/Database.h"
+#include "core/SqlText.h"
 
 namespace lq::bench {
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/Database.h"
+#include "core/SqlText.h"
 #include "sound/Mp3Decoder.h"
 #include "sound/Mp3Reader.h"
 #include "sound/SoundBuilder.h"

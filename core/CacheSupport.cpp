@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/Database.h"
+#include "core/SqlText.h"
 
 namespace lq {
 

@@ -7,178 +7,42 @@
 
 #include <QtGlobal>
 
-#include <cstdarg>
+#include <cctype>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
-#include "core/AppState.h"
+#include "core/BusyWait.h"
+#include "core/CurrentRow.h"
 #include "core/Log.h"
+#include "core/SqlText.h"
 #include "platform/CNumbers.h"
-#include "platform/Prompter.h"
 
 namespace lq {
 
-std::string Sql(const char* format, ...) {
-    va_list ap;
-    va_start(ap, format);
-    char* text = sqlite3_vmprintf(format, ap);
-    va_end(ap);
-    if (!text) return std::string();
-    std::string out(text);
-    sqlite3_free(text);
-    return out;
-}
-
 namespace {
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-    std::string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        if (text.compare(i, from.size(), from) == 0) {
-            out.append(to);
-            i += from.size();
+// Whether the statement's first word is ROLLBACK (blanks and comments before it skipped). A
+// "ROLLBACK TO" a savepoint undoes rows the pre-update hook has reported, and SQLite calls no
+// rollback hook for it; a whole ROLLBACK calls one as well.
+bool RollsBack(sqlite3_stmt* stmt) {
+    const char* s = sqlite3_sql(stmt);
+    if (!s) return false;
+    for (;;) {
+        while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == '\f') ++s;
+        if (s[0] == '-' && s[1] == '-') {
+            while (*s && *s != '\n') ++s;
+        } else if (s[0] == '/' && s[1] == '*') {
+            const char* end = std::strstr(s + 2, "*/");
+            if (!end) return false;
+            s = end + 2;
         } else {
-            out.push_back(text[i++]);
-        }
-    }
-    return out;
-}
-
-enum class Kind { Int, IntAggregate, FloatAggregate, Glrang, Float, Text, EscapedText };
-
-struct ColumnField {
-    const char* name;
-    Kind kind;
-    int CurrentRow::*intField;
-    float CurrentRow::*floatField;
-    std::string CurrentRow::*textField;
-};
-
-constexpr ColumnField I(const char* n, int CurrentRow::*f) { return {n, Kind::Int, f, nullptr, nullptr}; }
-constexpr ColumnField T(const char* n, std::string CurrentRow::*f) { return {n, Kind::Text, nullptr, nullptr, f}; }
-constexpr ColumnField E(const char* n, std::string CurrentRow::*f) { return {n, Kind::EscapedText, nullptr, nullptr, f}; }
-
-const ColumnField kColumns[] = {
-    T("sfname", &CurrentRow::sfname),
-    I("isigns", &CurrentRow::isigns),
-    I("count(*)", &CurrentRow::CountResult),
-    I("ididnt", &CurrentRow::ididnt),
-    I("isound", &CurrentRow::isound),
-    I("isndbg", &CurrentRow::isndbg),
-    I("isndfn", &CurrentRow::isndfn),
-    I("irange", &CurrentRow::irange),
-    I("irng_2", &CurrentRow::irng_2),
-    I("iaansw", &CurrentRow::iaansw),
-    I("igansw", &CurrentRow::igansw),
-    T("dtansw", &CurrentRow::dtansw),
-    T("dtansn", &CurrentRow::dtansn),
-    I("iplace", &CurrentRow::iplace),
-    I("isntbf", &CurrentRow::isntbf),
-    I("isntaf", &CurrentRow::isntaf),
-    E("strbef", &CurrentRow::strbef),
-    E("stract", &CurrentRow::stract),
-    E("straft", &CurrentRow::straft),
-    E("strtrn", &CurrentRow::strtrn),
-    T("strind", &CurrentRow::strind),
-    I("ipicnm", &CurrentRow::ipicnm),
-    I("ipic_1", &CurrentRow::ipic_1),
-    I("ipic_2", &CurrentRow::ipic_2),
-    I("ipic_3", &CurrentRow::ipic_3),
-    I("ipic_4", &CurrentRow::ipic_4),
-    I("ipic_5", &CurrentRow::ipic_5),
-    {"glrang", Kind::Glrang, nullptr, &CurrentRow::glrang, nullptr},
-    T("dtdate", &CurrentRow::dtdate),
-    I("isentn", &CurrentRow::isentn),
-    {"glansn", Kind::Float, nullptr, &CurrentRow::glansn, nullptr},
-    I("istate", &CurrentRow::istate),
-    I("icount", &CurrentRow::icount),
-    I("ianswr", &CurrentRow::ianswr),
-    T("twordd", &CurrentRow::twordd),
-    {"max(igansw)", Kind::IntAggregate, nullptr, nullptr, nullptr},
-    {"sum(irng_2)", Kind::IntAggregate, nullptr, nullptr, nullptr},
-    {"max(glrang)", Kind::FloatAggregate, nullptr, nullptr, nullptr},
-    {"min(glrang)", Kind::FloatAggregate, nullptr, nullptr, nullptr},
-};
-
-// The innermost failure watch of this thread (each one links to the one around it).
-thread_local FailureWatch* tInnermostWatch = nullptr;
-
-const char* const kSchema[] = {
-    "CREATE TABLE answcn (ididnt integer primary key autoincrement, glrang text, isentn integer, dtdate datetime, "
-    "glansn text);",
-    "CREATE INDEX dtdata on answcn (dtdate);",
-    "CREATE TABLE items2 (ididnt integer primary key autoincrement, isound integer, isndbg integer, isndfn integer, "
-    "isigns integer, irange integer, irng_2 integer, iaansw integer, igansw integer, dtansw datetime, dtansn "
-    "datetime, iplace integer, isntbf integer, isntaf integer, strbef text, stract text, straft text, strtrn text, "
-    "strind text, ipicnm integer, ipic_1 integer, ipic_2 integer, ipic_3 integer, ipic_4 integer, ipic_5 integer);",
-    "CREATE INDEX igansw on items2 (igansw);",
-    "CREATE INDEX iplace on items2 (iplace, ididnt);",
-    "CREATE INDEX iranges on items2 (irng_2, igansw);",
-    "CREATE TABLE sounds (ididnt integer primary key autoincrement, isigns integer, icodes integer, sfname text);",
-    "CREATE TABLE wrdstt (ididnt integer primary key autoincrement, icount integer, ianswr interger, istate "
-    "integer, twordd text);",
-    "CREATE INDEX ianswr ON wrdstt (ianswr);",
-    "CREATE INDEX icount ON wrdstt (icount);",
-    "CREATE INDEX twordd on wrdstt (twordd);",
-};
-
-const char* const kSpeedIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS igansw_isound on items2 (igansw, isound);",
-    "CREATE INDEX IF NOT EXISTS igansw_iplace on items2 (igansw, iplace);",
-};
-
-// "CREATE TABLE x" -> "CREATE TABLE IF NOT EXISTS x" (likewise for indexes).
-std::string IfNotExists(std::string_view statement) {
-    for (std::string_view head : {std::string_view("CREATE TABLE "), std::string_view("CREATE INDEX ")}) {
-        if (statement.substr(0, head.size()) == head)
-            return std::string(head) + "IF NOT EXISTS " + std::string(statement.substr(head.size()));
-    }
-    return std::string(statement);
-}
-
-}  // namespace
-
-SqlResult TransactionEndedByEngine() { return {SQLITE_ABORT, "the database rolled the transaction back"}; }
-
-std::string EscapeApostrophes(std::string_view text) { return ReplaceAll(text, "'", "#*#"); }
-std::string UnescapeApostrophes(std::string_view text) { return ReplaceAll(text, "#*#", "'"); }
-
-void StoreCurrentRow(CurrentRow& row, int columnCount, char** values, char** names) {
-    for (int i = 0; i < columnCount; ++i) {
-        const char* value = values[i];
-        if (!value || !names[i]) continue;
-        for (const ColumnField& c : kColumns) {
-            if (std::strcmp(c.name, names[i]) != 0) continue;
-            switch (c.kind) {
-                case Kind::Int: row.*c.intField = CAtoi(value); break;
-                case Kind::IntAggregate: row.IntAggregate = CAtoi(value); break;
-                case Kind::FloatAggregate: row.FloatAggregate = static_cast<float>(CAtof(value)); break;
-                case Kind::Glrang:
-                    row.glrang = static_cast<float>(CAtof(value));
-                    row.GlrangSum += row.glrang;
-                    break;
-                case Kind::Float: row.*c.floatField = static_cast<float>(CAtof(value)); break;
-                case Kind::Text: row.*c.textField = value; break;
-                case Kind::EscapedText: row.*c.textField = UnescapeApostrophes(value); break;
-            }
             break;
         }
     }
+    return sqlite3_strnicmp(s, "ROLLBACK", 8) == 0 && !(std::isalnum(static_cast<unsigned char>(s[8])) || s[8] == '_');
 }
 
-const char* const* SchemaStatements(int* count) {
-    if (count) *count = static_cast<int>(std::size(kSchema));
-    return kSchema;
-}
-
-const char* const* SpeedIndexStatements(int* count) {
-    if (count) *count = static_cast<int>(std::size(kSpeedIndexes));
-    return kSpeedIndexes;
-}
+}  // namespace
 
 Database::~Database() { Close(); }
 
@@ -193,7 +57,7 @@ SqlResult Database::Open(const std::string& path) {
         return failure;
     };
     if (rc != SQLITE_OK) return fail({rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)});
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_handler(db, &DatabaseBusyHandler, this);
     busyTimeoutMs_ = kBusyTimeoutMs;
     // A file that is not a database opens without complaint and fails at the first statement.
     char* msg = nullptr;
@@ -274,7 +138,10 @@ SqlResult Database::Scan(const char* sql, const std::function<void(const ScanRow
     if (!sqlite3_stmt_readonly(raw)) return Failed({SQLITE_MISUSE, "a scan only reads"});
     const ScanRow row(raw);
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) onRow(row);
-    if (rc == SQLITE_DONE) return {};
+    if (rc == SQLITE_DONE) {
+        if (RollsBack(raw)) NotifyStale();
+        return {};
+    }
     const ConnectionLock lock(db_);
     return Failed({rc, sqlite3_errmsg(db_)});
 }
@@ -412,59 +279,17 @@ SqlResult Database::Step(sqlite3_stmt* stmt, const RowCallback& onRow, bool& ref
         onRow(n, values.data(), names.data());
     }
     if (rc != SQLITE_DONE) return {rc, sqlite3_errmsg(db_)};
+    if (RollsBack(stmt)) NotifyStale();
     SqlResult r;
     r.changes = sqlite3_changes(db_);
     return r;
 }
 
-SqlResult Database::WriteRefusal() const {
-    for (const FailureWatch* w = tInnermostWatch; w; w = w->outer_) {
-        if (&w->db_ != this || !w->guardsWrites_) continue;
-        if (w->Failed()) return w->first_;
-        if (w->expectsTransaction_ && sqlite3_get_autocommit(db_)) {
-            // Ended by the engine without a failure this thread saw (the other thread's
-            // statement, or one run past this class): the operation is over.
-            const SqlResult ended = TransactionEndedByEngine();
-            NoteFailure(ended);
-            return ended;
-        }
-    }
-    return {};
-}
-
-SqlResult Database::Failed(SqlResult r, bool refused) const {
-    if (refused) {
-        qCWarning(lcCore, "Not run after an earlier failure: %s", r.message.c_str());
-        // Watches begun after the failure learn of it too.
-        for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
-            if (&w->db_ == this && w->first_.ok()) w->first_ = r;
-    } else {
-        // A failed statement's own changes are undone without any row report.
-        NotifyStale();
-        NoteFailure(r);
-    }
-    return r;
-}
-
-void Database::EnsureSpeedIndexes() {
-    // Best effort: a read-only or foreign file works as before, only slower.
-    std::string script = "BEGIN;";
-    for (const char* statement : kSpeedIndexes) script += statement;
-    script += "COMMIT;";
-    if (!Exec(script).ok() && !sqlite3_get_autocommit(db_)) Exec("ROLLBACK;");
-}
-
 long long Database::LastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
-
-void Database::NoteFailure(const SqlResult& r) const {
-    qCWarning(lcCore, "SQL error: %s", r.message.c_str());
-    for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
-        if (&w->db_ == this && w->first_.ok()) w->first_ = r;
-}
 
 void Database::SetBusyTimeout(int ms) const {
     if (!db_) return;
-    sqlite3_busy_timeout(db_, ms);
+    // The handler reads the timeout at each retry (see BusyWait); an operation may bound it further.
     busyTimeoutMs_ = ms;
 }
 
@@ -497,102 +322,6 @@ SqlResult Database::CheckWritable() {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
     SetBusyTimeout(waited);
     return r;
-}
-
-FailureWatch::FailureWatch(const Database& db) : db_(db), outer_(tInnermostWatch) { tInnermostWatch = this; }
-
-FailureWatch::~FailureWatch() {
-    // Normally the innermost one goes first; one kept in a container may go out of turn.
-    if (tInnermostWatch == this) {
-        tInnermostWatch = outer_;
-        return;
-    }
-    for (FailureWatch* w = tInnermostWatch; w; w = w->outer_) {
-        if (w->outer_ == this) {
-            w->outer_ = outer_;
-            return;
-        }
-    }
-}
-
-SqlResult Database::EnsureSchema() {
-    std::string script = "BEGIN;";
-    for (const char* statement : kSchema) script += IfNotExists(statement);
-    script += "COMMIT;";
-    SqlResult r = Exec(script);
-    if (!r.ok()) Exec("ROLLBACK;");
-    return r;
-}
-
-}  // namespace lq
-
-// ---- Opening and upkeep --------------------------------------------------------------
-
-namespace lq {
-namespace {
-
-void ReportOpenFailure(const std::string& message) {
-    AppPrompter().Show(QString::fromUtf8("Can't open database: ") + QString::fromUtf8(message.c_str()),
-                       QStringLiteral("Ooops...."), MsgIcon::Error);
-}
-
-std::string DefaultPath(const std::string& programDir) {
-    return programDir.empty() ? std::string(kDefaultDatabaseName) : programDir + "/" + kDefaultDatabaseName;
-}
-
-// Whether two names lead to one file: the same file when both exist, else the same canonical
-// path (as far as the folders exist).
-bool SameFile(const std::string& a, const std::string& b) {
-    namespace fs = std::filesystem;
-    std::error_code ea, eb;
-    if (fs::exists(a, ea) && fs::exists(b, eb)) {
-        std::error_code e;
-        const bool same = fs::equivalent(a, b, e);
-        if (!e) return same;
-    }
-    const fs::path ca = fs::weakly_canonical(fs::absolute(a, ea), ea);
-    const fs::path cb = fs::weakly_canonical(fs::absolute(b, eb), eb);
-    if (ea || eb) return a == b;
-    return ca == cb;
-}
-
-}  // namespace
-
-bool OpenAtStartup(Database& db, const std::string& path, const std::string& programDir) {
-    SqlResult opened = db.Open(path);
-    if (opened.ok()) return true;
-    ReportOpenFailure(opened.message);
-    const std::string fallback = DefaultPath(programDir);
-    if (SameFile(fallback, path)) return false;
-    opened = db.Open(fallback);
-    if (opened.ok()) return true;
-    ReportOpenFailure(opened.message);
-    return false;
-}
-
-bool OpenDatabaseAndTotals(Database& db, const std::string& programDir, LearnState& state, CurrentRow& row) {
-    if (!db.IsOpen() && !db.Open(DefaultPath(programDir)).ok()) return false;
-    row.CountResult = 0;
-    db.Query("SELECT count(*) FROM items2;", row);
-    state.ItemCount = row.CountResult;
-    db.Query("SELECT glrang FROM answcn ORDER BY dtdate DESC LIMIT 0,1;", row);
-    state.Score = row.glrang;
-    return true;
-}
-
-int PruneAnswerHistory(Database& db, CurrentRow& row) {
-    row.CountResult = 0;
-    db.Query("SELECT count(*) FROM answcn;", row);
-    int count = row.CountResult;
-    if (count > 16640) {
-        db.Query("SELECT * FROM answcn ORDER BY dtdate DESC LIMIT 16384,1;", row);
-        db.ExecCached("DELETE FROM answcn WHERE dtdate<?;", {row.dtdate});
-        db.Exec("VACUUM;");
-        row.CountResult = 0;
-        db.Query("SELECT count(*) FROM answcn;", row);
-        count = row.CountResult;
-    }
-    return count;
 }
 
 }  // namespace lq

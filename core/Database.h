@@ -1,6 +1,8 @@
 #pragma once
 // The lesson database: one SQLite connection shared by the user-interface thread and the sound
-// thread (serialized mode), the schema, the statement convention and the row store.
+// thread (serialized mode), with its statement cache, its scans and its change hooks. The row
+// store is in core/CurrentRow.h, Sql() and the stored-text escapes in core/SqlText.h, the
+// failure watches and Transaction in core/Transaction.h, the schema in core/Schema.h.
 //
 // Statements keep their texts; a statement with values runs bound (ExecCached/QueryCached, "?"
 // placeholders, prepared once per connection), and only PRAGMAs, whose values cannot be bound,
@@ -9,6 +11,7 @@
 // with whatever the row store holds.
 #include <sqlite3.h>
 
+#include <atomic>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -22,39 +25,7 @@
 
 namespace lq {
 
-// sqlite3_mprintf into a std::string ("%q" doubles apostrophes, "%Q" adds quotes or NULL, "%lld" ...).
-std::string Sql(const char* format, ...);
-
-// Stored-text escapes: an apostrophe inside sentence texts is stored as "#*#".
-std::string EscapeApostrophes(std::string_view text);    // "'" -> "#*#"
-std::string UnescapeApostrophes(std::string_view text);  // "#*#" -> "'"
-
-// One value per known column name of the four tables, plus the aggregates.
-struct CurrentRow {
-    std::string sfname;
-    int isigns = 1;
-    int CountResult = 0;  // "count(*)"
-    int ididnt = -1;
-    int isound = -1;
-    int isndbg = 0, isndfn = 0, irange = 0, irng_2 = 0, iaansw = 0, igansw = 0;
-    std::string dtansw, dtansn;
-    int iplace = 0;
-    int isntbf = -1, isntaf = -1;
-    std::string strbef, stract, straft, strtrn, strind;
-    int ipicnm = 0, ipic_1 = 0, ipic_2 = 0, ipic_3 = 0, ipic_4 = 0, ipic_5 = 0;
-    float glrang = 0.0f;
-    std::string dtdate;
-    int isentn = 0;
-    float glansn = 0.0f;
-    int istate = 0, icount = 0, ianswr = 0;
-    std::string twordd;
-    float GlrangSum = 0.0f;
-    int IntAggregate = 0;      // "max(igansw)", "sum(irng_2)"
-    float FloatAggregate = 0;  // "max(glrang)", "min(glrang)"
-};
-
-// The row callback: each non-NULL column of a row goes into the field of its name.
-void StoreCurrentRow(CurrentRow& row, int columnCount, char** values, char** names);
+struct CurrentRow;
 
 struct SqlResult {
     int code = SQLITE_OK;
@@ -85,10 +56,6 @@ struct SqlArg {
     long long number = 0;
     std::string text;
 };
-
-// What a write inside an operation gets once the engine has ended the operation's transaction
-// by itself (the statement that made it do so may have been another thread's).
-SqlResult TransactionEndedByEngine();
 
 class FailureWatch;
 
@@ -126,9 +93,10 @@ public:
     // A row of the main database is about to change (only where the library has the pre-update
     // hook; see Database::RowHooks).
     virtual void OnRowChange(const RowChange& change) = 0;
-    // What was read may no longer be so: a transaction was rolled back, a statement failed (its
-    // partial changes are undone without a row report), or another connection wrote to the
-    // file (found by Database::NoticeOtherWrites).
+    // What was read may no longer be so: a transaction was rolled back (also to a savepoint,
+    // which undoes reported rows with no hook of SQLite's), a statement failed (its partial
+    // changes are undone without a row report), or another connection wrote to the file (found
+    // by Database::NoticeOtherWrites).
     virtual void OnStale() = 0;
 };
 
@@ -190,7 +158,8 @@ public:
     long long LastInsertRowId() const;
 
     // How long a statement waits for another process's lock before it fails with SQLITE_BUSY
-    // (kBusyTimeoutMs after Open). The connection is shared, so this holds for both threads.
+    // (kBusyTimeoutMs after Open). The connection is shared, so this holds for both threads; an
+    // OperationWait (core/BusyWait.h) bounds the waits of one operation together.
     void SetBusyTimeout(int ms) const;
     int BusyTimeout() const { return busyTimeoutMs_; }
 
@@ -255,7 +224,7 @@ private:
     std::string path_;
     mutable std::recursive_mutex cacheMutex_;  // held while a cached statement runs
     mutable std::unordered_map<std::string, sqlite3_stmt*> cache_;
-    mutable int busyTimeoutMs_ = 0;
+    mutable std::atomic<int> busyTimeoutMs_{0};  // read by the busy handler on both threads
     mutable sqlite3_stmt* versionQuery_ = nullptr;  // "PRAGMA data_version;"
     mutable long long dataVersion_ = -1;
     // Guarded by the connection's lock, under which the hooks call them.
@@ -263,59 +232,5 @@ private:
 };
 
 inline constexpr int kBusyTimeoutMs = 5000;
-
-// While it lives, remembers the first statement that failed on `db` in the constructing thread
-// (through Exec, Query and the cached calls; the other thread's statements are not seen). Lets
-// an operation of many statements find out whether all of them worked.
-//
-// A Transaction holds one that also guards the operation's writes: once it has seen a failure,
-// or while it expects a transaction that the connection no longer has, the writes of this thread
-// on `db` are not run (see Database).
-class FailureWatch {
-public:
-    explicit FailureWatch(const Database& db);
-    ~FailureWatch();
-    FailureWatch(const FailureWatch&) = delete;
-    FailureWatch& operator=(const FailureWatch&) = delete;
-
-    bool Failed() const { return !first_.ok(); }
-    const SqlResult& First() const { return first_; }
-
-private:
-    friend class Database;
-    friend class Transaction;
-    const Database& db_;
-    FailureWatch* outer_;
-    SqlResult first_;
-    bool guardsWrites_ = false;       // a failure stops this thread's later writes
-    bool expectsTransaction_ = false;  // the connection must be inside a transaction for a write
-};
-
-// The schema statements exactly as the database stores them in sqlite_master.
-const char* const* SchemaStatements(int* count);
-
-// Indexes added to every file on opening so that the learning step's reference queries are
-// seeks. SQLite keeps them up to date for any program that writes the file, also one that does
-// not know them; they change no statement's result. Both lead with igansw so that no statement
-// that filters on isound or dtansn and orders by iplace is drawn away from the iplace index.
-const char* const* SpeedIndexStatements(int* count);
-
-struct LearnState;
-
-inline constexpr const char* kDefaultDatabaseName = "QV_01.db";
-
-// The windowed start-up's open of `path`. When it cannot be opened the learner is told
-// ("Can't open database: %s") and QV_01.db in `programDir` is opened instead, unless that is
-// the same file (so a broken file is reported once). False when no connection could be had at
-// all (that has been reported too).
-bool OpenAtStartup(Database& db, const std::string& path, const std::string& programDir);
-
-// Opens `programDir`/QV_01.db when no connection is open, then reads ItemCount and Score
-// (an empty history leaves Score as it was). False when there is no connection.
-bool OpenDatabaseAndTotals(Database& db, const std::string& programDir, LearnState& state, CurrentRow& row);
-
-// Keeps the 16385 newest rows of the score history (and those sharing the boundary date) once
-// it holds more than 16640; returns the row count afterwards.
-int PruneAnswerHistory(Database& db, CurrentRow& row);
 
 }  // namespace lq

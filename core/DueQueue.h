@@ -1,13 +1,16 @@
 #pragma once
 // The queue of sentences with their due times, kept from the connection's row reports (see
 // LessonCaches), so that the choice of the next sentence need not walk 200,000 rows to find the
-// first due one. It holds about 176 bytes a sentence (35 MB at 200,000; measured by the
-// benchmark BM_CacheMemory).
+// first due one of a selected module. Each module's sentences are kept in queue order, (iplace,
+// ididnt), in sorted blocks of a few hundred rows that know their earliest due time: a choice
+// looks at one block of each selected module that holds a due row, whichever modules are
+// selected and wherever they stand in the queue. About 25 bytes a sentence (5 MB at 200,000;
+// measured by the benchmark BM_CacheMemory).
 #include <sqlite3.h>
 
 #include <map>
 #include <string>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 namespace lq {
@@ -22,30 +25,45 @@ public:
     // Of the rows other than `exclude` that "dtansn < now" selects (numbers and texts before
     // `now`, compared as SQLite compares them) and whose module is one of `modules`, the id of the
     // one with the smallest (iplace, ididnt) into `id`; -1 when there is none. False when that
-    // cannot be told: the head of the queue does not hold it and more than `max` rows are due, or
-    // such a row's place is not an integer. Called with the connection's lock held.
-    bool FirstDue(const std::string& now, long long exclude, const std::vector<long long>& modules, size_t max,
-                  long long& id);
+    // cannot be told: such a row's place is not an integer. Called with the connection's lock
+    // held.
+    bool FirstDue(const std::string& now, long long exclude, const std::vector<long long>& modules, long long& id);
+    // The same without the due time: the earliest-queued row of those modules other than `exclude`.
+    bool FirstQueued(long long exclude, const std::vector<long long>& modules, long long& id);
 
     void OnRowChange(const RowChange& change);
     void Drop() { valid_ = false; }
 
 private:
-    // A sentence with what the choice of the next sentence compares: its module and its place.
-    struct DueRow {
+    // A row as the queue sees it: the module, place and due time its last insert or update wrote.
+    struct Row {
         long long id = 0;
         long long isound = 0;
         long long iplace = 0;
-        bool moduleKnown = false;  // isound is an integer (only such a value can equal a module id)
-        bool placeKnown = false;   // iplace is an integer
+        long long due = 0;          // see Entry::due
+        bool moduleKnown = false;   // isound is an integer (only such a value can equal a module id)
+        bool placeKnown = false;    // iplace is an integer
+        std::string oddText;        // the due time, when it is a text that is not a date text
+        bool operator==(const Row&) const = default;
     };
-    struct QueueEntry {
-        long long isound = 0;
-        long long dateKey = 0;
-        bool number = false;  // the due time is a number: due at any time
+    // A row of a module's queue: its place, its id and its due time, a date text's 14 digits, or
+    // kAlways for a number (before every text), kNever for NULL and blobs, kOddText for a text
+    // that is not a date text (looked up in oddRows_).
+    struct Entry {
+        long long iplace = 0;
+        long long id = 0;
+        long long due = 0;
     };
+    struct Block {
+        std::vector<Entry> rows;  // never empty
+        long long earliest = 0;   // the smallest due of its rows
+    };
+    using ModuleQueue = std::vector<Block>;
 
-    void Apply(sqlite3_value* dtansn, sqlite3_value* isound, sqlite3_value* iplace, long long rowid, int sign);
+    bool First(const std::string* now, long long exclude, const std::vector<long long>& modules, long long& id);
+    Row Read(sqlite3_value* dtansn, sqlite3_value* isound, sqlite3_value* iplace, long long rowid) const;
+    void Add(const Row& row);
+    bool Remove(const Row& row);
     bool Fill();
     void Clear();
 
@@ -54,18 +72,11 @@ private:
     int dtansnColumn_ = -1;
     int isoundColumn_ = -1;
     int iplaceColumn_ = -1;
-    // Due times: "yyyy-mm-dd hh:nn:ss" texts as their 14 digits, other texts as they are, and the
-    // rows whose due time is a number (before every text); each with the row's id, and holding
-    // the row's module and place (as its last insert or update wrote them).
-    std::map<std::pair<long long, long long>, DueRow> dueDates_;
-    std::map<std::pair<std::string, long long>, DueRow> dueOddTexts_;
-    std::map<long long, DueRow> dueNumbers_;
-    // The same rows in queue order, (iplace, id), for those with an integer module and place and
-    // a due time that is a number or a date text; FirstDue walks the head of the queue for the
-    // first due row before it walks the due rows. Rows whose place is not an integer are counted,
-    // since only the walk over the due rows can tell whether they count.
-    std::map<std::pair<long long, long long>, QueueEntry> queue_;
-    long long unplacedRows_ = 0;
+    // The rows with an integer module and place, by module.
+    std::map<long long, ModuleQueue> modules_;
+    // The rows with an integer module whose place is not an integer or whose due time is an odd
+    // text, by id (rare: only a hand-edited file has them).
+    std::unordered_map<long long, Row> oddRows_;
 };
 
 }  // namespace lq

@@ -4,6 +4,8 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/BusyWait.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Random.h"
 #include "core/SentenceBoard.h"
@@ -15,29 +17,6 @@
 #include "platform/Tick.h"
 
 namespace lq {
-namespace {
-
-// After the step could not begin its transaction (another program holds the lock), the rest of
-// the step does not wait for that lock again: its reads fail at once instead.
-class NoBusyWait {
-public:
-    NoBusyWait(const Database& db, bool active) : db_(db), waited_(db.BusyTimeout()), active_(active) {
-        if (active_) db_.SetBusyTimeout(0);
-    }
-    ~NoBusyWait() {
-        if (active_) db_.SetBusyTimeout(waited_);
-    }
-    NoBusyWait(const NoBusyWait&) = delete;
-    NoBusyWait& operator=(const NoBusyWait&) = delete;
-
-private:
-    const Database& db_;
-    int waited_;
-    bool active_;
-};
-
-}  // namespace
-
 LearningStep::LearningStep(const AppContext& ctx, SentenceBoard& board, LearningStepHooks& hooks,
                            std::function<uint32_t()> tickMs)
     : ctx_(ctx), board_(board), hooks_(hooks), tickMs_(tickMs ? std::move(tickMs) : std::function<uint32_t()>(TickCountMs)) {}
@@ -51,6 +30,12 @@ ScheduleResult LearningStep::Run() {
 
     const uint32_t startTick = tickMs_();
     const DateTime now = ctx_.clock->Now();
+    // What a step that does not take place puts back.
+    const double lastNextTime = state.LastNextTime;
+    const std::string lastNowText = state.NowText;
+    const std::vector<int> weights = board_.WordWeightPairs;
+    const float shownScore = state.Score;
+    const float shownDays = state.DaysToTarget;
     state.LastNextTime = now;
     ++state.RunAnswerCount;
     hooks_.ShowAnswerCount(state.RunAnswerCount);
@@ -66,44 +51,91 @@ ScheduleResult LearningStep::Run() {
     in.success = state.SentenceSolved && !state.AnswerShown;
     state.NowText = in.nowText;
 
-    // The step's writes are stored together or not at all: when the transaction cannot begin,
-    // none of them runs; after the first failed statement (or the engine's own rollback) the
-    // later writes do not run either, and nothing is committed. The learner goes on to the next
-    // sentence either way. A caller's open transaction is joined.
+    // The whole step waits at most once for another program's lock: at its BEGIN. Once the step
+    // holds the exclusive lock no other program can read or write the file until the commit, so
+    // none of the step's own reads can be refused by a lock.
+    const OperationWait wait(db);
+    // The step's writes are stored together or not at all: after the first failed statement (or
+    // the engine's own rollback) the later writes do not run, and nothing is committed. A
+    // caller's open transaction is joined.
     Transaction transaction(db);
-    const SqlResult begun = transaction.BeginOrJoin(Transaction::Mode::Immediate);
-    const NoBusyWait noWait(db, !begun.ok());
+    const SqlResult begun = transaction.BeginOrJoin(Transaction::Mode::Exclusive);
     const int historyCount = state.AnswerHistoryCount;
     std::vector<std::string> typedWords;  // handed to the sound thread once the step is stored
+
+    // A step that is not stored and cannot go on with what it read: the sentence stays on the
+    // board as it was (tiles, sound, the following sentence, the score) and the learner can
+    // answer again.
+    auto stay = [&](const SqlResult& why) {
+        transaction.Rollback();
+        board_.WordWeightPairs = weights;
+        state.LastNextTime = lastNextTime;
+        state.NowText = lastNowText;
+        --state.RunAnswerCount;
+        hooks_.ShowAnswerCount(state.RunAnswerCount);
+        ReportAnswerKept(why);
+        return ScheduleResult{};
+    };
+    if (!begun.ok() && IsLockFailure(begun)) return stay(begun);
+
     ScheduleResult result;
     if (begun.ok())
         result = RescheduleAnsweredItem(db, row, *ctx_.rng, in, board_,
                                         [&typedWords](const std::string& word) { typedWords.push_back(word); });
+    const int current = state.NextItemId;
+    int next = -1;
+    {
+        // The learner goes on only with a following sentence that was read.
+        const FailureWatch choice(db);
+        next = SelectNextItem(db, row, *ctx_.clock, current);
+        if (choice.Failed()) return stay(choice.First());
+    }
+    if (transaction.Failed() && IsLockFailure(transaction.FirstFailure())) return stay(transaction.FirstFailure());
+
+    // The score and the forecast, each kept as shown when what they read cannot be read.
+    auto readScore = [&] {
+        const FailureWatch reads(db);
+        const float score = ComputeScore(db, row, state.ItemCount, settings.InputAfter);
+        if (!reads.Failed()) state.Score = score;
+    };
+    auto readForecast = [&] {
+        const FailureWatch reads(db);
+        float days = state.DaysToTarget;
+        UpdateDaysToTarget(db, row, days);
+        if (!reads.Failed()) state.DaysToTarget = days;
+    };
+
+    const auto debugLines = state.DebugLines;
     if (debugMode && result.found && result.success) {
         state.DebugLines[0] = state.DebugLines[1];
         state.DebugLines[1] = state.DebugLines[2];
         state.DebugLines[2] = std::to_string(result.place) + " " + std::to_string(result.irng_2);
     }
-
-    state.CurrentItemId = state.NextItemId;
-    state.NextItemId = SelectNextItem(db, row, *ctx_.clock, state.CurrentItemId);
-    state.Score = ComputeScore(db, row, state.ItemCount, settings.InputAfter);
+    state.CurrentItemId = current;
+    state.NextItemId = next;
+    readScore();
     hooks_.PrepareCurrentItem();
     if (begun.ok()) AppendAnswerHistoryRow(db, row, state, now);
-    UpdateDaysToTarget(db, row, state.DaysToTarget);
+    readForecast();
     const SqlResult stored = transaction.Commit();
     if (stored.ok()) {
         for (const std::string& word : typedWords) hooks_.QueueAnsweredWord(word);
     } else {
         transaction.Rollback();
         state.AnswerHistoryCount = historyCount;
-        result.found = false;
+        state.DebugLines = debugLines;
+        result = ScheduleResult{};
         if (begun.ok()) {
             // The score and the forecast shown are those of what is stored.
-            state.Score = ComputeScore(db, row, state.ItemCount, settings.InputAfter);
-            UpdateDaysToTarget(db, row, state.DaysToTarget);
+            state.Score = shownScore;
+            state.DaysToTarget = shownDays;
+            readScore();
+            readForecast();
         }
-        ReportAnswersNotSaved(state, stored);
+        if (IsLockFailure(stored))
+            ReportAnswerLost(stored);
+        else
+            ReportAnswersNotSaved(state, stored);
     }
     hooks_.ShowScoreLabels(MakeScoreLabelTexts(state.Score, state.DaysToTarget));
 

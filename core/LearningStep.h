@@ -54,10 +54,14 @@ public:
     LearningStep(const AppContext& ctx, SentenceBoard& board, LearningStepHooks& hooks,
                  std::function<uint32_t()> tickMs = nullptr);
 
-    // The step (NextBtnClick). Its writes are stored together or not at all; when they cannot
-    // be stored the learner is told once per run (ReportAnswersNotSaved) and still goes on to the
-    // next sentence. Returns what was written for the answered sentence (`found` false when
-    // nothing was stored).
+    // The step (NextBtnClick). Its writes are stored together or not at all, and it waits at
+    // most once (one busy timeout) for another program's lock. When another program holds the
+    // file, or the following sentence cannot be read, nothing changes on screen: the sentence,
+    // its tiles, its sound, the following sentence and the score stay, Next stays enabled, and
+    // the learner is told each time (ReportAnswerKept). When the file cannot be written at all
+    // the learner is told once per run (ReportAnswersNotSaved) and goes on to the next sentence.
+    // Returns what was written for the answered sentence (`found` false when nothing was
+    // stored).
     ScheduleResult Run();
 
 private:

@@ -36,9 +36,14 @@ bool LessonCaches::ReadTotals(ItemTotals& out) {
 }
 
 bool LessonCaches::FirstDue(const std::string& now, long long exclude, const std::vector<long long>& modules,
-                            size_t max, long long& id) {
+                            long long& id) {
     const ConnectionLock lock = db_.Lock();
-    return enabled_ && db_.NoticeOtherWrites() && due_.FirstDue(now, exclude, modules, max, id);
+    return enabled_ && db_.NoticeOtherWrites() && due_.FirstDue(now, exclude, modules, id);
+}
+
+bool LessonCaches::FirstQueued(long long exclude, const std::vector<long long>& modules, long long& id) {
+    const ConnectionLock lock = db_.Lock();
+    return enabled_ && db_.NoticeOtherWrites() && due_.FirstQueued(exclude, modules, id);
 }
 
 bool LessonCaches::CountHistoryBetween(const std::string* after, const std::string* upTo, int n, long long* counts) {

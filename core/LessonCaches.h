@@ -3,12 +3,12 @@
 // items2 (ItemTotalsCache), the queue of due sentences (DueQueue) and the score history
 // (ScoreHistory). Each is filled by one scan on first use and kept exact from the rows this
 // connection inserts, updates or deletes (SQLite's pre-update hook); all are dropped, to be
-// filled again on next use, when a transaction is rolled back, when a statement fails and when
-// another connection has written to the file. Every write to those tables goes through Database,
-// so none passes by them.
+// filled again on next use, when a transaction is rolled back (also to a savepoint), when a
+// statement fails and when another connection has written to the file. Every write to those
+// tables goes through Database, so none passes by them.
 //
-// At 200,000 sentences and 16,640 history rows the three hold about 36 MB together, nearly all
-// of it the due queue (measured by the benchmark BM_CacheMemory).
+// At 200,000 sentences and 16,640 history rows the three hold about 6 MB together, most of it
+// the due queue (measured by the benchmark BM_CacheMemory).
 //
 // Thread safety: the sound thread shares the connection. Every call here, and every report of a
 // change, runs under the connection's own lock.
@@ -34,11 +34,11 @@ public:
     // than the faster forms that give the same rows. On by default.
     static void SetEnabled(const Database& db, bool enabled);
 
-    // See ItemTotalsCache::Read, DueQueue::FirstDue, ScoreHistory::CountBetween and Newest; each
-    // false also when another connection's write cannot be ruled out.
+    // See ItemTotalsCache::Read, DueQueue::FirstDue and FirstQueued, ScoreHistory::CountBetween
+    // and Newest; each false also when another connection's write cannot be ruled out.
     bool ReadTotals(ItemTotals& out);
-    bool FirstDue(const std::string& now, long long exclude, const std::vector<long long>& modules, size_t max,
-                  long long& id);
+    bool FirstDue(const std::string& now, long long exclude, const std::vector<long long>& modules, long long& id);
+    bool FirstQueued(long long exclude, const std::vector<long long>& modules, long long& id);
     bool CountHistoryBetween(const std::string* after, const std::string* upTo, int n, long long* counts);
     bool NewestHistory(long long offset, long long count, std::vector<HistoryRow>& rows);
 

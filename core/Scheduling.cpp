@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LessonCaches.h"
 #include "core/Random.h"
@@ -129,7 +130,7 @@ Seek LastQueuedWithAtMostGoodAnswers(const Database& db, const ItemTotals& total
             {it->first}, [&](int n, char** v, char**) {
                 if (n < 3 || !v[1]) return;
                 integer = v[2] && std::string_view(v[2]) == "integer";
-                place = integer && v[0] ? std::stoll(v[0]) : 0;
+                place = integer && v[0] ? CAtoll(v[0]) : 0;
                 id = CAtoi(v[1]);
             });
         if (!r.ok() || !integer) return Seek::Unknown();
@@ -158,22 +159,23 @@ bool PlaceOfFast(const Database& db, CurrentRow& row, const Seek& fast, const ch
 
 namespace {
 
-// More due sentences than this and the first query of SelectNextItem runs as it stands (the
-// front of the queue is then mostly due, which the statement finds at once).
-constexpr size_t kMaxDue = 20000;
+// The selected modules' ids; false when the question fails.
+bool SelectedModules(const Database& db, std::vector<long long>& selected) {
+    return db.QueryCached("SELECT ididnt FROM sounds WHERE isigns=1;", {}, [&selected](int n, char** v, char**) {
+                 if (n > 0 && v[0]) selected.push_back(CAtoll(v[0]));
+             }).ok();
+}
 
 // The first query of SelectNextItem ("dtansn < now AND ididnt != exclude AND the module is
-// selected, ORDER BY iplace, ididnt") answered from the due times the totals keep with each
-// sentence's module and place. The statement walks the queue until it meets a due sentence,
-// which is the whole queue when none is due.
-Seek FirstDueSelected(const Database& db, LessonCaches& caches, const std::string& now, int exclude) {
-    std::vector<long long> selected;
-    if (!db.QueryCached("SELECT ididnt FROM sounds WHERE isigns=1;", {}, [&selected](int n, char** v, char**) {
-              if (n > 0 && v[0]) selected.push_back(std::stoll(v[0]));
-          }).ok())
-        return Seek::Unknown();
+// selected, ORDER BY iplace, ididnt") answered from the due queue, which keeps each sentence's
+// module, place and due time; with `now` null the second one (the same without the due time).
+// Each statement walks the queue until it meets a row it selects, which is the whole queue when
+// there is none, or most of it when the selected modules stand behind the others.
+Seek FirstSelected(LessonCaches& caches, const std::vector<long long>& selected, const std::string* now,
+                   int exclude) {
     long long id = -1;
-    if (!caches.FirstDue(now, exclude, selected, kMaxDue, id)) return Seek::Unknown();
+    const bool known = now ? caches.FirstDue(*now, exclude, selected, id) : caches.FirstQueued(exclude, selected, id);
+    if (!known) return Seek::Unknown();
     return id >= 0 ? Seek::Row(id) : Seek::None();
 }
 
@@ -193,8 +195,10 @@ int SelectNextItem(const Database& db, CurrentRow& row, Clock& clock, int exclud
     // With no module selected the first two queries can find nothing; each would walk the
     // whole queue to learn that.
     LessonCaches* caches = LessonCaches::Of(db);
-    const bool selected = !caches || AnyModuleSelected(db);
-    const Seek due = caches && selected ? FirstDueSelected(db, *caches, now, exclude) : Seek::Unknown();
+    std::vector<long long> modules;
+    const bool fast = caches && SelectedModules(db, modules);
+    const bool selected = !fast ? !caches || AnyModuleSelected(db) : !modules.empty();
+    const Seek due = fast && selected ? FirstSelected(*caches, modules, &now, exclude) : Seek::Unknown();
     // Equal places are taken in id order, which is also the order of the iplace index.
     if (due.id)
         ReadRow(db, row, *due.id);
@@ -202,10 +206,15 @@ int SelectNextItem(const Database& db, CurrentRow& row, Clock& clock, int exclud
         db.QueryCached("SELECT * FROM items2 WHERE dtansn < ? AND ididnt != ?\t\t\t\t\t"
                        "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
                        {now, exclude}, row);
-    if (row.ididnt == -1 && selected)
-        db.QueryCached("SELECT * FROM items2 WHERE ididnt != ?\t\t\t\t\t\t"
-                       "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
-                       {exclude}, row);
+    if (row.ididnt == -1 && selected) {
+        const Seek queued = fast ? FirstSelected(*caches, modules, nullptr, exclude) : Seek::Unknown();
+        if (queued.id)
+            ReadRow(db, row, *queued.id);
+        else if (!queued.known)
+            db.QueryCached("SELECT * FROM items2 WHERE ididnt != ?\t\t\t\t\t\t"
+                           "AND isound IN (SELECT ididnt FROM sounds WHERE isigns=1) ORDER BY iplace ASC, ididnt ASC LIMIT 0,1;",
+                           {exclude}, row);
+    }
     if (row.ididnt == -1) db.QueryCached("SELECT * FROM items2 ORDER BY iplace ASC, ididnt ASC LIMIT 0, 1;", {}, row);
     return row.ididnt;
 }

@@ -11,6 +11,7 @@
 
 #include "core/AppState.h"
 #include "core/CacheSupport.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LessonCaches.h"
 #include "platform/CNumbers.h"

@@ -73,9 +73,10 @@ void ReadCommonSettings(const IniFile& ini, CommonSettings& s, int itemCount, in
     s.DoInpWords = ReadSettingInt(ini, "DoInpWords", "1");
     s.InputAfter = ReadSettingInt(ini, "InputAfter", "12");
     // Below 1 the schedule exponent and the score would divide by zero: take the Setting page's
-    // floor. Above 12 the score's per-level counts would run for as many levels: take its ceiling.
+    // floor. The file may hold more than the page's 12; only a count the score could not run
+    // through at each step (it counts the sentences of every level up to it) is lowered.
     if (s.InputAfter < 1) s.InputAfter = 4;
-    if (s.InputAfter > 12) s.InputAfter = 12;
+    if (s.InputAfter > kMaxInputAfter) s.InputAfter = kMaxInputAfter;
     float addTime = static_cast<float>(CAtofFinite(ReadSettingText(ini, "AddTimeSnd", "3.0")));
     s.ShowNxtSnt = ReadSettingInt(ini, "ShowNxtSnt", "1");
     s.DoAddInpWr = ReadSettingInt(ini, "DoAddInpWr", "1");

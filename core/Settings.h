@@ -34,6 +34,11 @@ struct WindowGeometry {
 
 inline constexpr const char* kSettingsSection = "Common";
 
+// The largest "InputAfter" the settings file gives (the Setting page takes 4 to 12): the score
+// counts the sentences of each level up to it at every step, so a nine-digit count would hold
+// the window for a long time.
+inline constexpr int kMaxInputAfter = 1000;
+
 // One key of section "Common", as GetPrivateProfileString with a 10-byte buffer reads it.
 std::string ReadSettingText(const IniFile& ini, const char* key, const char* defaultValue);
 int ReadSettingInt(const IniFile& ini, const char* key, const char* defaultValue);

@@ -1,6 +1,69 @@
 #include "core/Transaction.h"
 
+#include <QtGlobal>
+
+#include "core/Log.h"
+
 namespace lq {
+namespace {
+
+// The innermost failure watch of this thread (each one links to the one around it).
+thread_local FailureWatch* tInnermostWatch = nullptr;
+
+}  // namespace
+
+SqlResult TransactionEndedByEngine() { return {SQLITE_ABORT, "the database rolled the transaction back"}; }
+
+FailureWatch::FailureWatch(const Database& db) : db_(db), outer_(tInnermostWatch) { tInnermostWatch = this; }
+
+FailureWatch::~FailureWatch() {
+    // Normally the innermost one goes first; one kept in a container may go out of turn.
+    if (tInnermostWatch == this) {
+        tInnermostWatch = outer_;
+        return;
+    }
+    for (FailureWatch* w = tInnermostWatch; w; w = w->outer_) {
+        if (w->outer_ == this) {
+            w->outer_ = outer_;
+            return;
+        }
+    }
+}
+
+void Database::NoteFailure(const SqlResult& r) const {
+    qCWarning(lcCore, "SQL error: %s", r.message.c_str());
+    for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
+        if (&w->db_ == this && w->first_.ok()) w->first_ = r;
+}
+
+SqlResult Database::WriteRefusal() const {
+    for (const FailureWatch* w = tInnermostWatch; w; w = w->outer_) {
+        if (&w->db_ != this || !w->guardsWrites_) continue;
+        if (w->Failed()) return w->first_;
+        if (w->expectsTransaction_ && sqlite3_get_autocommit(db_)) {
+            // Ended by the engine without a failure this thread saw (the other thread's
+            // statement, or one run past this class): the operation is over.
+            const SqlResult ended = TransactionEndedByEngine();
+            NoteFailure(ended);
+            return ended;
+        }
+    }
+    return {};
+}
+
+SqlResult Database::Failed(SqlResult r, bool refused) const {
+    if (refused) {
+        qCWarning(lcCore, "Not run after an earlier failure: %s", r.message.c_str());
+        // Watches begun after the failure learn of it too.
+        for (FailureWatch* w = tInnermostWatch; w; w = w->outer_)
+            if (&w->db_ == this && w->first_.ok()) w->first_ = r;
+    } else {
+        // A failed statement's own changes are undone without any row report.
+        NotifyStale();
+        NoteFailure(r);
+    }
+    return r;
+}
 
 Transaction::Transaction(Database& db) : db_(db), scope_(db) { scope_.guardsWrites_ = true; }
 

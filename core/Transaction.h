@@ -13,6 +13,37 @@
 
 namespace lq {
 
+// What a write inside an operation gets once the engine has ended the operation's transaction
+// by itself (the statement that made it do so may have been another thread's).
+SqlResult TransactionEndedByEngine();
+
+// While it lives, remembers the first statement that failed on `db` in the constructing thread
+// (through Exec, Query and the cached calls; the other thread's statements are not seen). Lets
+// an operation of many statements find out whether all of them worked.
+//
+// A Transaction holds one that also guards the operation's writes: once it has seen a failure,
+// or while it expects a transaction that the connection no longer has, the writes of this thread
+// on `db` are not run (see Database).
+class FailureWatch {
+public:
+    explicit FailureWatch(const Database& db);
+    ~FailureWatch();
+    FailureWatch(const FailureWatch&) = delete;
+    FailureWatch& operator=(const FailureWatch&) = delete;
+
+    bool Failed() const { return !first_.ok(); }
+    const SqlResult& First() const { return first_; }
+
+private:
+    friend class Database;
+    friend class Transaction;
+    const Database& db_;
+    FailureWatch* outer_;
+    SqlResult first_;
+    bool guardsWrites_ = false;       // a failure stops this thread's later writes
+    bool expectsTransaction_ = false;  // the connection must be inside a transaction for a write
+};
+
 class Transaction {
 public:
     enum class Mode { Deferred, Immediate, Exclusive };

@@ -10,8 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Progress.h"
+#include "core/SqlText.h"
 #include "core/Transaction.h"
 #include "platform/Cp1251.h"
 

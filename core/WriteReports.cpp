@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/Database.h"
 #include "platform/Prompter.h"
 
@@ -41,6 +42,22 @@ bool ReportUnwritableDatabase(Database& db, LearnState& state) {
 void ReportAnswersNotSaved(LearnState& state, const SqlResult& failure) {
     TellAnswersNotSaved(state, QStringLiteral("Your answers are not being saved:\n") + EngineMessage(failure) +
                                    QStringLiteral("\n\nYou can go on practising."));
+}
+
+void ReportAnswerKept(const SqlResult& failure) {
+    AppPrompter().Show(QStringLiteral("Your answer was not saved:\n") + EngineMessage(failure) +
+                           (IsLockFailure(failure)
+                                ? QStringLiteral("\n\nAnother program is using the lesson database. The sentence stays "
+                                                 "on the board: press Next again to save your answer.")
+                                : QStringLiteral("\n\nThe sentence stays on the board: press Next again to try once "
+                                                 "more.")),
+                       kCaption, MsgIcon::Warning);
+}
+
+void ReportAnswerLost(const SqlResult& failure) {
+    AppPrompter().Show(QStringLiteral("Your answer was not saved:\n") + EngineMessage(failure) +
+                           QStringLiteral("\n\nAnother program is using the lesson database."),
+                       kCaption, MsgIcon::Warning);
 }
 
 }  // namespace lq

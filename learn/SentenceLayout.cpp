@@ -6,7 +6,7 @@
 #include <numeric>
 #include <utility>
 
-#include "core/Database.h"
+#include "core/CurrentRow.h"
 #include "core/Random.h"
 #include "core/Words.h"
 #include "learn/BoardColors.h"

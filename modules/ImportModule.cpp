@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Progress.h"
 #include "core/Transaction.h"
 #include "modules/ModuleFiles.h"

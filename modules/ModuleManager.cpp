@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Progress.h"
 #include "core/Restart.h"
 #include "core/Settings.h"

@@ -10,6 +10,7 @@
 
 #include "core/Progress.h"
 #include "core/Score.h"
+#include "core/SqlText.h"
 #include "core/Transaction.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"

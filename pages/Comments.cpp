@@ -1,6 +1,7 @@
 #include "pages/Comments.h"
 
 #include "core/Database.h"
+#include "core/SqlText.h"
 
 namespace lq {
 namespace {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/SentenceBoard.h"
+#include "core/SqlText.h"
 #include "core/Words.h"
 #include "platform/CNumbers.h"
 #include "platform/Cp1251.h"

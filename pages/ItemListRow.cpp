@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "platform/CNumbers.h"
 #include "platform/DateTime.h"

@@ -1,13 +1,18 @@
 #include "pages/Pictures.h"
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImageReader>
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
+#include "pages/Log.h"
 #include "platform/FileNames.h"
 
 namespace lq {
@@ -23,6 +28,36 @@ QSize DrawnSize(const QSize& s) {
     if (s.width() >= 250) return s;
     return {250, static_cast<int>(s.height() * (250.0 / s.width()))};
 }
+
+bool IsFrameMarker(unsigned char m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
+
+// Markers without a length: TEM, RST0..7, SOI.
+bool IsStandaloneMarker(unsigned char m) { return m == 0x01 || (m >= 0xD0 && m <= 0xD8); }
+
+// The index of the 0xFF that starts the marker ending the entropy-coded data at `i`.
+size_t SkipEntropyCodedData(const unsigned char* d, size_t size, size_t i) {
+    while (i < size) {
+        const void* ff = std::memchr(d + i, 0xFF, size - i);
+        if (!ff) return size;
+        i = static_cast<size_t>(static_cast<const unsigned char*>(ff) - d);
+        if (i + 1 >= size) return size;
+        const unsigned char next = d[i + 1];
+        if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+            i += 2;  // a stuffed 0xFF or a restart marker: still inside the scan
+        } else if (next == 0xFF) {
+            i += 1;  // a fill byte before a marker
+        } else {
+            return i;
+        }
+    }
+    return size;
+}
+
+bool PixelsWithinBounds(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width * height <= kMaxPicturePixels;
+}
+
+std::string SizeText(int64_t width, int64_t height) { return std::to_string(width) + " x " + std::to_string(height); }
 
 }  // namespace
 
@@ -66,12 +101,69 @@ std::optional<std::vector<char>> ImsFile::ReadPicture(int number) {
     return bytes;
 }
 
-QImage DecodePicture(const std::vector<char>& jpeg) {
-    if (jpeg.empty()) return {};
+JpegOutline ReadJpegOutline(const char* data, size_t size, int scanLimit) {
+    JpegOutline out;
+    const auto* d = reinterpret_cast<const unsigned char*>(data);
+    if (!d || size < 2 || d[0] != 0xFF || d[1] != 0xD8) return out;
+    size_t i = 2;
+    while (i < size) {
+        if (d[i] != 0xFF) {  // stray bytes between segments: the decoder looks for the next marker too
+            ++i;
+            continue;
+        }
+        while (i < size && d[i] == 0xFF) ++i;  // fill bytes
+        if (i >= size) break;
+        const unsigned char marker = d[i++];
+        if (marker == 0xD9) break;  // EOI
+        if (marker == 0x00 || IsStandaloneMarker(marker)) continue;
+        if (i + 2 > size) break;
+        const size_t length = (static_cast<size_t>(d[i]) << 8) | d[i + 1];
+        if (length < 2) break;
+        if (IsFrameMarker(marker) && i + 8 <= size) {
+            const int height = (d[i + 3] << 8) | d[i + 4];
+            const int width = (d[i + 5] << 8) | d[i + 6];
+            out.Frame = true;
+            out.Width = std::max(out.Width, width);
+            out.Height = std::max(out.Height, height);
+        }
+        i += length;
+        if (marker == 0xDA) {
+            if (++out.Scans > scanLimit) break;
+            i = SkipEntropyCodedData(d, size, i);
+        }
+    }
+    return out;
+}
+
+QImage DecodePicture(const std::vector<char>& jpeg, std::string* refusal) {
+    auto refuse = [refusal](const std::string& why) {
+        if (refusal) *refusal = why;
+        return QImage();
+    };
+    if (refusal) refusal->clear();
+    if (jpeg.empty()) return refuse("no data");
+    // Refused on what the file declares, before anything is decoded: every scan is a pass over
+    // all of the picture's blocks, and the pixels are allocated from the frame's size.
+    const JpegOutline outline = ReadJpegOutline(jpeg.data(), jpeg.size());
+    if (outline.Scans > kMaxPictureScans)
+        return refuse("more than " + std::to_string(kMaxPictureScans) + " scans");
+    if (outline.Frame && !PixelsWithinBounds(outline.Width, outline.Height))
+        return refuse("declared size " + SizeText(outline.Width, outline.Height));
+
     // Qt's JPEG reader keeps libjpeg's errors inside the reader: bad data gives a null image.
-    QImage image = QImage::fromData(
-        QByteArray::fromRawData(jpeg.data(), static_cast<qsizetype>(jpeg.size())), "JPG");
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0) return {};
+    QByteArray bytes = QByteArray::fromRawData(jpeg.data(), static_cast<qsizetype>(jpeg.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "JPG");
+    // The decoder's own guard, should its header say more than the segments read above.
+    reader.setAllocationLimit(static_cast<int>((kMaxPicturePixels * 4 >> 20) + 1));
+    const QSize header = reader.size();
+    if (header.isValid() && !PixelsWithinBounds(header.width(), header.height()))
+        return refuse("decoder's size " + SizeText(header.width(), header.height()));
+    QImage image = reader.read();
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0) return refuse("not decodable");
+    if (!PixelsWithinBounds(image.width(), image.height()))
+        return refuse("decoded size " + SizeText(image.width(), image.height()));
     image.detach();  // own the pixels: the bytes were only borrowed
     return image;
 }
@@ -108,12 +200,22 @@ void LoadItemImages(const AppContext& ctx, SentencePictures& pictures) {
 
     ImsFile file;
     if (!file.Open(path)) return;
+    // Each picture number is read and decoded once; slots naming it share its pixels.
+    std::map<int, QImage> decoded;
     for (int i = 0; i < count; ++i) {
-        const std::optional<std::vector<char>> bytes = file.ReadPicture(numbers[i]);
-        if (!bytes) continue;
-        QImage image = DecodePicture(*bytes);
-        if (image.isNull()) continue;
-        pictures.Images[static_cast<size_t>(pictures.Count++)] = std::move(image);
+        auto it = decoded.find(numbers[i]);
+        if (it == decoded.end()) {
+            QImage image;
+            if (const std::optional<std::vector<char>> bytes = file.ReadPicture(numbers[i])) {
+                std::string refusal;
+                image = DecodePicture(*bytes, &refusal);
+                if (image.isNull())
+                    qCDebug(lcPages, "picture %d of %s not shown: %s", numbers[i], path.c_str(), refusal.c_str());
+            }
+            it = decoded.emplace(numbers[i], std::move(image)).first;
+        }
+        if (it->second.isNull()) continue;
+        pictures.Images[static_cast<size_t>(pictures.Count++)] = it->second;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/Log.h"
+#include "platform/SdlAudioLock.h"
 
 namespace lq {
 
@@ -29,6 +30,7 @@ struct SdlAudioCapture::Impl {
 
     bool EnsureAudio() {
         if (audioInit) return true;
+        std::lock_guard<std::mutex> lock(SdlAudioLock());
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         audioInit = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!audioInit) lastError = SDL_GetError();
@@ -37,7 +39,10 @@ struct SdlAudioCapture::Impl {
 
     void CloseDevice() {
         if (!device) return;
-        SDL_CloseAudioDevice(device);  // waits for a callback under way
+        {
+            std::lock_guard<std::mutex> sdl(SdlAudioLock());
+            SDL_CloseAudioDevice(device);  // waits for a callback under way
+        }
         device = 0;
         std::lock_guard<std::mutex> lock(mutex);
         pending.clear();
@@ -63,7 +68,9 @@ SdlAudioCapture::SdlAudioCapture() : impl_(std::make_unique<Impl>()) {}
 
 SdlAudioCapture::~SdlAudioCapture() {
     impl_->CloseDevice();
-    if (impl_->audioInit) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (!impl_->audioInit) return;
+    std::lock_guard<std::mutex> lock(SdlAudioLock());
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 CaptureResult SdlAudioCapture::Open(int rate) {
@@ -82,7 +89,10 @@ CaptureResult SdlAudioCapture::Open(int rate) {
     want.callback = &Impl::Callback;
     want.userdata = impl_.get();
     SDL_AudioSpec have{};
-    impl_->device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);  // SDL converts to `want`
+    {
+        std::lock_guard<std::mutex> sdl(SdlAudioLock());
+        impl_->device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);  // SDL converts to `want`
+    }
     if (!impl_->device) {
         impl_->lastError = SDL_GetError();
         qCDebug(lcPlatform, "Capture: cannot open the device: %s", impl_->lastError.c_str());

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
   espeak-ng lame sox
-  xvfb xauth pulseaudio pulseaudio-utils
+  xvfb xauth openbox pulseaudio pulseaudio-utils
 )
 
 missing=()

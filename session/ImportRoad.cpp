@@ -1,5 +1,6 @@
 #include "session/ImportRoad.h"
 
+#include "core/StartupPolicy.h"
 #include "modules/ImportModule.h"
 #include "platform/FileNames.h"
 #include "session/Session.h"

@@ -8,6 +8,7 @@
 
 #include "core/LearningStep.h"
 #include "core/Scheduling.h"
+#include "core/StartupPolicy.h"
 #include "core/Words.h"
 #include "core/WriteReports.h"
 #include "session/Log.h"

@@ -10,6 +10,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Random.h"
 #include "core/SentenceBoard.h"

@@ -132,7 +132,7 @@ public:
 
     // The table from the first run of three frames; false when there is no such run.
     bool Index(Mp3FrameIndex& out) {
-        const int64_t start = FindRunOfThree();
+        const int64_t start = FindRunOfThree(0, window_.Size() - 4000);
         if (start < 0) return false;
         Walk(start, out);
         out.last = last_;
@@ -162,13 +162,30 @@ private:
         return false;
     }
 
-    // The first position from which three frames follow one another at their computed lengths.
-    int64_t FindRunOfThree() {
+    // The bytes of the ID3v2 tag at `pos` (its header, the syncsafe size it declares and a footer
+    // when the flags say so), or 0 when none starts there or it would end beyond the file.
+    int64_t TagAt(int64_t pos) {
+        const uint8_t* p = window_.At(pos, 10);
+        if (!p || p[0] != 'I' || p[1] != 'D' || p[2] != '3' || p[3] == 0xFF || p[4] == 0xFF ||
+            ((p[6] | p[7] | p[8] | p[9]) & 0x80) != 0)
+            return 0;
+        const int64_t size = static_cast<int64_t>(p[6]) << 21 | static_cast<int64_t>(p[7]) << 14 |
+                             static_cast<int64_t>(p[8]) << 7 | p[9];
+        const int64_t length = 10 + size + (p[3] >= 4 && (p[5] & 0x10) != 0 ? 10 : 0);
+        return pos + length <= window_.Size() ? length : 0;
+    }
+
+    // The first position from `pos` on, tried while below `lastStart`, from which three frames
+    // follow one another at their computed lengths; ID3v2 tags met on the way are stepped over.
+    int64_t FindRunOfThree(int64_t pos, int64_t lastStart) {
         const int64_t n = window_.Size();
-        int64_t pos = 0;
         do {
             Mp3FrameHeader first, second, third;
-            while (pos < n - 4 && !HeaderAt(pos, first)) ++pos;
+            while (pos < n - 4) {
+                const int64_t tag = TagAt(pos);
+                if (tag == 0 && HeaderAt(pos, first)) break;
+                pos += std::max<int64_t>(tag, 1);
+            }
             if (pos < n - 4) {
                 int64_t at2 = 0, at3 = 0;
                 if (FindNextHeader(pos, first.Length(), 0, at2, second) &&
@@ -176,14 +193,30 @@ private:
                     return pos;
             }
             ++pos;
-        } while (pos < n - 4000);
+        } while (pos < lastStart);
         return -1;
     }
 
-    // Every frame that is followed by a valid header where its length says, up to the first break
-    // in the chain; the walk goes on while pos < n - L, L being the length of the frame just added.
+    // Where the chain goes on after the frame at `pos`, whose bytes would end at `end`, is followed
+    // by no header: the next run of three frames, searched from the byte after `pos` (the frame
+    // may have been cut short), or from after an ID3v1 tag that ends the frame. -1 when there is
+    // none; the last header parsed is then the one it was before the search.
+    int64_t FindRunAfterBreak(int64_t pos, int64_t end) {
+        const Mp3FrameHeader before = last_;
+        const uint8_t* tag = window_.At(end, 3);
+        const int64_t from = tag && std::memcmp(tag, "TAG", 3) == 0 && end + 128 <= window_.Size() ? end + 128 : pos + 1;
+        const int64_t found = FindRunOfThree(from, window_.Size() - 4);
+        if (found < 0) last_ = before;
+        return found;
+    }
+
+    // Every frame that is followed by a valid header where its length says; where none follows,
+    // the walk goes on at the next run of three frames, and the frame before the break is kept when
+    // it ends before that run. The walk goes on while pos < n - L, L being the length of the frame
+    // just added.
     void Walk(int64_t start, Mp3FrameIndex& out) {
         out.frames.clear();
+        out.breaks.clear();
         out.chainEnd = start;
         Mp3FrameHeader h;
         if (!HeaderAt(start, h)) return;
@@ -203,9 +236,21 @@ private:
                 (p = window_.At(next, 4)) != nullptr && HeaderKey(p) == key) {
                 h.Padding = (p[2] >> 1) & 0x01;
                 last_ = h;
-            } else {
-                if (!FindNextHeader(pos, length, h.Padding, next, h)) break;
+            } else if (FindNextHeader(pos, length, h.Padding, next, h)) {
                 key = HeaderKey(window_.At(next, 4));
+            } else {
+                const int64_t end = static_cast<int64_t>(from) + h.Padding;
+                const int64_t resume = FindRunAfterBreak(pos, end);
+                if (resume < 0 || !HeaderAt(resume, h)) break;
+                if (resume >= end) {
+                    out.breaks.push_back({static_cast<uint32_t>(out.frames.size()), static_cast<uint32_t>(end)});
+                    out.frames.push_back(static_cast<uint32_t>(pos));
+                    out.chainEnd = end;
+                }
+                pos = resume;
+                key = lengthKey = HeaderKey(window_.At(pos, 4));
+                length = h.Length();
+                continue;
             }
             out.frames.push_back(static_cast<uint32_t>(pos));
             out.chainEnd = next;
@@ -224,6 +269,11 @@ private:
 };
 
 int64_t FrameEnd(const Mp3FrameIndex& index, int frame) {
+    if (!index.breaks.empty()) {
+        const auto at = std::lower_bound(index.breaks.begin(), index.breaks.end(), frame,
+                                         [](const Mp3ChainBreak& b, int f) { return static_cast<int64_t>(b.frame) < f; });
+        if (at != index.breaks.end() && static_cast<int64_t>(at->frame) == frame) return at->end;
+    }
     return frame + 1 < static_cast<int>(index.frames.size()) ? static_cast<int64_t>(index.frames[frame + 1])
                                                               : index.chainEnd;
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The MP3 file reader: finds where a module's chain of MPEG audio frames starts (three frames in a
 // row at their computed lengths), records every frame's byte offset, measures how long one frame
-// lasts, and decodes a range of frames to signed 16-bit PCM with libmpg123 in feed mode.
+// lasts, and decodes a range of frames to signed 16-bit PCM with libmpg123 in feed mode. An ID3v2
+// tag is skipped by its declared size before frames are looked for (a cover picture may hold bytes
+// that look like frames); where the chain breaks (a damaged spot, two files joined, an ID3v1 tag
+// between them) the search goes on for the next run of three frames.
 //
 // The frame table of a file is built once, by walking its headers through a window of the file
 // read in pieces, and kept in Mp3IndexCache while the file stays as it was (path, inode, size and
@@ -37,11 +40,21 @@ struct Mp3FrameHeader {
 // sync bits, bitrate index neither 0 nor 15, sample-rate index not 3. Fills `out` then.
 bool ParseMp3FrameHeader(const uint8_t* p, Mp3FrameHeader& out);
 
+// A frame after which the chain breaks (junk, a tag, a join of two files) and goes on at the next
+// run of three frames: `frame` indexes the table, and its bytes end at `end`, before the next entry.
+struct Mp3ChainBreak {
+    uint32_t frame = 0;
+    uint32_t end = 0;
+};
+
 // What indexing a file finds: the byte offset of every frame in the chain (each one followed by a
-// valid header where its length says), where the frame after the last one starts, the measured
-// seconds of one frame, and the last header the walk parsed.
+// valid header where its length says, or by a break after which the frames go on), the breaks in
+// table order, where the frame after the last one starts, the measured seconds of one frame, and
+// the last header the walk parsed. Frames are numbered on across the breaks as a decoder that
+// resyncs counts them, so a frame's index still counts the samples decoded before it.
 struct Mp3FrameIndex {
     std::vector<uint32_t> frames;
+    std::vector<Mp3ChainBreak> breaks;
     int64_t chainEnd = 0;
     float frameDuration = 0.0f;
     Mp3FrameHeader last;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "sound/WaveImage.h"
 

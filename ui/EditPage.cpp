@@ -6,6 +6,8 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/BusyWait.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/SentenceBoard.h"
 #include "core/Words.h"
@@ -105,6 +107,7 @@ void EditPage::ReplBtnEdClick() {
 void EditPage::ListBox1DblClick() {
     const int line = ui_->ListBox1->currentRow();
     if (line < 0 || line >= static_cast<int>(entries_.size()) || !ctx_.db || !ctx_.row) return;
+    const OperationWait wait(*ctx_.db);  // the mark and the page read again wait once together
     const SqlValue<bool> toggled = ToggleWordMark(*ctx_.db, *ctx_.row, entries_[static_cast<size_t>(line)].Word);
     if (!toggled.ok()) ReportFailedWrite("The word's mark was not changed", toggled.error);
     OnShow();

@@ -5,7 +5,6 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
-#include "core/Database.h"
 #include "ui_TabSheet4.h"
 
 namespace lq {

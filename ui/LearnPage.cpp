@@ -14,6 +14,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Score.h"
 #include "core/Settings.h"
@@ -143,7 +144,13 @@ void LearnPage::PrepareCurrentItem() {
     LearnState& state = *ctx_.state;
     const CommonSettings& settings = *ctx_.settings;
     CurrentRow& row = *ctx_.row;
-    ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {state.CurrentItemId}, row);
+    const SqlResult read = ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {state.CurrentItemId}, row);
+    if (!read.ok() && state.CurrentItemId == lastLaidOutItem_) {
+        // Another program holds the file: the board keeps the sentence as it is laid out rather
+        // than being laid out again from another row's texts.
+        qCInfo(lcUi, "The sentence stays as laid out: %s", read.message.c_str());
+        return;
+    }
 
     LayoutOptions options;
     options.InputAfter = settings.InputAfter;
@@ -190,6 +197,7 @@ void LearnPage::PrepareCurrentItem() {
     lastLaidOutItem_ = state.CurrentItemId;
     DrawWorkPlace();
     tiles_.SolveIfWordless();
+    if (learnPageVisible_) FocusFirstEdit();
 }
 
 void LearnPage::DrawWorkPlace() {
@@ -264,6 +272,14 @@ void LearnPage::WorkPlaceMouseUp(Qt::MouseButton button) { tiles_.MouseUp(button
 
 void LearnPage::WorkPlaceDblClick() {
     if (hooks_.LookUpSelectedWord) hooks_.LookUpSelectedWord();
+}
+
+void LearnPage::FocusFirstEdit() {
+    if (!typingEdits_[0]->isHidden()) {
+        FocusActiveTypingEdit();
+    } else if (!ui_->InpWrdED0->isHidden() && ui_->InpWrdED0->isEnabled()) {
+        ui_->InpWrdED0->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void LearnPage::FocusActiveTypingEdit() {

@@ -67,7 +67,7 @@ public:
     void OnHide() override;
     bool LearnPageVisible() const { return learnPageVisible_; }
 
-    // The current sentence onto the board.
+    // The current sentence onto the board; on the shown page the typing edit gets the keyboard.
     void PrepareCurrentItem();
     // Paints the board and moves the typing edits over their tiles.
     void DrawWorkPlace();
@@ -100,6 +100,9 @@ private:
     void SetSolved(bool solved);
     void ColourTypingEdits(int active);
     void FocusActiveTypingEdit();
+    // The keyboard goes to the typing: the active typing edit when words are to be typed, else
+    // the free-word edit (when it is on). Each time a sentence is laid out on the shown page.
+    void FocusFirstEdit();
     int TypingEditIndex(QObject* edit) const;
 
     AppContext ctx_;

@@ -1,14 +1,17 @@
 #include "ui/ListPage.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
 #include <QTableView>
+#include <optional>
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
-#include "core/Database.h"
+#include "core/CurrentRow.h"
 #include "pages/ItemListRow.h"
 #include "platform/Cp1251.h"
+#include "ui/PaintWait.h"
 #include "ui_TabSheet3.h"
 
 namespace lq {
@@ -28,6 +31,18 @@ QFont GridFont(const QFont& base, int points) {
     return f;
 }
 
+// The summary line (about a hundred characters) ends before the circle at the cell's right: 7
+// points at 96 dots per inch as pixels, and smaller while a wider stand-in for Courier New would
+// still reach the circle.
+QFont SummaryFont(const QFont& base, const QString& text, int room) {
+    QFont f = GridFont(base, 7);
+    for (int pixels = 9; pixels >= 6; --pixels) {
+        f.setPixelSize(pixels);
+        if (QFontMetrics(f).horizontalAdvance(text) <= room) break;
+    }
+    return f;
+}
+
 }  // namespace
 
 void ItemListModel::SetRowCount(int rows) {
@@ -42,7 +57,8 @@ int ItemListModel::columnCount(const QModelIndex& parent) const { return parent.
 
 QVariant ItemListModel::data(const QModelIndex&, int) const { return {}; }
 
-ItemListDelegate::ItemListDelegate(const AppContext& ctx, QObject* parent) : QStyledItemDelegate(parent), ctx_(ctx) {}
+ItemListDelegate::ItemListDelegate(const AppContext& ctx, QObject* parent, PaintWait* wait)
+    : QStyledItemDelegate(parent), ctx_(ctx), wait_(wait) {}
 
 QSize ItemListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
     return {kColumnWidth, kRowHeight};
@@ -52,7 +68,11 @@ void ItemListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     if (!ctx_.db || !ctx_.state || ctx_.state->ItemCount < 1) return;
     const int r = index.row();
     CurrentRow row;
-    ReadListRow(*ctx_.db, r, row);
+    {
+        std::optional<OperationWait> wait;
+        if (wait_) wait.emplace(*ctx_.db, wait_->Budget());
+        ReadListRow(*ctx_.db, r, row);
+    }
 
     const QRect cell = option.rect;
     const QColor background = (r % 2) ? QColor(245, 245, 245) : QColor(Qt::white);
@@ -65,12 +85,13 @@ void ItemListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->drawEllipse(QRect(cell.right() + 1 - 15, cell.top(), 14, 14));
     painter->setBrush(background);
 
-    const QFont small = GridFont(option.font, 7);
-    painter->setFont(small);
-    painter->setPen(ListRowNotDue(row, ctx_.state->NowText) ? QColor(0, 0, 240) : QColor(Qt::black));
     const int x = cell.left() + 2;
-    painter->drawText(QRect(x, cell.top() + 2, cell.width() - 2, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      FromCp1251(ListSummaryLine(row, r, ctx_.state->LastNextTime)));
+    const int summaryRoom = cell.width() - 2 - 16;  // up to the circle, one pixel apart
+    const QString summary = FromCp1251(ListSummaryLine(row, r, ctx_.state->LastNextTime));
+    painter->setFont(SummaryFont(option.font, summary, summaryRoom));
+    painter->setPen(ListRowNotDue(row, ctx_.state->NowText) ? QColor(0, 0, 240) : QColor(Qt::black));
+    painter->drawText(QRect(x, cell.top() + 2, summaryRoom, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                      summary);
 
     painter->setFont(GridFont(option.font, 8));
     painter->setPen(Qt::black);
@@ -86,7 +107,7 @@ ListPage::ListPage(QWidget* tabSheet, const AppContext& ctx)
     ui_->setupUi(tabSheet);
     QTableView* grid = ui_->DrawGrid1;
     grid->setModel(&model_);
-    grid->setItemDelegate(new ItemListDelegate(ctx_, grid));
+    grid->setItemDelegate(new ItemListDelegate(ctx_, grid, new PaintWait(grid->viewport())));
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -17,6 +17,8 @@ class QTableView;
 
 namespace lq {
 
+class PaintWait;
+
 // ItemCount rows of one column; the rows carry no data, the delegate reads them.
 class ItemListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -34,12 +36,14 @@ private:
 class ItemListDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    ItemListDelegate(const AppContext& ctx, QObject* parent);
+    // `wait` bounds the waits of the rows of one paint (may be null).
+    ItemListDelegate(const AppContext& ctx, QObject* parent, PaintWait* wait = nullptr);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
     AppContext ctx_;
+    PaintWait* wait_;
 };
 
 class ListPage : public Page {

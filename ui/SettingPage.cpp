@@ -4,6 +4,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Settings.h"
 #include "pages/SettingValues.h"

@@ -4,13 +4,16 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QTableView>
+#include <optional>
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/Words.h"
 #include "core/WriteReports.h"
 #include "platform/Cp1251.h"
 #include "platform/Fonts.h"
+#include "ui/PaintWait.h"
 #include "ui_TabSheet7.h"
 
 namespace lq {
@@ -49,6 +52,8 @@ void WordStatsModel::SetRows(int rows) {
 
 bool WordStatsModel::ReadRow(int row, CurrentRow& out) const {
     if (!db_ || row < 0) return false;
+    std::optional<OperationWait> wait;
+    if (paintBudget_) wait.emplace(*db_, *paintBudget_);
     out.ididnt = -1;
     db_->QueryCached(RowStatement(order_), {row}, out);
     return out.ididnt != -1;
@@ -105,6 +110,7 @@ StatisticsPage::StatisticsPage(QWidget* tabSheet, const AppContext& ctx)
     grid->verticalHeader()->setDefaultSectionSize(18);
     for (int c = 0; c < 5; ++c) grid->setColumnWidth(c, kColumnWidths[c]);
     grid->viewport()->installEventFilter(this);
+    model_->SetPaintBudget(&(new PaintWait(grid->viewport()))->Budget());
 
     connect(ui_->SpeedButton1, &QToolButton::clicked, this, &StatisticsPage::RebuildStatistics);
     connect(ui_->By123, &QToolButton::clicked, this, [this] { SelectOrder(WordOrder::ByCount); });
@@ -150,6 +156,7 @@ void StatisticsPage::OnShow() {
 
 void StatisticsPage::RebuildStatistics() {
     if (ctx_.db && ctx_.state) {
+        const OperationWait wait(*ctx_.db);
         const SqlValue<int> words = RebuildWordStatistics(*ctx_.db, ctx_.state->ItemCount);
         CurrentRow row;
         ctx_.state->WordStatCount = words.ok() ? words.value : CountWordStats(*ctx_.db, row);
@@ -173,6 +180,7 @@ void StatisticsPage::FindWord(const QString& text) {
     // The text is only lower-cased (digits and punctuation stay: "9z" sorts before the letters),
     // and compared as a quoted value.
     const std::string word = Cp1251Lower(ToCp1251(text));
+    const OperationWait wait(*ctx_.db);
     CurrentRow row;
     row.CountResult = -1;
     const SqlResult r =
@@ -188,6 +196,7 @@ void StatisticsPage::FindWord(const QString& text) {
 
 void StatisticsPage::ToggleMark() {
     if (!ctx_.db) return;
+    const OperationWait wait(*ctx_.db);
     CurrentRow row;
     if (!model_->ReadRow(selectedGridRow_, row)) return;  // a row that names no word
     const SqlResult r = StoreWordMark(*ctx_.db, row.twordd, ToggledWordMark(row.istate));

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/AppContext.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "ui/Page.h"
 
@@ -17,6 +18,8 @@ class TabSheet7;
 }
 
 namespace lq {
+
+struct BusyBudget;
 
 enum class WordOrder { ByCount, ByWord, ByAnswers };  // By123, ByABC, ByINP
 
@@ -36,6 +39,8 @@ public:
 
     // Reads row `row` of the current order from the database; false when there is no such row.
     bool ReadRow(int row, CurrentRow& out) const;
+    // The budget that the reads of one painting share for waiting on a lock (may be null).
+    void SetPaintBudget(BusyBudget* budget) { paintBudget_ = budget; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -43,6 +48,7 @@ public:
 
 private:
     const Database* db_;
+    BusyBudget* paintBudget_ = nullptr;
     WordOrder order_ = WordOrder::ByWord;
     int rows_ = 0;
     mutable int cachedRow_ = -1;

@@ -21,7 +21,7 @@ const QString kTitle = QStringLiteral("Comments:");
 }  // namespace
 
 TComentFrm::TComentFrm(const AppContext& ctx, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ctx_(ctx),
+    : ToolWindow(parent, Qt::WindowStaysOnTopHint), ctx_(ctx),
       ui_(std::make_unique<Ui::ComentFrm>()) {
     ui_->setupUi(this);
     SetFontPixels(ui_->RichEdit1, 19);
@@ -31,11 +31,6 @@ TComentFrm::TComentFrm(const AppContext& ctx, QWidget* parent)
     connect(ui_->BitBtn1, &QPushButton::clicked, this, &TComentFrm::BitBtn1Click);
     if (ctx_.ini) PlaceOnScreen(*this, ReadWindowGeometry(*ctx_.ini, "Cmn"));
     hide();
-}
-
-void TComentFrm::showEvent(QShowEvent* event) {
-    KeepOnScreen(*this);
-    QWidget::showEvent(event);
 }
 
 TComentFrm::~TComentFrm() = default;

@@ -3,13 +3,12 @@
 // "Save". A tool window without border icons that stays on top, created hidden; the Learn page's
 // ComentViewBtn shows and hides it; its geometry lives in the settings ("Cmn" keys). While the
 // pointer moves over the text, the Learn page's shortcuts are suspended.
-#include <QWidget>
-
 #include <memory>
 #include <string>
 
 #include "core/AppContext.h"
 #include "core/Settings.h"
+#include "ui/ToolWindow.h"
 
 namespace Ui {
 class ComentFrm;
@@ -19,7 +18,7 @@ class QPlainTextEdit;
 
 namespace lq {
 
-class TComentFrm : public QWidget {
+class TComentFrm : public ToolWindow {
     Q_OBJECT
 public:
     explicit TComentFrm(const AppContext& ctx, QWidget* parent = nullptr);
@@ -31,15 +30,12 @@ public:
     // Save: stores the edited text for the current sentence (whole, any length; a character that
     // code page 1251 cannot hold is stored as '?'). A failed save shows in the window's title.
     void BitBtn1Click();
-    // The toggle button: down shows the window, up hides it.
-    void ShowWindow(bool shown) { setVisible(shown); }
 
     QPlainTextEdit* Editor() const;
     WindowGeometry Geometry() const;  // left, top, height, width
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     AppContext ctx_;

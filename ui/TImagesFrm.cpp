@@ -26,18 +26,13 @@ void PicturesView::paintEvent(QPaintEvent*) {
 }
 
 TImagesFrm::TImagesFrm(const AppContext& ctx, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ctx_(ctx),
+    : ToolWindow(parent), ctx_(ctx),
       ui_(std::make_unique<Ui::ImagesFrm>()) {
     ui_->setupUi(this);
     SetFontPixels(this, 11, QStringLiteral("Tahoma"));
     ui_->View->SetPictures(&pictures_);
     if (ctx_.ini) PlaceOnScreen(*this, ReadWindowGeometry(*ctx_.ini, "Ims"));
     hide();
-}
-
-void TImagesFrm::showEvent(QShowEvent* event) {
-    KeepOnScreen(*this);
-    QWidget::showEvent(event);
 }
 
 TImagesFrm::~TImagesFrm() = default;

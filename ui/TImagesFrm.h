@@ -2,13 +2,12 @@
 // The pictures window: a tool window without border icons, created hidden, that shows the
 // current sentence's pictures (at most five) in rows on a grey view. The Learn page's
 // ImagesViewBtn shows and hides it; its geometry lives in the settings ("Ims" keys).
-#include <QWidget>
-
 #include <memory>
 
 #include "core/AppContext.h"
 #include "core/Settings.h"
 #include "pages/Pictures.h"
+#include "ui/ToolWindow.h"
 
 namespace Ui {
 class ImagesFrm;
@@ -30,7 +29,7 @@ private:
     const SentencePictures* pictures_ = nullptr;
 };
 
-class TImagesFrm : public QWidget {
+class TImagesFrm : public ToolWindow {
     Q_OBJECT
 public:
     // Reads the geometry keys; the window stays hidden until ShowWindow(true).
@@ -41,16 +40,11 @@ public:
     void LoadItemImages();
     // Redraws the pictures, shown or not.
     void DrawImages();
-    // The toggle button: down shows the window, up hides it.
-    void ShowWindow(bool shown) { setVisible(shown); }
 
     const SentencePictures& Pictures() const { return pictures_; }
     PicturesView* View() const;
     // Left, top, height, width for the settings file.
     WindowGeometry Geometry() const;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     AppContext ctx_;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QScreen>
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "platform/Cp1251.h"
@@ -29,17 +30,23 @@ TProgressFrm::TProgressFrm(QWidget* parent, ProgressRepaintThrottle::Clock clock
 TProgressFrm::~TProgressFrm() = default;
 
 void TProgressFrm::ShowProgress(const QString& text, int position, int maximum) {
+    // Called once per item of long loops: each widget is set only when what it shows changes.
     const bool textChanged = ui_->Label1->text() != text;
-    ui_->Label1->setText(text);
-    // Maximum first: the bar ignores a value outside its range. A maximum of 0 would turn the
-    // bar into a busy indicator, so it gets the range 0..1 then. The bar paints itself at once
-    // when its value moves by a pixel; here only the window's own repaint below paints it.
-    const int top = maximum > 0 ? maximum : 1;
-    ui_->PB->setUpdatesEnabled(false);
-    ui_->PB->setMaximum(top);
-    ui_->PB->setValue(maximum > 0 ? std::clamp(position, 0, top) : 0);
-    ui_->PB->setUpdatesEnabled(true);
-    ui_->Label2->setText(QString::fromLatin1(ProgressPercentText(position, maximum).c_str()));
+    if (textChanged) ui_->Label1->setText(text);
+    const bool rangeChanged = maximum != shownMaximum_;
+    if (rangeChanged || position != shownPosition_) {
+        std::string percent = ProgressPercentText(position, maximum);
+        if (percent != shownPercent_) {
+            shownPercent_ = std::move(percent);
+            ui_->Label2->setText(QString::fromLatin1(shownPercent_.c_str()));
+            // The bar moves with the percentage (finer than its pixels), or when it is painted.
+            SetBar(position, maximum);
+        } else if (rangeChanged) {
+            SetBar(position, maximum);
+        }
+    }
+    reportedPosition_ = position;
+    reportedMaximum_ = maximum;
 
     const bool first = !isVisible();
     if (first) {
@@ -58,14 +65,31 @@ void TProgressFrm::ShowProgress(const QString& text, int position, int maximum) 
     }
     if (throttle_.Report(position, maximum, textChanged)) {
         trailing_.stop();
+        SetBar(position, maximum);
         repaint();
     } else if (throttle_.Pending() && !trailing_.isActive()) {
         trailing_.start(throttle_.UntilDue());
     }
 }
 
+void TProgressFrm::SetBar(int position, int maximum) {
+    shownPosition_ = position;
+    shownMaximum_ = maximum;
+    // Maximum first: the bar ignores a value outside its range. A maximum of 0 would turn the
+    // bar into a busy indicator, so it gets the range 0..1 then. The bar paints itself at once
+    // when its value moves by a pixel; here only the window's own repaint paints it.
+    const int top = maximum > 0 ? maximum : 1;
+    const int value = maximum > 0 ? std::clamp(position, 0, top) : 0;
+    if (ui_->PB->maximum() == top && ui_->PB->value() == value) return;
+    ui_->PB->setUpdatesEnabled(false);
+    ui_->PB->setMaximum(top);
+    ui_->PB->setValue(value);
+    ui_->PB->setUpdatesEnabled(true);
+}
+
 void TProgressFrm::PaintPendingReport() {
     if (!throttle_.Pending() || !isVisible()) return;
+    SetBar(reportedPosition_, reportedMaximum_);
     repaint();
     throttle_.Painted();
 }
@@ -87,7 +111,15 @@ TProgressFrm* ProgressWindow::Create() {
 }
 
 void ProgressWindow::ShowProgress(const std::string& text, int position, int maximum) {
-    if (TProgressFrm* w = Create()) w->ShowProgress(FromCp1251(text), position, maximum);
+    TProgressFrm* w = Create();
+    if (!w) return;
+    // A loop reports the same text for every item: it is converted once.
+    if (!converted_ || text != text_) {
+        text_ = text;
+        shownText_ = FromCp1251(text);
+        converted_ = true;
+    }
+    w->ShowProgress(shownText_, position, maximum);
 }
 
 void ProgressWindow::HideProgress() {

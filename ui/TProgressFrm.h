@@ -1,12 +1,16 @@
 #pragma once
 // The progress window "Lindquest Progress": the operation's text, the percentage and a bar. Its
 // callers do not return to the event loop until their work is done, so the window paints itself
-// at once, but at most about 30 times a second (ProgressRepaintThrottle): its labels and bar
-// always hold the latest report, and a report left unpainted is painted by a trailing timer when
-// the event loop runs, or at the latest when the window is hidden.
+// at once, but at most about 30 times a second (ProgressRepaintThrottle): its labels always hold
+// the latest report and its bar the latest one whose percentage differs from the report before
+// (each painting sets it to the latest report), and a report left unpainted is painted by a
+// trailing timer when the event loop runs, or at the latest when the window is hidden. A widget
+// is set only when what it shows changes: its callers report once per item.
 #include <QDialog>
+#include <QString>
 #include <QTimer>
 #include <memory>
+#include <string>
 
 #include "core/Progress.h"
 
@@ -37,11 +41,15 @@ protected:
 
 private:
     void PaintPendingReport();
+    void SetBar(int position, int maximum);
 
     std::unique_ptr<Ui::ProgressFrm> ui_;
     bool placed_ = false;  // centred on the screen at its first showing
     ProgressRepaintThrottle throttle_;
     QTimer trailing_;  // paints a waiting report once its interval is over, if the event loop runs
+    std::string shownPercent_;                     // Label2's text, as reported
+    int shownPosition_ = 0, shownMaximum_ = -1;    // the report the bar was set from
+    int reportedPosition_ = 0, reportedMaximum_ = 0;  // the latest report
 };
 
 // The Progress of the program: the progress window, created on the first report (or by Create,
@@ -61,6 +69,9 @@ public:
 private:
     ProgressRepaintThrottle::Clock clock_;
     std::unique_ptr<TProgressFrm> frm_;
+    bool converted_ = false;
+    std::string text_;   // the latest report's text (cp1251)
+    QString shownText_;  // the same, converted
 };
 
 }  // namespace lq

@@ -5,13 +5,17 @@
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QShowEvent>
 #include <QTabWidget>
+#include <QToolButton>
 #include <map>
+#include <optional>
 
 #include "Version.h"
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
 #include "core/Restart.h"
@@ -138,6 +142,8 @@ void TTessarinMF::AttachModuleChooser(TChooseModuleFrm& window) { parts_->module
 void TTessarinMF::AttachPicturesWindow(TImagesFrm& window) {
     picturesWindow_ = &window;
     learnPage_->Hooks().ShowPictures = [&window](bool shown) { window.ShowWindow(shown); };
+    // Closed by the window manager: the button comes up, so that its next click shows it again.
+    window.Closed = [this] { learnPage_->Form().ImagesViewBtn->setChecked(false); };
     // The current sentence's pictures, as the start-up loads them.
     LoadPictures();
 }
@@ -147,6 +153,7 @@ void TTessarinMF::AttachCommentsWindow(TComentFrm& window) {
     LearnPageHooks& hooks = learnPage_->Hooks();
     hooks.ShowComments = [&window](bool shown) { window.ShowWindow(shown); };
     hooks.ShowComment = [&window](const std::string& text) { window.ShowComment(text); };
+    window.Closed = [this] { learnPage_->Form().ComentViewBtn->setChecked(false); };
 }
 
 void TTessarinMF::LoadPictures() {
@@ -239,6 +246,12 @@ TTessarinMF::TTessarinMF(Session& session, MainWindowServices services, QWidget*
     player_ = services_.player ? services_.player : &AppSoundPlayer();
 
     ui_->setupUi(this);
+    // The pages place their controls at fixed pixels: the window keeps the size they were laid
+    // out for, so that it is never mostly empty (maximised) nor cuts them off (shrunk).
+    ui_->centralwidget->setFixedSize(size());
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     learnPage_ = std::make_unique<LearnPage>(ui_->TabSheet1, ctx_, Board());
     currentPage_ = ui_->Pages->currentIndex();
     connect(ui_->Pages, &QTabWidget::currentChanged, this, [this](int index) { PagesChanged(index); });
@@ -320,6 +333,10 @@ Page* TTessarinMF::PageOf(QWidget* tab) const {
 }
 
 void TTessarinMF::PagesChanged(int index) {
+    // A page switch is one operation: however many statements the pages run, it waits at most
+    // once for another program's lock, and then shows what it could read.
+    std::optional<OperationWait> wait;
+    if (ctx_.db) wait.emplace(*ctx_.db);
     if (pageShown_) {
         if (Page* old = PageOf(ui_->Pages->widget(currentPage_))) old->OnHide();
         pageShown_ = false;

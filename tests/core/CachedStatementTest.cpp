@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Database.h"
+#include "core/SqlText.h"
 #include "tests/core/CoreTestDb.h"
 
 namespace lq {

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "core/Database.h"
 #include "platform/DateTime.h"
 #include "tests/support/LessonDb.h"
 

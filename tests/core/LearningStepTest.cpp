@@ -6,6 +6,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/LearningStep.h"
 #include "core/Random.h"
 #include "core/SentenceBoard.h"

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Score.h"
+#include "core/SqlText.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/CommaLocale.h"
 

@@ -18,12 +18,14 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
 #include "core/LessonCaches.h"
 #include "core/Random.h"
 #include "core/SentenceBoard.h"
 #include "core/Settings.h"
+#include "core/SqlText.h"
 #include "core/Transaction.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/RawConnection.h"
@@ -361,6 +363,23 @@ TEST_F(StepEquivalence, ScriptedStepsLeaveEverythingTheSame) {
     EXPECT_EQ(totals.rows, worlds_[0]->state.ItemCount);
 }
 
+// Newer imports stand at the front of the queue; with them deselected, the one selected module's
+// sentences are all behind theirs (and the edits between steps select and deselect modules).
+TEST_F(StepEquivalence, SelectedModuleBehindTheDeselectedOnes) {
+    ASSERT_NO_FATAL_FAILURE(Everywhere("UPDATE sounds SET isigns=(ididnt=3);"));
+    ASSERT_NO_FATAL_FAILURE(Everywhere("UPDATE items2 SET iplace=iplace+1000 WHERE isound=3;"));
+    for (auto& w : worlds_) w->Start();
+    Compare("start");
+    for (int step = 0; step < 200; ++step) {
+        ASSERT_NO_FATAL_FAILURE(StepAll(step));
+        if (step % 4 == 3) {
+            ASSERT_NO_FATAL_FAILURE(EditBetweenSteps(step));
+        }
+    }
+    ASSERT_NO_FATAL_FAILURE(CompareTables("the end"));
+    ExpectOnlyReferenceStatements();
+}
+
 TEST_F(StepEquivalence, RollbackInTheMiddleDropsTheTotalsOfTheUndoneSteps) {
     for (int step = 0; step < 60; ++step) ASSERT_NO_FATAL_FAILURE(StepAll(step));
     // Steps inside transactions of the caller's, which the steps join: the first is committed
@@ -388,6 +407,26 @@ TEST_F(StepEquivalence, RollbackInTheMiddleDropsTheTotalsOfTheUndoneSteps) {
         }
     }
     ASSERT_NO_FATAL_FAILURE(CompareTables("after the rollback"));
+}
+
+// Steps inside a savepoint of the caller's, which the steps join, undone by a rollback to it
+// (SQLite calls no rollback hook for that); the transaction the savepoints began stays open for
+// further steps and is then released.
+TEST_F(StepEquivalence, RollbackToASavepointDropsTheTotalsOfTheUndoneSteps) {
+    for (int step = 0; step < 60; ++step) ASSERT_NO_FATAL_FAILURE(StepAll(step));
+    for (auto& w : worlds_) ASSERT_TRUE(w->db.Exec("SAVEPOINT kept; SAVEPOINT undone;").ok());
+    for (int step = 60; step < 80; ++step) ASSERT_NO_FATAL_FAILURE(StepAll(step));
+    for (auto& w : worlds_) ASSERT_TRUE(w->db.Exec("ROLLBACK TO undone;").ok());
+    for (auto& w : worlds_) w->CountItems();
+    for (int step = 80; step < 120; ++step) ASSERT_NO_FATAL_FAILURE(StepAll(step));
+    for (auto& w : worlds_) ASSERT_TRUE(w->db.Exec("RELEASE kept;").ok());
+    for (int step = 120; step < 180; ++step) {
+        ASSERT_NO_FATAL_FAILURE(StepAll(step));
+        if (step % 5 == 0) {
+            ASSERT_NO_FATAL_FAILURE(EditBetweenSteps(step));
+        }
+    }
+    ASSERT_NO_FATAL_FAILURE(CompareTables("after the rollback to a savepoint"));
 }
 
 TEST_F(StepEquivalence, SecondConnectionWritingBetweenStepsIsSeen) {

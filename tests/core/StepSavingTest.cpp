@@ -13,12 +13,15 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
 #include "core/Random.h"
 #include "core/Scheduling.h"
 #include "core/SentenceBoard.h"
 #include "core/Settings.h"
+#include "core/SqlText.h"
+#include "core/StartupPolicy.h"
 #include "core/WriteReports.h"
 #include "tests/core/CoreTestDb.h"
 #include "tests/support/RawConnection.h"
@@ -39,10 +42,21 @@ public:
     void QueueAnsweredWord(const std::string& word) override { queued.push_back(word); }
     // Between the step's rescheduling and its history row.
     void PrepareCurrentItem() override {
+        if (state) laidOut = state->CurrentItemId;
         if (onLayout) onLayout();
     }
+    void SwapSoundBuffers() override {
+        soundCurrent = soundPending;
+        if (state) soundPending = state->NextItemId;
+    }
+    void ShowScoreLabels(const ScoreLabelTexts& texts) override { scoreShown = texts.score + "." + texts.score2; }
     std::vector<std::string> queued;
     std::function<void()> onLayout;
+    // What the windows would show: the sentence on the board, the sounds of the current and the
+    // following sentence, the score label.
+    const LearnState* state = nullptr;
+    int laidOut = -1, soundCurrent = -1, soundPending = -1;
+    std::string scoreShown;
 };
 
 // Everything the learner's steps store, as text.
@@ -76,6 +90,9 @@ struct Learner {
         if (opened && startupCheck) ReportUnwritableDatabase(db, state);
         state.CurrentItemId = SelectNextItem(db, row, clock, -1);
         state.NextItemId = SelectNextItem(db, row, clock, state.CurrentItemId);
+        hooks.state = &state;
+        hooks.laidOut = hooks.soundCurrent = state.CurrentItemId;
+        hooks.soundPending = state.NextItemId;
     }
 
     // One Next with the sentence solved; returns its duration in milliseconds.
@@ -220,73 +237,204 @@ TEST_F(StepSaving, AWritableDatabaseIsNotReported) {
 
 // ---- Another program holds the lock ----------------------------------------------------------
 
-struct LockCase {
-    const char* name;
-    const char* lock;       // what the other program holds
-    bool beforeStartup;     // it holds it already when the program starts
-    int lockedSteps;
+// Another program takes the strongest lock it can get on the file when the learner's connection
+// starts its statement number `at` (from 0): an exclusive lock, else a read lock (which keeps the
+// learner's commit out), and holds it until Release().
+class LockAtStatement {
+public:
+    LockAtStatement(const Database& learner, const std::string& path, int at) : learner_(learner), at_(at) {
+        EXPECT_TRUE(other_.Open(path).ok());
+        other_.SetBusyTimeout(0);
+        sqlite3_trace_v2(test::RawHandle(learner_), SQLITE_TRACE_STMT, &LockAtStatement::OnStatement, this);
+    }
+    ~LockAtStatement() {
+        Stop();
+        Release();
+    }
+    void Stop() { sqlite3_trace_v2(test::RawHandle(learner_), 0, nullptr, nullptr); }
+    void Release() {
+        if (other_.InTransaction()) {
+            EXPECT_TRUE(other_.Exec("ROLLBACK;").ok());
+        }
+    }
+    int statements = 0;  // statements the learner started
+    std::string held;    // "exclusive", "read" or nothing
+
+private:
+    static int OnStatement(unsigned, void* self, void*, void*) {
+        auto* me = static_cast<LockAtStatement*>(self);
+        if (me->statements++ == me->at_) me->Take();
+        return 0;
+    }
+    void Take() {
+        if (other_.Exec("BEGIN EXCLUSIVE;").ok()) {
+            held = "exclusive";
+        } else if (other_.Exec("BEGIN;").ok() && other_.Exec("SELECT count(*) FROM items2;").ok()) {
+            held = "read";
+        } else {
+            Release();
+        }
+    }
+    const Database& learner_;
+    Database other_;
+    int at_;
 };
 
-void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
+// What the learner's program holds and shows after a step.
+struct Seen {
+    std::string stored;  // the tables
+    int current = 0, next = 0, laidOut = 0, soundCurrent = 0, soundPending = 0;
+    float score = 0;
+    std::string scoreShown;
+    std::vector<int> weights;  // the board's flag and weight pairs
+    int history = 0;
+    bool solved = false;
+    bool operator==(const Seen&) const = default;
+};
 
-class StepSavingLocked : public StepSaving, public ::testing::WithParamInterface<LockCase> {};
+void PrintTo(const Seen& s, std::ostream* os) {
+    *os << "current " << s.current << " next " << s.next << " board " << s.laidOut << " sound " << s.soundCurrent
+        << "/" << s.soundPending << " score " << s.score << " shown " << s.scoreShown << " history " << s.history
+        << " solved " << s.solved << " weights";
+    for (int w : s.weights) *os << " " << w;
+    *os << "\n" << s.stored;
+}
 
-TEST_P(StepSavingLocked, AStepWaitsOnceStoresNothingAndTheNextFreeStepStores) {
-    const LockCase& c = GetParam();
+Seen SeenBy(Learner& l) {
+    return {StoredState(l.db), l.state.CurrentItemId, l.state.NextItemId, l.hooks.laidOut, l.hooks.soundCurrent,
+            l.hooks.soundPending, l.state.Score, l.hooks.scoreShown, l.board.WordWeightPairs,
+            l.state.AnswerHistoryCount, l.state.SentenceSolved};
+}
+
+// One step with a typed word, as the window leaves the flags when a step did not take place.
+void StepTyped(Learner& l) {
+    l.TypeOneWord();
+    l.state.SentenceSolved = true;
+    l.state.AnswerShown = false;
+    LearningStep step(l.ctx, l.board, l.hooks, [] { return 0u; });
+    step.Run();
+}
+
+TEST_F(StepSaving, ALockAtAnyStatementOfTheStepNeitherScramblesTheSentencesNorLosesTheAnswer) {
+    const std::string fixture = Path();
+    auto freshFolder = [&](TempDir& dir) { std::filesystem::copy_file(fixture, dir.File(kDefaultDatabaseName)); };
+
+    // The steps without any lock: what the learner sees before and after each.
+    std::vector<Seen> free;
+    int statements = 0;
+    {
+        TempDir dir;
+        freshFolder(dir);
+        RecordingPrompter prompter;
+        Learner l(dir.Path());
+        l.TypeOneWord();
+        free.push_back(SeenBy(l));
+        {
+            LockAtStatement count(l.db, dir.File(kDefaultDatabaseName), -1);
+            StepTyped(l);
+            statements = count.statements;
+        }
+        free.push_back(SeenBy(l));
+        for (int i = 0; i < 2; ++i) {
+            StepTyped(l);
+            free.push_back(SeenBy(l));
+        }
+        ASSERT_TRUE(prompter.messages.empty());
+        ASSERT_NE(free[1].current, free[0].current);
+        ASSERT_EQ(free[1].history, 1);
+    }
+    ASSERT_GT(statements, 10);
+
+    constexpr int kWaitMs = 300;
+    for (int at = 0; at <= statements; ++at) {
+        SCOPED_TRACE("locked at statement " + std::to_string(at) + " of " + std::to_string(statements));
+        TempDir dir;
+        freshFolder(dir);
+        RecordingPrompter prompter;
+        Learner l(dir.Path());
+        l.db.SetBusyTimeout(kWaitMs);
+        bool kept = false;
+        long long ms = 0;
+        {
+            LockAtStatement lock(l.db, dir.File(kDefaultDatabaseName), at);
+            const auto start = std::chrono::steady_clock::now();
+            StepTyped(l);
+            ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+            // Once the step holds the file, no other program gets in until it has committed.
+            EXPECT_EQ(lock.held, at == 0 ? "exclusive" : "");
+            kept = !lock.held.empty();
+        }
+        if (kept) {
+            EXPECT_GE(ms, kWaitMs - 50) << "the step waited for the lock";
+            EXPECT_LT(ms, 3 * kWaitMs) << "once";
+            // Nothing changed: the same sentence on the board with its sound, the same one
+            // following, the score and its label as they were, the answer still to be given.
+            Seen before = free[0];
+            before.solved = true;
+            EXPECT_EQ(SeenBy(l), before);
+            EXPECT_EQ(l.state.RunAnswerCount, 0);
+            EXPECT_TRUE(l.hooks.queued.empty());
+            ASSERT_EQ(prompter.messages.size(), 1u);
+            EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("locked")))
+                << prompter.messages[0].text.toStdString();
+            EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("press Next again")));
+        } else {
+            EXPECT_EQ(SeenBy(l), free[1]);
+            EXPECT_TRUE(prompter.messages.empty());
+        }
+        EXPECT_TRUE(sqlite3_get_autocommit(test::RawHandle(l.db))) << "no transaction stays open";
+        // The lock is gone: the steps after it are those of a learner who never met it.
+        for (size_t i = 1; i < 3; ++i) {
+            StepTyped(l);
+            EXPECT_EQ(SeenBy(l), free[kept ? i : i + 1]) << "step " << i << " after the lock";
+        }
+        EXPECT_EQ(prompter.messages.size(), kept ? 1u : 0u);
+        EXPECT_NE(l.state.CurrentItemId, -1);
+        EXPECT_NE(l.state.NextItemId, -1);
+    }
+}
+
+// Another program holds the write lock from before the start (the program can read): each step
+// waits once and keeps its sentence, and each is told; when the lock goes, the answer is stored.
+TEST_F(StepSaving, AWriteLockFromBeforeTheStartKeepsTheFirstSentenceUntilItGoes) {
     RecordingPrompter prompter;
     Database other;
     ASSERT_TRUE(other.Open(Path()).ok());
-    if (c.beforeStartup) {
-        ASSERT_TRUE(other.Exec(c.lock).ok());
-    }
+    ASSERT_TRUE(other.Exec("BEGIN IMMEDIATE;").ok());
     Learner learner(dir_.Path());
     EXPECT_TRUE(prompter.messages.empty()) << "a lock at start-up says nothing about the file";
-    if (!c.beforeStartup) {
-        ASSERT_TRUE(other.Exec(c.lock).ok());
-    }
-
-    constexpr int kWaitMs = 400;
+    constexpr int kWaitMs = 300;
     learner.db.SetBusyTimeout(kWaitMs);
-    learner.TypeOneWord();
-    for (int i = 0; i < c.lockedSteps; ++i) {
-        const int following = learner.state.NextItemId;
-        const long long ms = learner.Step();
+    const int current = learner.state.CurrentItemId, next = learner.state.NextItemId;
+    for (int i = 0; i < 2; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        StepTyped(learner);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         EXPECT_GE(ms, kWaitMs - 50) << "the step tried to get the lock";
-        EXPECT_LT(ms, 2 * kWaitMs) << "one busy wait, not one per statement";
-        EXPECT_EQ(learner.state.CurrentItemId, following) << "the learner goes on";
+        EXPECT_LT(ms, 3 * kWaitMs) << "one busy wait, not one per statement";
+        EXPECT_EQ(learner.state.CurrentItemId, current);
+        EXPECT_EQ(learner.state.NextItemId, next);
+        EXPECT_EQ(learner.board.WordWeightPairs, (std::vector<int>{1, 5}));
     }
     EXPECT_EQ(learner.db.BusyTimeout(), kWaitMs) << "the waiting comes back for the next step";
     EXPECT_TRUE(sqlite3_get_autocommit(lq::test::RawHandle(learner.db)));
     EXPECT_TRUE(learner.hooks.queued.empty());
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("not being saved")));
-    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("locked")))
-        << prompter.messages[0].text.toStdString();
-
+    EXPECT_EQ(prompter.messages.size(), 2u) << "each lost step is told";
     ASSERT_TRUE(other.Exec("ROLLBACK;").ok());
     EXPECT_EQ(StoredState(other), before_);
 
-    // The lock is gone: the next step is stored, and nothing more is said.
-    const int answered = learner.state.CurrentItemId;
-    learner.TypeOneWord();
-    learner.Step();
-    EXPECT_EQ(prompter.messages.size(), 1u);
+    // The lock is gone: the same answer is stored, and nothing more is said.
+    StepTyped(learner);
+    EXPECT_EQ(learner.state.CurrentItemId, next);
+    EXPECT_EQ(prompter.messages.size(), 2u);
     EXPECT_EQ(learner.hooks.queued, std::vector<std::string>{"word"});
     CurrentRow r;
-    other.Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", answered), r);
+    other.Query(Sql("SELECT * FROM items2 WHERE ididnt=%i;", current), r);
     EXPECT_EQ(r.iaansw, 1);
     r.CountResult = -1;
     other.Query("SELECT count(*) FROM answcn;", r);
     EXPECT_EQ(r.CountResult, 1);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Locks, StepSavingLocked,
-    // An exclusive lock keeps even the reads out, so the learner gets no new following sentence
-    // while it lasts; one step is enough to show the single wait.
-    ::testing::Values(LockCase{"WriteLockFromBeforeTheStart", "BEGIN IMMEDIATE;", true, 2},
-                      LockCase{"ExclusiveLock", "BEGIN EXCLUSIVE;", false, 1}),
-    [](const ::testing::TestParamInfo<LockCase>& info) { return std::string(info.param.name); });
 
 // ---- A statement or the commit fails -----------------------------------------------------------
 
@@ -480,16 +628,46 @@ INSTANTIATE_TEST_SUITE_P(FreeKiB, StepSavingSmallDisk, ::testing::Values(4, 16, 
 
 // ---- A huge "InputAfter" ---------------------------------------------------------------------------
 
-TEST_F(StepSaving, AHugeInputAfterReadsAsTwelveAndAStepStaysFast) {
-    for (const char* value : {"2147483647", "1000000"}) {
+TEST_F(StepSaving, AHugeInputAfterReadsAsTheBoundAndAStepStaysFast) {
+    for (const char* value : {"2147483647", "999999999", "1000000"}) {
         SCOPED_TRACE(value);
         IniFile ini(dir_.Write("Tessarin.ini", std::string("[Common]\r\nInputAfter=") + value + "\r\n"));
         ASSERT_TRUE(ini.Load());
         Learner learner(dir_.Path());
         int left = 0, top = 0;
         ReadCommonSettings(ini, learner.settings, learner.state.ItemCount, left, top);
-        EXPECT_EQ(learner.settings.InputAfter, 12);
+        EXPECT_EQ(learner.settings.InputAfter, kMaxInputAfter);
         EXPECT_LT(learner.Step(), 2000);
+    }
+}
+
+// "InputAfter" above the Setting page's 12 holds as the file says: one right answer on one of two
+// sentences known 15 times scores each up to 20, not 12.
+TEST(InputAfterFromTheFile, TheScoreCountsRightAnswersUpToIt) {
+    const std::pair<const char*, const char*> cases[] = {{"20", "26.01852"}, {"12", "33.51852"}};
+    for (const auto& [value, stored] : cases) {
+        SCOPED_TRACE(value);
+        TempDir dir;
+        {
+            Database db;
+            ASSERT_TRUE(db.Open(dir.File(kDefaultDatabaseName)).ok());
+            db.Exec("INSERT INTO sounds (isigns, icodes, sfname) values(1, 0, 'm.mp3');");
+            for (int i = 1; i <= 2; ++i)
+                db.Exec(Sql("INSERT INTO items2 (isound, isigns, irange, irng_2, iaansw, igansw, dtansw, dtansn, "
+                            "iplace, isntbf, isntaf, strbef, stract, straft, strtrn, strind, ipicnm) values(1, 1, 5, 0, "
+                            "15, 15, '2024-01-01 00:00:00', '2024-01-01 00:00:00', %i, -1, -1, '', 'word %i', '', '', "
+                            "'0', 0);",
+                            i, i));
+        }
+        IniFile ini(dir.Write("Tessarin.ini", std::string("[Common]\r\nInputAfter=") + value + "\r\n"));
+        ASSERT_TRUE(ini.Load());
+        Learner learner(dir.Path());
+        int left = 0, top = 0;
+        ReadCommonSettings(ini, learner.settings, learner.state.ItemCount, left, top);
+        learner.Step();
+        std::string glrang;
+        learner.db.Query("SELECT glrang FROM answcn;", [&](int, char** values, char**) { glrang = values[0] ? values[0] : ""; });
+        EXPECT_EQ(glrang, stored);
     }
 }
 

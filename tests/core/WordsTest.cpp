@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/Progress.h"
+#include "core/SqlText.h"
 #include "core/Words.h"
 #include "platform/Cp1251.h"
 #include "tests/core/CoreTestDb.h"

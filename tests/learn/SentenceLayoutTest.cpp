@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "FixedMetrics.h"
-#include "core/Database.h"
+#include "core/CurrentRow.h"
 #include "core/Random.h"
 #include "learn/BoardColors.h"
 #include "learn/SentenceLayout.h"

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFiles.h"
 #include "tests/modules/ModuleTestSupport.h"

@@ -10,6 +10,7 @@
 
 #include "core/AppState.h"
 #include "core/Settings.h"
+#include "core/SqlText.h"
 #include "modules/ImportModule.h"
 #include "modules/ModuleFolder.h"
 #include "modules/ModuleManager.h"

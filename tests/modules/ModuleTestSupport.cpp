@@ -7,6 +7,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "pages/Pictures.h"
 #include "platform/Cp1251.h"
 #include "sound/SoundBuilder.h"

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "core/CurrentRow.h"
 #include "core/Words.h"
 #include "pages/Comments.h"
 #include "pages/EditWords.h"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/CurrentRow.h"
+#include "core/SqlText.h"
 #include "pages/Comments.h"
 #include "tests/pages/PagesTestSupport.h"
 

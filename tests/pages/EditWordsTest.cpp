@@ -3,6 +3,7 @@
 #include <map>
 
 #include "core/SentenceBoard.h"
+#include "core/SqlText.h"
 #include "core/Words.h"
 #include "pages/EditWords.h"
 #include "tests/pages/PagesTestSupport.h"

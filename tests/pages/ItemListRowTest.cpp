@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/Database.h"
+#include "core/CurrentRow.h"
 #include "pages/ItemListRow.h"
 #include "platform/DateTime.h"
 #include "tests/pages/PagesTestSupport.h"

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QImageWriter>
 
 #include <algorithm>
 #include <cstdint>
@@ -55,13 +56,16 @@ int PagesFixture::InsertItem(const std::string& stract, int isound, int ipicnm, 
 
 std::string PagesFixture::ItemText(int id, const char* column) { return lessons.ItemText(id, column); }
 
-std::string MakeJpeg(int width, int height, QRgb color) {
+std::string MakeJpeg(int width, int height, QRgb color, bool progressive) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "JPG", 90)) throw std::runtime_error("JPEG encoder missing");
+    QImageWriter writer(&buffer, "JPG");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    if (!writer.write(image)) throw std::runtime_error("JPEG encoder missing");
     return bytes.toStdString();
 }
 

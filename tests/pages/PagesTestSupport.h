@@ -10,6 +10,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Settings.h"
 #include "platform/IniFile.h"
@@ -44,8 +45,9 @@ struct PagesFixture {
     std::string ItemText(int id, const char* column);
 };
 
-// A JPEG file of the given size, filled with `color`.
-std::string MakeJpeg(int width, int height, QRgb color);
+// A JPEG file of the given size, filled with `color`; progressive by libjpeg's own scan script
+// (what cjpeg -progressive writes) when asked.
+std::string MakeJpeg(int width, int height, QRgb color, bool progressive = false);
 
 // An ".ims" file image: header words, the 500-entry size table, then the data in order.
 std::string MakeIms(const std::vector<std::string>& pictures,

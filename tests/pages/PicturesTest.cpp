@@ -1,10 +1,64 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
 #include "pages/Pictures.h"
 #include "tests/pages/PagesTestSupport.h"
 
 namespace lq {
 namespace {
+
+// Made by libjpeg-turbo's cjpeg from a 64 x 48 plasma picture:
+//   cjpeg -progressive -restart 1 -quality 95 -icc fake.icc small.ppm
+// Ten scans with restart markers; the embedded "profile" holds the bytes of an SOS segment, an
+// EOI and an SOF0 of 32767 x 32767, so only a walk over the segments reads it right.
+// And a plain grey 16 x 16 one: cjpeg -progressive -grayscale gray16.pgm (six scans, the first 11 bytes).
+std::string Fixture(const char* name) {
+    std::ifstream in(test::SourceDir() + "/tests/pages/data/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+std::string RestartsFixture() { return Fixture("progressive-restarts.jpg"); }
+
+std::string MakeProgressiveJpeg(int width, int height, QRgb color) {
+    return test::MakeJpeg(width, height, color, true);
+}
+
+// The scan `index` (its SOS segment and entropy-coded data) repeated until it stands `times`
+// times. The files above hold no SOS bytes after their first Huffman table but in their scans.
+std::string RepeatScan(const std::string& jpeg, int index, int times) {
+    size_t start = jpeg.find("\xFF\xC4");
+    for (int i = 0; i <= index; ++i) start = jpeg.find("\xFF\xDA", start + 2);
+    size_t end = start + 2;
+    while (true) {
+        end = jpeg.find('\xFF', end);
+        const unsigned char next = static_cast<unsigned char>(jpeg.at(end + 1));
+        if (next != 0x00 && (next < 0xD0 || next > 0xD7)) break;
+        end += 2;
+    }
+    const std::string scan = jpeg.substr(start, end - start);
+    std::string out = jpeg.substr(0, end);
+    out.reserve(jpeg.size() + scan.size() * static_cast<size_t>(times));
+    for (int i = 1; i < times; ++i) out += scan;
+    return out + jpeg.substr(end);
+}
+
+// A JPEG whose frame says width x height, followed only by its first scan's header and a few
+// bytes of data: the decoder would make up the rest of the pixels.
+std::string DeclareSize(std::string jpeg, int width, int height) {
+    const size_t sof = jpeg.find("\xFF\xC0");
+    jpeg[sof + 5] = static_cast<char>(height >> 8);
+    jpeg[sof + 6] = static_cast<char>(height & 0xFF);
+    jpeg[sof + 7] = static_cast<char>(width >> 8);
+    jpeg[sof + 8] = static_cast<char>(width & 0xFF);
+    const size_t sos = jpeg.find("\xFF\xDA");
+    return jpeg.substr(0, sos + 2 + 12 + 8);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 class PicturesFile : public ::testing::Test {
 protected:
@@ -86,6 +140,100 @@ TEST_F(PicturesFile, TheDemoModulesPicturesDecode) {
     }
 }
 
+// ---- the marker segments ----
+
+TEST(JpegOutline, SegmentsAreWalkedNotSearched) {
+    test::EnsureGuiApp();
+    const std::string fixture = RestartsFixture();
+    ASSERT_GT(fixture.size(), 2000u);
+    // A stuffed 0xFF00, fill bytes and restart markers inside a scan, then fill bytes before a marker.
+    const std::string sof = std::string("\xFF\xC0\x00\x0B\x08\x00\x30\x00\x40\x01\x01\x11\x00", 13);
+    const std::string sos = std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);
+    const std::string data = std::string("\x12\xFF\x00\xDA\xFF\xD3\x56\xFF\xFF\xD5\xDA", 11);
+    const std::string handMade = std::string("\xFF\xD8", 2) + sof + sos + data + sos + data + "\xFF\xFF\xFF\xD9" + sos;
+    struct Case {
+        const char* what;
+        std::string jpeg;
+        int scanLimit;
+        JpegOutline expected;
+    };
+    const Case cases[] = {
+        {"cjpeg's progressive file with restarts and a profile", fixture, 32, {true, 64, 48, 10}},
+        {"stuffing, restarts and fill bytes", handMade, 32, {true, 64, 48, 2}},
+        {"cut inside its last scan", fixture.substr(0, fixture.size() - 40), 32, {true, 64, 48, 10}},
+        {"counting stops past the limit", RepeatScan(fixture, 0, 10000), 32, {true, 64, 48, 33}},
+        {"the frame's size", DeclareSize(test::MakeJpeg(8, 8, qRgb(1, 2, 3)), 5790, 5790), 32, {true, 5790, 5790, 1}},
+        {"no JPEG", std::string(300, 'x'), 32, {}},
+        {"only the start marker", std::string("\xFF\xD8", 2), 32, {}},
+    };
+    for (const Case& c : cases) {
+        const JpegOutline o = ReadJpegOutline(c.jpeg.data(), c.jpeg.size(), c.scanLimit);
+        EXPECT_EQ(o.Frame, c.expected.Frame) << c.what;
+        EXPECT_EQ(o.Width, c.expected.Width) << c.what;
+        EXPECT_EQ(o.Height, c.expected.Height) << c.what;
+        EXPECT_EQ(o.Scans, c.expected.Scans) << c.what;
+    }
+    const std::string progressive = MakeProgressiveJpeg(40, 30, qRgb(9, 90, 200));
+    EXPECT_EQ(ReadJpegOutline(progressive.data(), progressive.size()).Scans, 10);  // libjpeg's script
+
+    // Every cut of the file is read within its bytes (exactly sized copies, for the sanitizers).
+    int lastScans = 0;
+    for (size_t n = 0; n <= fixture.size(); ++n) {
+        const std::vector<char> cut(fixture.begin(), fixture.begin() + static_cast<std::ptrdiff_t>(n));
+        const JpegOutline o = ReadJpegOutline(cut.data(), cut.size());
+        ASSERT_GE(o.Scans, lastScans) << n;
+        ASSERT_LE(o.Scans, 10) << n;
+        lastScans = o.Scans;
+    }
+}
+
+// ---- pictures that would hold the window or fill the memory ----
+
+struct HostilePicture {
+    const char* what;
+    std::string jpeg;
+    bool shown;
+    QSize size;  // when shown
+};
+
+std::vector<HostilePicture> HostilePictures() {
+    const std::string fixture = RestartsFixture();
+    const std::string wide = MakeProgressiveJpeg(2048, 2048, qRgb(200, 120, 40));
+    return {
+        {"cjpeg's progressive file", fixture, true, {64, 48}},
+        {"a grey one's first scan 10,000 times", RepeatScan(Fixture("progressive-gray16.jpg"), 0, 10000), false, {}},
+        {"32 scans in all", RepeatScan(fixture, 0, 23), true, {64, 48}},
+        {"33 scans in all", RepeatScan(fixture, 0, 24), false, {}},
+        {"4 megapixels, an AC scan 5,000 times", RepeatScan(wide, 1, 5000), false, {}},
+        {"4 megapixels at the bound", wide, true, {2048, 2048}},
+        {"8192 x 512 at the bound", test::MakeJpeg(8192, 512, qRgb(0, 0, 0)), true, {8192, 512}},
+        {"declared 5790 x 5790", DeclareSize(test::MakeJpeg(8, 8, qRgb(200, 10, 10)), 5790, 5790), false, {}},
+        {"declared 65535 x 65535", DeclareSize(test::MakeJpeg(8, 8, qRgb(200, 10, 10)), 65535, 65535), false, {}},
+        {"declared 0 high", DeclareSize(test::MakeJpeg(8, 8, qRgb(200, 10, 10)), 100, 0), false, {}},
+        {"a real 2049 x 2048", test::MakeJpeg(2049, 2048, qRgb(30, 30, 30)), false, {}},
+        {"a real 4096 x 4096", MakeProgressiveJpeg(4096, 4096, qRgb(255, 255, 255)), false, {}},
+    };
+}
+
+TEST(HostilePictures, OnlyPicturesWithinTheBoundsAreDecoded) {
+    test::EnsureGuiApp();
+    for (const HostilePicture& p : HostilePictures()) {
+        ASSERT_LE(p.jpeg.size(), static_cast<size_t>(kMaxPictureBytes)) << p.what;
+        std::string refusal;
+        const auto start = std::chrono::steady_clock::now();
+        const QImage image = DecodePicture(std::vector<char>(p.jpeg.begin(), p.jpeg.end()), &refusal);
+        const double seconds = SecondsSince(start);
+        EXPECT_EQ(!image.isNull(), p.shown) << p.what << ": " << refusal;
+        if (p.shown) {
+            EXPECT_EQ(image.size(), p.size) << p.what;
+            EXPECT_EQ(refusal, "") << p.what;
+        } else {
+            EXPECT_NE(refusal, "") << p.what;
+        }
+        EXPECT_LT(seconds, 1.0) << p.what;  // each well under that; generous for a loaded machine
+    }
+}
+
 TEST(PictureFileName, ExtensionIsReplacedAndCaseIgnored) {
     test::TempDir dir;
     dir.Write("data/Lesson.IMS", "x");
@@ -142,6 +290,45 @@ TEST_F(SentencePicturesLoad, OnlyDecodedPicturesAreCounted) {
     f.state.CurrentItemId = 9999;  // no such sentence
     LoadItemImages(f.ctx, pictures);
     EXPECT_EQ(pictures.Count, 0);
+}
+
+TEST_F(SentencePicturesLoad, APictureNamedFiveTimesIsDecodedOnce) {
+    const std::string big = MakeProgressiveJpeg(2048, 2048, qRgb(10, 200, 10));
+    f.dir.Write("Data/five.ims", test::MakeIms({test::MakeJpeg(20, 10, qRgb(255, 0, 0)), big}));
+    const int sound = f.InsertSound("five.mp3");
+    f.state.CurrentItemId = f.InsertItem("Five times one.", sound, 5, {1, 1, 0, 1, 1});
+    LoadItemImages(f.ctx, pictures);
+    ASSERT_EQ(pictures.Count, 5);
+    const QSize expected[] = {{2048, 2048}, {2048, 2048}, {20, 10}, {2048, 2048}, {2048, 2048}};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(pictures.Images[static_cast<size_t>(i)].size(), expected[i]) << i;
+    // One decode: the four slots share one set of pixels.
+    for (int i : {1, 3, 4}) EXPECT_EQ(pictures.Images[static_cast<size_t>(i)].constBits(), pictures.Images[0].constBits()) << i;
+    const std::vector<QRect> drawn = LayoutPictures({expected[0], expected[1], expected[2], expected[3], expected[4]}, 464);
+    EXPECT_EQ(drawn[2], QRect(0, 2 * 2050, 250, 125));
+}
+
+TEST_F(SentencePicturesLoad, HostilePicturesLeaveTheirSlotsEmptyAndTheLoadStaysQuick) {
+    const std::vector<HostilePicture> all = HostilePictures();
+    std::vector<std::string> jpegs;
+    for (const HostilePicture& p : all) jpegs.push_back(p.jpeg);
+    f.dir.Write("Data/hostile.ims", test::MakeIms(jpegs));
+    const int sound = f.InsertSound("hostile.mp3");
+    // 0 shown, 1 repeated scans, 4 a repeated AC scan, 7 declared huge, 11 really huge.
+    const int mixed = f.InsertItem("Mixed.", sound, 5, {1, 0, 7, 4, 11});
+    const int repeated = f.InsertItem("Repeated.", sound, 5, {1, 1, 1, 1, 1});
+    const int declared = f.InsertItem("Declared.", sound, 5, {7, 7, 7, 7, 7});
+    for (const int id : {mixed, repeated, declared}) {
+        f.state.CurrentItemId = id;
+        const auto start = std::chrono::steady_clock::now();
+        LoadItemImages(f.ctx, pictures);
+        EXPECT_LT(SecondsSince(start), 2.0) << id;
+        EXPECT_EQ(pictures.Count, id == mixed ? 1 : 0) << id;
+        for (size_t i = static_cast<size_t>(pictures.Count); i < kMaxSentencePictures; ++i)
+            EXPECT_TRUE(pictures.Images[i].isNull()) << id << " " << i;
+    }
+    f.state.CurrentItemId = mixed;
+    LoadItemImages(f.ctx, pictures);
+    EXPECT_EQ(pictures.Images[0].size(), QSize(64, 48));
 }
 
 TEST_F(SentencePicturesLoad, AnEmptyDatabaseLoadsNothing) {

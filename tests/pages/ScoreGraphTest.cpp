@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "core/SqlText.h"
 #include "pages/ScoreGraph.h"
 #include "platform/CNumbers.h"
 #include "platform/DateTime.h"

@@ -1,29 +1,26 @@
 // The real capture against a private PulseAudio server: the server runs on a socket of its own
 // in a temporary folder with a null sink and a source remapped from the sink's monitor; a 440 Hz
 // tone is played into the sink while the recorder's capture path (SDL, pulseaudio driver)
-// records a marked second. The recording must hold the tone, not silence.
+// records a marked second. The recording must hold the tone, not silence. And the program's
+// player leaves the sink running only while it plays.
 #include <gtest/gtest.h>
-
-#include <signal.h>
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/AudioCapture.h"
-#include "platform/SoundPlayerFake.h"
+#include "platform/SoundPlayer.h"
+#include "tests/support/SoundPlayerFake.h"
 #include "recorder/RecorderModel.h"
 #include "sound/WaveImage.h"
+#include "tests/support/PrivatePulse.h"
 #include "tests/support/TempDir.h"
 
 // The PulseAudio client library keeps a small allocation for the whole process.
@@ -32,109 +29,9 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libpulse.so\
 namespace lq {
 namespace {
 
-std::string FindProgram(const char* name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t from = 0;
-    while (from <= dirs.size()) {
-        const size_t to = dirs.find(':', from);
-        const std::string dir = dirs.substr(from, to == std::string::npos ? std::string::npos : to - from);
-        const std::string candidate = dir + "/" + name;
-        if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
-        if (to == std::string::npos) break;
-        from = to + 1;
-    }
-    return {};
-}
-
-// A child process ended by its pid (terminated, then killed when it does not go).
-class Child {
-public:
-    // The child's output goes to /dev/null (a test runner waits for its pipes to close), and the
-    // child is ended with the test even when the test itself is killed.
-    bool Spawn(std::vector<std::string> args, std::vector<std::string> env) {
-        std::vector<char*> argv, envp;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const pid_t parent = getpid();
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (getppid() != parent) _exit(127);
-            const int null = open("/dev/null", O_RDWR);
-            if (null >= 0) {
-                dup2(null, 0);
-                dup2(null, 1);
-                dup2(null, 2);
-            }
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        if (pid_ < 0) pid_ = 0;
-        return pid_ > 0;
-    }
-    bool Exited() {
-        int status = 0;
-        if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) pid_ = 0;
-        return pid_ <= 0;
-    }
-    ~Child() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        for (int i = 0; i < 50; ++i) {
-            if (Exited()) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        kill(pid_, SIGKILL);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-    }
-
-private:
-    pid_t pid_ = 0;
-};
-
-// A PulseAudio server of the test's own on a socket in `dir`.
-class PrivatePulse {
-public:
-    bool Start(const std::string& program, const test::TempDir& dir) {
-        runtime_ = dir.File("rt");
-        mkdir(runtime_.c_str(), 0700);
-        socket_ = runtime_ + "/native";
-        const std::string script = dir.Write("default.pa",
-            "load-module module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1\n"
-            "load-module module-null-sink sink_name=vsink rate=44100\n"
-            "load-module module-remap-source master=vsink.monitor source_name=vmic\n"
-            "set-default-sink vsink\nset-default-source vmic\n");
-        std::vector<std::string> env = {"HOME=" + dir.Path(), "PULSE_RUNTIME_PATH=" + runtime_,
-                                        "XDG_RUNTIME_DIR=" + runtime_, "PATH=/usr/bin:/bin"};
-        std::vector<std::string> args = {program, "-n", "-F", script, "--daemonize=no", "--exit-idle-time=-1",
-                                         "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes",
-                                         "--log-target=file:" + dir.File("pulse.log")};
-        env_ = {"HOME=" + dir.Path(), "PULSE_RUNTIME_PATH=" + runtime_, "XDG_RUNTIME_DIR=" + runtime_,
-                "PULSE_SERVER=unix:" + socket_, "PATH=/usr/bin:/bin"};
-        if (!server_.Spawn(args, env)) return false;
-        // The socket appears once the modules are loaded.
-        for (int i = 0; i < 100; ++i) {
-            struct stat st {};
-            if (stat(socket_.c_str(), &st) == 0) return true;
-            if (server_.Exited()) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
-    }
-    // The environment of a client of this server.
-    const std::vector<std::string>& ClientEnv() const { return env_; }
-    const std::string& Socket() const { return socket_; }
-
-private:
-    Child server_;
-    std::string runtime_;
-    std::string socket_;
-    std::vector<std::string> env_;
-};
+using test::Child;
+using test::FindProgram;
+using test::PrivatePulse;
 
 std::vector<uint8_t> Tone(double hz, double seconds, int rate, int amplitude) {
     const int n = static_cast<int>(seconds * rate);
@@ -174,7 +71,7 @@ TEST(CaptureAudio, RecordsATonePlayedIntoAPrivateServer) {
         GTEST_SKIP() << "pulseaudio or paplay is not installed (scripts/setup-deps.sh installs pulseaudio and pulseaudio-utils)";
     test::TempDir dir;
     PrivatePulse server;
-    ASSERT_TRUE(server.Start(pulseaudio, dir)) << test::TempDir::Read(dir.File("pulse.log"));
+    ASSERT_TRUE(server.Start(pulseaudio, dir.Path())) << test::TempDir::Read(server.LogFile());
     setenv("PULSE_SERVER", ("unix:" + server.Socket()).c_str(), 1);
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     {
@@ -226,6 +123,37 @@ TEST(CaptureAudio, RecordsATonePlayedIntoAPrivateServer) {
         EXPECT_NEAR(hz, 440.0, 3.0);
         RecordProperty("peak_frequency", std::to_string(hz));
         std::printf("recorded %zu samples, peak %d, %.2f Hz\n", samples.size(), peak, hz);
+    }
+    unsetenv("PULSE_SERVER");
+}
+
+// A sentence makes the sink run; once it has ended the player's stream is gone and the sink
+// falls idle (and, with the server's suspend-on-idle, suspends), for as long as nothing plays.
+TEST(CaptureAudio, ThePlayersStreamEndsWithTheSound) {
+    const std::string pulseaudio = FindProgram("pulseaudio");
+    if (pulseaudio.empty() || FindProgram("pactl").empty())
+        GTEST_SKIP() << "pulseaudio or pactl is not installed (scripts/setup-deps.sh installs pulseaudio and pulseaudio-utils)";
+    test::TempDir dir;
+    PrivatePulse server;
+    ASSERT_TRUE(server.Start(pulseaudio, dir.Path(), "load-module module-suspend-on-idle timeout=1\n"))
+        << test::TempDir::Read(server.LogFile());
+    setenv("PULSE_SERVER", ("unix:" + server.Socket()).c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    {
+        SdlSoundPlayer player;
+        const auto tone = Tone(440.0, 0.6, 11025, 8000);
+        ASSERT_TRUE(player.Play(tone.data(), tone.size()));
+        const auto waitFor = [&](const std::function<bool()>& done) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!done() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return done();
+        };
+        EXPECT_TRUE(waitFor([&] { return server.SinkState() == "RUNNING"; }));
+        ASSERT_TRUE(waitFor([&] { return !player.DeviceOpen(); }));
+        EXPECT_TRUE(waitFor([&] { return server.SinkState() == "SUSPENDED"; })) << server.SinkState();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_EQ(server.SinkState(), "SUSPENDED");
     }
     unsetenv("PULSE_SERVER");
 }

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "platform/AudioCaptureFake.h"
-#include "platform/SoundPlayerFake.h"
+#include "tests/support/AudioCaptureFake.h"
+#include "tests/support/SoundPlayerFake.h"
 #include "recorder/RecorderModel.h"
 #include "recorder/WaveData.h"
 #include "tests/recorder/RecorderTestSupport.h"

@@ -1,5 +1,6 @@
-// The sound player: the fake's rules, and the SDL player on SDL's file-writing "disk" driver,
-// which must write the very samples of the image it was given.
+// The sound player: the fake's rules, the SDL player's device that rests between sounds (over a
+// fake output device), and the SDL player on SDL's file-writing "disk" driver, which must write
+// the very samples of the image it was given and close the device once the sound has ended.
 #include <gtest/gtest.h>
 
 #include <QtGlobal>
@@ -13,7 +14,7 @@
 
 #include "core/Database.h"
 #include "platform/SoundPlayer.h"
-#include "platform/SoundPlayerFake.h"
+#include "tests/support/SoundPlayerFake.h"
 #include "sound/SoundBuilder.h"
 #include "sound/WaveImage.h"
 #include "tests/sound/SoundTestSupport.h"
@@ -62,6 +63,95 @@ TEST(FakeSoundPlayer, NoStopRefusesWhilePlaying) {
     EXPECT_FALSE(player.Play(empty, 44));
     EXPECT_EQ(player.StartedCount(), 4);
     EXPECT_EQ(player.Calls().size(), 6u);
+}
+
+// The player over a fake device: a device is open only while something is queued or was queued
+// less than the rest time ago; the next play opens one again.
+class RestingDevice : public testing::Test {
+protected:
+    void Make(std::chrono::milliseconds restAfter) {
+        player = std::make_unique<SdlSoundPlayer>(std::make_unique<FakeSoundOutput>(device), restAfter);
+    }
+    bool Closes() {
+        return WaitUntil([&] { return !player->DeviceOpen(); }, 3000ms) && !device.open;
+    }
+
+    FakeSoundOutput::Counts device;
+    std::unique_ptr<SdlSoundPlayer> player;
+};
+
+TEST_F(RestingDevice, ClosesOnceTheSoundHasEndedAndOpensAgainForTheNext) {
+    struct Case {
+        const char* name;
+        int values;  // of 11025 Hz mono
+        void (*end)(FakeSoundOutput::Counts&, SdlSoundPlayer&);
+    };
+    const Case cases[] = {
+        {"the queue drains", 1100, [](FakeSoundOutput::Counts& d, SdlSoundPlayer&) { d.Drain(); }},
+        {"Stop", 11025 * 10, [](FakeSoundOutput::Counts&, SdlSoundPlayer& p) { p.Stop(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        device.opens = device.closes = 0;
+        Make(30ms);
+        EXPECT_FALSE(player->DeviceOpen());  // nothing played yet: no device
+        const auto image = Image(11025, 1, c.values);
+        ASSERT_TRUE(player->Play(image.data(), image.size()));
+        EXPECT_TRUE(player->DeviceOpen());
+        EXPECT_EQ(device.opens, 1);
+        c.end(device, *player);
+        EXPECT_FALSE(player->IsPlaying());
+        EXPECT_TRUE(Closes());
+        EXPECT_EQ(device.closes, 1);
+        ASSERT_TRUE(player->Play(image.data(), image.size()));
+        EXPECT_TRUE(player->DeviceOpen());
+        EXPECT_EQ(device.opens, 2);
+        player.reset();
+        EXPECT_EQ(device.closes, 2);
+    }
+}
+
+TEST_F(RestingDevice, StaysOpenWhileTheSoundPlays) {
+    Make(30ms);
+    const auto image = Image(11025, 1, 110);  // 10 ms, which the fake device never plays out
+    ASSERT_TRUE(player->Play(image.data(), image.size()));
+    std::this_thread::sleep_for(300ms);  // ten times the sound and the rest time
+    EXPECT_TRUE(player->DeviceOpen());
+    EXPECT_TRUE(player->IsPlaying());
+    EXPECT_EQ(device.closes, 0);
+    device.Drain();
+    EXPECT_TRUE(Closes());
+}
+
+// Next stops the sentence and the timer plays the next one within a tick: the device that is
+// still open plays it.
+TEST_F(RestingDevice, APlaySoonAfterStopKeepsTheDevice) {
+    Make(10s);
+    const auto image = Image(11025, 1, 11025);
+    ASSERT_TRUE(player->Play(image.data(), image.size()));
+    player->Stop();
+    ASSERT_TRUE(player->Play(image.data(), image.size(), PlayMode::NoStop));
+    device.Drain();
+    ASSERT_TRUE(player->Play(image.data(), image.size(), PlayMode::NoStop));
+    EXPECT_EQ(device.opens, 1);
+    EXPECT_EQ(device.queues, 3);
+    EXPECT_EQ(device.closes, 0);
+}
+
+// A device that has played once and cannot be opened again later (a sound server restarting)
+// is tried again at the next play; only a first failure means "no sound for this run".
+TEST_F(RestingDevice, AFailedReopeningIsTriedAgain) {
+    Make(10ms);
+    const auto image = Image(11025, 1, 110);
+    ASSERT_TRUE(player->Play(image.data(), image.size()));
+    device.Drain();
+    ASSERT_TRUE(Closes());
+    device.failOpen = true;
+    EXPECT_FALSE(player->Play(image.data(), image.size()));
+    EXPECT_TRUE(player->Available());
+    device.failOpen = false;
+    EXPECT_TRUE(player->Play(image.data(), image.size()));
+    EXPECT_EQ(device.opens, 2);
 }
 
 class DiskAudio : public testing::Test {
@@ -153,6 +243,27 @@ TEST_F(DiskAudio, StopEndsTheSound) {
     const size_t at = Find(written, image.data() + 44, 256);
     ASSERT_NE(at, std::string::npos);
     EXPECT_LT(written.size(), image.size() / 2);  // far less than the three seconds came out
+}
+
+// Once the sound has ended the device is closed: the driver writes no more silence. The next
+// play opens it again (the disk driver then writes its file anew).
+TEST_F(DiskAudio, ClosesTheDeviceOnceTheSoundHasEnded) {
+    const auto image = Image(22050, 1, 22050 / 10);
+    SdlSoundPlayer player;
+    ASSERT_TRUE(player.Play(image.data(), image.size()));
+    EXPECT_TRUE(player.DeviceOpen());
+    ASSERT_TRUE(WaitUntil([&] { return !player.IsPlaying(); }, 3000ms));
+    ASSERT_TRUE(WaitUntil([&] { return !player.DeviceOpen(); }, 3000ms));
+    const auto size = std::filesystem::file_size(output);
+    std::this_thread::sleep_for(300ms);  // an open device would write 13 KB of silence meanwhile
+    EXPECT_EQ(std::filesystem::file_size(output), size);
+    const auto written = test::ReadBytes(output);
+    EXPECT_NE(Find(written, image.data() + 44, image.size() - 44), std::string::npos);  // all of it came out
+
+    const auto next = Image(22050, 1, 22050 / 4);
+    ASSERT_TRUE(player.Play(next.data(), next.size()));
+    EXPECT_TRUE(player.DeviceOpen());
+    ASSERT_TRUE(WaitUntil([&] { return Find(test::ReadBytes(output), next.data() + 44, 256) != std::string::npos; }, 3000ms));
 }
 
 TEST_F(DiskAudio, InvalidAndEmptyImagesPlayNothing) {

@@ -70,6 +70,13 @@ FullDecode DecodeWholeFile(const std::string& path) {
             continue;
         }
         if (rc != MPG123_OK) break;
+        if (d.frames.empty()) {
+            mpg123_frameinfo info;
+            if (mpg123_info(mh, &info) == MPG123_OK) {
+                d.version = info.version == MPG123_1_0 ? 1 : info.version == MPG123_2_0 ? 2 : 3;
+                d.layer = info.layer;
+            }
+        }
         d.frames.emplace_back(audio, audio + n);
     }
     mpg123_delete(mh);

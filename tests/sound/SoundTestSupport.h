@@ -17,8 +17,11 @@ struct FullDecode {
     std::vector<int64_t> offsets;              // byte offset of each frame (libmpg123's index)
     int channels = 0;
     int rate = 0;
+    int version = 0;  // 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5, as the reader's header fields
+    int layer = 0;
 };
-// Decodes the whole file in feed mode with the reader's decoder settings.
+// Decodes the whole file in feed mode with the reader's decoder settings: the reference the
+// reader's ranges are held against.
 FullDecode DecodeWholeFile(const std::string& path);
 
 // How two runs of 16-bit PCM differ: the largest difference and how many values differ.

@@ -16,8 +16,10 @@
 #include <thread>
 
 #include "core/AppState.h"
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LessonCaches.h"
+#include "core/SqlText.h"
 #include "sound/AnsweredWords.h"
 #include "sound/LoadSoundThread.h"
 #include "sound/SoundBuilder.h"

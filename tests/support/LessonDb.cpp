@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "core/SqlText.h"
+
 namespace lq::test {
 
 LessonDb::LessonDb() : own_(std::make_unique<TempDir>()), path_(own_->File("QV_01.db")) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "tests/support/TempDir.h"
 
