@@ -224,6 +224,8 @@ TEST_F(SessionTest, StartUpPrunesALongHistoryBeforeTheGraphScales) {
     session.Start(view);
     EXPECT_EQ(view.historyAtScales, 16385);
     EXPECT_EQ(session.State().AnswerHistoryCount, 16385);
+    session.Db().Close();
+    EXPECT_EQ(Count("SELECT count(*) FROM answcn;"), 16385);
 }
 
 TEST_F(SessionTest, ShutDownWritesTheSettingsThenEndsTheThreadThenClosesTheDatabase) {
