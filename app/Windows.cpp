@@ -3,8 +3,7 @@
 #include <QApplication>
 
 #include "app/Application.h"
-#include "core/AppContext.h"
-#include "core/Database.h"
+#include "session/Session.h"
 #include "ui/TChooseModuleFrm.h"
 #include "ui/TComentFrm.h"
 #include "ui/TImagesFrm.h"
@@ -13,20 +12,20 @@
 
 namespace lq {
 
-int RunWindows(QApplication& app, const ProgramEnv& envIn, const ProgramOptions& options) {
-    ProgramEnv env = envIn;
-    AppContext ctx;
-    ctx.env = &env;
-    TTessarinMF mainWindow(ctx, options.dbFile);
+int RunWindows(QApplication& app, const ProgramEnv& env, const ProgramOptions& options) {
+    // The session before every window and after them: the windows' context points into it.
+    Session session(env, options.dbFile);
+    TTessarinMF mainWindow(session);
     // No connection at all: the start-up has said so; running on nothing would lose every answer.
-    if (!mainWindow.Context().db->IsOpen()) return 1;
+    if (!session.Db().IsOpen()) return 1;
     // The other windows in their order: pictures, module chooser, comments, progress (the main
     // window creates the recorder with its own start-up). They read their geometry from the
     // loaded settings.
-    auto* imagesFrm = new TImagesFrm(mainWindow.Context(), &mainWindow);
-    auto* chooseModuleFrm = new TChooseModuleFrm(mainWindow.Context(), &mainWindow);
+    const AppContext& ctx = session.Context();
+    auto* imagesFrm = new TImagesFrm(ctx, &mainWindow);
+    auto* chooseModuleFrm = new TChooseModuleFrm(ctx, &mainWindow);
     mainWindow.AttachModuleChooser(*chooseModuleFrm);
-    auto* comentFrm = new TComentFrm(mainWindow.Context(), &mainWindow);
+    auto* comentFrm = new TComentFrm(ctx, &mainWindow);
     mainWindow.AttachPicturesWindow(*imagesFrm);
     mainWindow.AttachCommentsWindow(*comentFrm);
     // The progress window is the last; it stays hidden until a long operation.

@@ -5,9 +5,9 @@
 #include "app/Application.h"
 #include "app/ProgramEntry.h"
 #include "app/Windows.h"
-#include "modules/ImportModule.h"
 #include "platform/Process.h"
 #include "platform/Prompter.h"
+#include "session/ImportRoad.h"
 #include "ui/QtPrompter.h"
 #include "ui/TProgressFrm.h"
 

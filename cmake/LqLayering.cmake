@@ -10,7 +10,7 @@
 # file and the line.
 
 # The folders that hold the program's libraries.
-set(LQ_LAYER_FOLDERS platform core learn pages sound modules recorder ui app)
+set(LQ_LAYER_FOLDERS platform core learn pages sound modules recorder session ui app)
 
 # The names a widget header may be included by: every header of the QtWidgets module.
 get_target_property(lq_qt_includes Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)

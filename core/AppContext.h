@@ -1,6 +1,8 @@
 #pragma once
-// The services of one run, owned by the program entry and the main window and handed by
-// reference to the pages, the small windows and the learning core.
+// The services of one run, handed to the windows, the pages and the learning core in one way:
+// as `const AppContext&`, kept as a copy. The program's context comes from its Session
+// (session/Session.h), which owns every member and outlives every window; tests fill in the
+// members a part uses.
 namespace lq {
 
 struct ProgramEnv;

@@ -17,7 +17,7 @@
 #include "platform/Tick.h"
 
 namespace lq {
-LearningStep::LearningStep(AppContext& ctx, SentenceBoard& board, LearningStepHooks& hooks,
+LearningStep::LearningStep(const AppContext& ctx, SentenceBoard& board, LearningStepHooks& hooks,
                            std::function<uint32_t()> tickMs)
     : ctx_(ctx), board_(board), hooks_(hooks), tickMs_(tickMs ? std::move(tickMs) : std::function<uint32_t()>(TickCountMs)) {}
 

@@ -7,12 +7,12 @@
 #include <functional>
 #include <string>
 
+#include "core/AppContext.h"
 #include "core/Scheduling.h"
 #include "core/Score.h"
 
 namespace lq {
 
-struct AppContext;
 struct SentenceBoard;
 
 class LearningStepHooks {
@@ -51,7 +51,7 @@ class LearningStep {
 public:
     // Uses ctx.db, ctx.row, ctx.state, ctx.settings, ctx.clock, ctx.rng and ctx.env (debug mode;
     // may be null). `tickMs` times the step for the debug caption.
-    LearningStep(AppContext& ctx, SentenceBoard& board, LearningStepHooks& hooks,
+    LearningStep(const AppContext& ctx, SentenceBoard& board, LearningStepHooks& hooks,
                  std::function<uint32_t()> tickMs = nullptr);
 
     // The step (NextBtnClick). Its writes are stored together or not at all, and it waits at
@@ -65,7 +65,7 @@ public:
     ScheduleResult Run();
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     SentenceBoard& board_;
     LearningStepHooks& hooks_;
     std::function<uint32_t()> tickMs_;

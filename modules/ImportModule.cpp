@@ -7,7 +7,6 @@
 #include "core/BusyWait.h"
 #include "core/CurrentRow.h"
 #include "core/Progress.h"
-#include "core/StartupPolicy.h"
 #include "core/Transaction.h"
 #include "modules/ModuleFiles.h"
 #include "modules/ModuleFolder.h"
@@ -188,22 +187,6 @@ ImportResult ModuleImporter::Import(const std::string& textName, int& itemCount)
 ImportResult ImportModule(Database& db, const std::string& programDir, const std::string& textName, LearnState& state) {
     ModuleImporter importer(db, programDir);
     return importer.Import(textName, state.ItemCount);
-}
-
-int RunImportRoad(const std::string& programDir, const std::string& argument) {
-    Database db;
-    LearnState state;
-    CurrentRow row;
-    // Opening the file, reading its totals and the import wait for a lock once, together.
-    BusyBudget budget(kBusyTimeoutMs);
-    const OperationWait wait(db, budget);
-    if (!OpenDatabaseAndTotals(db, programDir, state, row)) {
-        AppPrompter().Show(QStringLiteral("Can't open database: ") +
-                               QString::fromLocal8Bit(JoinPath(programDir, kDefaultDatabaseName)),
-                           QString::fromLatin1(kImportCaption), MsgIcon::Error);
-        return kImportFailed;
-    }
-    return ImportModule(db, programDir, argument, state);
 }
 
 }  // namespace lq

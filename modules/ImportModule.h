@@ -57,9 +57,4 @@ private:
 // The import with the process-wide prompter and progress: adds to state.ItemCount.
 ImportResult ImportModule(Database& db, const std::string& programDir, const std::string& textName, LearnState& state);
 
-// The "-additems" road: opens QV_01.db in `programDir` (creating it with its schema when it
-// does not exist), imports the module `argument` and returns its ImportResult as the exit code. Messages go
-// through AppPrompter() (standard error without a display), progress through AppProgress().
-int RunImportRoad(const std::string& programDir, const std::string& argument);
-
 }  // namespace lq

@@ -28,7 +28,7 @@ std::string MemoText(const QPlainTextEdit* memo) {
 
 }  // namespace
 
-WordServices WordServices::FromDatabase(AppContext& ctx) {
+WordServices WordServices::FromDatabase(const AppContext& ctx) {
     WordServices w;
     w.normalize = [](std::string_view word) { return NormalizeWord(word); };
     w.lookup = [&ctx](const std::string& word, int& istate, int& icount) {
@@ -56,7 +56,7 @@ void TabStopDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->restore();
 }
 
-EditPage::EditPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board, WordServices words)
+EditPage::EditPage(QWidget* tabSheet, const AppContext& ctx, SentenceBoard& board, WordServices words)
     : ctx_(ctx), board_(board), words_(std::move(words)), ui_(std::make_unique<Ui::TabSheet2>()) {
     ui_->setupUi(tabSheet);
     for (QWidget* memo : {static_cast<QWidget*>(ui_->BeforeTxt), static_cast<QWidget*>(ui_->LearnTxt),

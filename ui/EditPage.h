@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/AppContext.h"
 #include "pages/EditWords.h"
 #include "ui/Page.h"
 
@@ -16,7 +17,6 @@ class TabSheet2;
 
 namespace lq {
 
-struct AppContext;
 struct SentenceBoard;
 
 // The word services of the word statistics (the one normaliser and the lookup in wrdstt).
@@ -24,7 +24,7 @@ struct WordServices {
     WordNormalizer normalize;
     WordStatLookup lookup;
     // NormalizeWord and LookupWordStat on ctx's database and row store.
-    static WordServices FromDatabase(AppContext& ctx);
+    static WordServices FromDatabase(const AppContext& ctx);
 };
 
 // Draws list lines with tab stops every `tabStop` pixels.
@@ -41,8 +41,8 @@ class EditPage : public Page {
     Q_OBJECT
 public:
     // `board` is the Learn page's current sentence (its tiles; ItemTypingEnabled is written here).
-    EditPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board, WordServices words);
-    EditPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board)
+    EditPage(QWidget* tabSheet, const AppContext& ctx, SentenceBoard& board, WordServices words);
+    EditPage(QWidget* tabSheet, const AppContext& ctx, SentenceBoard& board)
         : EditPage(tabSheet, ctx, board, WordServices::FromDatabase(ctx)) {}
     ~EditPage() override;
 
@@ -51,7 +51,7 @@ public:
     void ListBox1DblClick();   // switch the selected word's mark
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     SentenceBoard& board_;
     WordServices words_;
     std::unique_ptr<Ui::TabSheet2> ui_;

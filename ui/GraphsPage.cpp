@@ -24,7 +24,7 @@ void GraphCanvas::mousePressEvent(QMouseEvent* event) { emit MousePressed(event-
 
 void GraphCanvas::mouseMoveEvent(QMouseEvent* event) { emit MouseMoved(event->buttons(), event->position().toPoint()); }
 
-GraphsPage::GraphsPage(QWidget* tabSheet, AppContext& ctx)
+GraphsPage::GraphsPage(QWidget* tabSheet, const AppContext& ctx)
     : ctx_(ctx), ui_(std::make_unique<Ui::TabSheet4>()),
       bitmap_(kGraphBitmapSize, kGraphBitmapSize, QImage::Format_RGB32) {
     ui_->setupUi(tabSheet);

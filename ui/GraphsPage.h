@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/AppContext.h"
 #include "pages/ScoreGraph.h"
 #include "ui/Page.h"
 
@@ -16,8 +17,6 @@ class TabSheet4;
 }
 
 namespace lq {
-
-struct AppContext;
 
 // The paint box: shows a bitmap and reports the mouse.
 class GraphCanvas : public QWidget {
@@ -43,7 +42,7 @@ private:
 class GraphsPage : public Page {
     Q_OBJECT
 public:
-    GraphsPage(QWidget* tabSheet, AppContext& ctx);
+    GraphsPage(QWidget* tabSheet, const AppContext& ctx);
     ~GraphsPage() override;
 
     // Start-up: the view from the stored history (the newest answer in the middle).
@@ -62,7 +61,7 @@ private:
     void OnPress(Qt::MouseButtons buttons, QPoint pos);
     void OnMove(Qt::MouseButtons buttons, QPoint pos);
 
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::TabSheet4> ui_;
     QImage bitmap_;
     GraphView view_;

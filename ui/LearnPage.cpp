@@ -45,7 +45,7 @@ void SetBackground(QWidget* w, uint32_t bgr) {
 
 }  // namespace
 
-LearnPage::LearnPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board)
+LearnPage::LearnPage(QWidget* tabSheet, const AppContext& ctx, SentenceBoard& board)
     : ctx_(ctx),
       board_(board),
       tab_(tabSheet),

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "core/AppContext.h"
 #include "learn/TextMetrics.h"
 #include "learn/TileBoard.h"
 #include "ui/Page.h"
@@ -25,7 +26,6 @@ class QWidget;
 
 namespace lq {
 
-struct AppContext;
 struct SentenceBoard;
 class TypingEdit;
 
@@ -45,7 +45,7 @@ struct LearnPageHooks {
 class LearnPage : public Page {
     Q_OBJECT
 public:
-    LearnPage(QWidget* tabSheet, AppContext& ctx, SentenceBoard& board);
+    LearnPage(QWidget* tabSheet, const AppContext& ctx, SentenceBoard& board);
     ~LearnPage() override;
 
     LearnPageHooks& Hooks() { return hooks_; }
@@ -105,7 +105,7 @@ private:
     void FocusFirstEdit();
     int TypingEditIndex(QObject* edit) const;
 
-    AppContext& ctx_;
+    AppContext ctx_;
     SentenceBoard& board_;
     QWidget* tab_;
     std::unique_ptr<Ui::TabSheet1> ui_;

@@ -57,7 +57,7 @@ int ItemListModel::columnCount(const QModelIndex& parent) const { return parent.
 
 QVariant ItemListModel::data(const QModelIndex&, int) const { return {}; }
 
-ItemListDelegate::ItemListDelegate(AppContext& ctx, QObject* parent, PaintWait* wait)
+ItemListDelegate::ItemListDelegate(const AppContext& ctx, QObject* parent, PaintWait* wait)
     : QStyledItemDelegate(parent), ctx_(ctx), wait_(wait) {}
 
 QSize ItemListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
@@ -102,7 +102,7 @@ void ItemListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->restore();
 }
 
-ListPage::ListPage(QWidget* tabSheet, AppContext& ctx)
+ListPage::ListPage(QWidget* tabSheet, const AppContext& ctx)
     : ctx_(ctx), ui_(std::make_unique<Ui::TabSheet3>()), model_(this) {
     ui_->setupUi(tabSheet);
     QTableView* grid = ui_->DrawGrid1;

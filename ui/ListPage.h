@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "core/AppContext.h"
 #include "ui/Page.h"
 
 namespace Ui {
@@ -16,7 +17,6 @@ class QTableView;
 
 namespace lq {
 
-struct AppContext;
 class PaintWait;
 
 // ItemCount rows of one column; the rows carry no data, the delegate reads them.
@@ -37,19 +37,19 @@ class ItemListDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     // `wait` bounds the waits of the rows of one paint (may be null).
-    ItemListDelegate(AppContext& ctx, QObject* parent, PaintWait* wait = nullptr);
+    ItemListDelegate(const AppContext& ctx, QObject* parent, PaintWait* wait = nullptr);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     PaintWait* wait_;
 };
 
 class ListPage : public Page {
     Q_OBJECT
 public:
-    ListPage(QWidget* tabSheet, AppContext& ctx);
+    ListPage(QWidget* tabSheet, const AppContext& ctx);
     ~ListPage() override;
 
     // TabSheet3Show: the grid gets ItemCount rows.
@@ -57,7 +57,7 @@ public:
     QTableView* Grid() const;
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::TabSheet3> ui_;
     ItemListModel model_;
 };

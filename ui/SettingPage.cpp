@@ -22,7 +22,7 @@ void SetTextIfDifferent(QLineEdit* edit, const QString& text) {
 
 }  // namespace
 
-SettingPage::SettingPage(QWidget* tabSheet, AppContext& ctx)
+SettingPage::SettingPage(QWidget* tabSheet, const AppContext& ctx)
     : ctx_(ctx), ui_(std::make_unique<Ui::TabSheet5>()) {
     ui_->setupUi(tabSheet);
     Ui::TabSheet5& u = *ui_;

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "core/AppContext.h"
 #include "ui/Page.h"
 
 namespace Ui {
@@ -21,12 +22,10 @@ class QWidget;
 
 namespace lq {
 
-struct AppContext;
-
 class SettingPage : public Page {
     Q_OBJECT
 public:
-    SettingPage(QWidget* tabSheet, AppContext& ctx);
+    SettingPage(QWidget* tabSheet, const AppContext& ctx);
     ~SettingPage() override;
 
     // TabSheet5Show: fills the controls (which runs their handlers, so the clamps apply), clears
@@ -69,7 +68,7 @@ signals:
 private:
     void SetAvailable(QAbstractButton* button, bool available, const QString& reason);
 
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::TabSheet5> ui_;
     QWidget* freeWordEdit_ = nullptr;
     int moduleRows_ = 0;

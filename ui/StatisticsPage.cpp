@@ -84,7 +84,7 @@ QVariant WordStatsModel::data(const QModelIndex& index, int role) const {
 
 // ---- StatisticsPage ------------------------------------------------------------------------
 
-StatisticsPage::StatisticsPage(QWidget* tabSheet, AppContext& ctx)
+StatisticsPage::StatisticsPage(QWidget* tabSheet, const AppContext& ctx)
     : ctx_(ctx), ui_(std::make_unique<Ui::TabSheet7>()) {
     ui_->setupUi(tabSheet);
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "core/AppContext.h"
 #include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "ui/Page.h"
@@ -18,7 +19,6 @@ class TabSheet7;
 
 namespace lq {
 
-struct AppContext;
 struct BusyBudget;
 
 enum class WordOrder { ByCount, ByWord, ByAnswers };  // By123, ByABC, ByINP
@@ -61,7 +61,7 @@ class StatisticsPage : public Page {
 public:
     // Builds the page's widgets on `tabSheet` (the page control's tab) from the stored layout.
     // Uses ctx.db and ctx.state (ItemCount, WordStatCount).
-    StatisticsPage(QWidget* tabSheet, AppContext& ctx);
+    StatisticsPage(QWidget* tabSheet, const AppContext& ctx);
     ~StatisticsPage() override;
 
     // TabSheet7Show: the counts, and the grid with WordStatCount rows, repainted.
@@ -89,7 +89,7 @@ protected:
 private:
     void Repaint();
 
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::TabSheet7> ui_;
     WordStatsModel* model_ = nullptr;
     int selectedGridRow_ = 0;

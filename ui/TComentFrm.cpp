@@ -20,7 +20,7 @@ const QString kTitle = QStringLiteral("Comments:");
 
 }  // namespace
 
-TComentFrm::TComentFrm(AppContext& ctx, QWidget* parent)
+TComentFrm::TComentFrm(const AppContext& ctx, QWidget* parent)
     : ToolWindow(parent, Qt::WindowStaysOnTopHint), ctx_(ctx),
       ui_(std::make_unique<Ui::ComentFrm>()) {
     ui_->setupUi(this);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/AppContext.h"
 #include "core/Settings.h"
 #include "ui/ToolWindow.h"
 
@@ -17,12 +18,10 @@ class QPlainTextEdit;
 
 namespace lq {
 
-struct AppContext;
-
 class TComentFrm : public ToolWindow {
     Q_OBJECT
 public:
-    explicit TComentFrm(AppContext& ctx, QWidget* parent = nullptr);
+    explicit TComentFrm(const AppContext& ctx, QWidget* parent = nullptr);
     ~TComentFrm() override;
 
     // Each layout of a sentence, shown or not: `strtrn` as the row store holds it (cp1251,
@@ -39,7 +38,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::ComentFrm> ui_;
 };
 

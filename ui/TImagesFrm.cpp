@@ -25,7 +25,7 @@ void PicturesView::paintEvent(QPaintEvent*) {
     }
 }
 
-TImagesFrm::TImagesFrm(AppContext& ctx, QWidget* parent)
+TImagesFrm::TImagesFrm(const AppContext& ctx, QWidget* parent)
     : ToolWindow(parent), ctx_(ctx),
       ui_(std::make_unique<Ui::ImagesFrm>()) {
     ui_->setupUi(this);

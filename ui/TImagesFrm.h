@@ -4,6 +4,7 @@
 // ImagesViewBtn shows and hides it; its geometry lives in the settings ("Ims" keys).
 #include <memory>
 
+#include "core/AppContext.h"
 #include "core/Settings.h"
 #include "pages/Pictures.h"
 #include "ui/ToolWindow.h"
@@ -13,8 +14,6 @@ class ImagesFrm;
 }
 
 namespace lq {
-
-struct AppContext;
 
 // The grey paint box with the pictures.
 class PicturesView : public QWidget {
@@ -34,7 +33,7 @@ class TImagesFrm : public ToolWindow {
     Q_OBJECT
 public:
     // Reads the geometry keys; the window stays hidden until ShowWindow(true).
-    explicit TImagesFrm(AppContext& ctx, QWidget* parent = nullptr);
+    explicit TImagesFrm(const AppContext& ctx, QWidget* parent = nullptr);
     ~TImagesFrm() override;
 
     // Reads the current sentence's pictures (start-up and every learning step).
@@ -48,7 +47,7 @@ public:
     WindowGeometry Geometry() const;
 
 private:
-    AppContext& ctx_;
+    AppContext ctx_;
     std::unique_ptr<Ui::ImagesFrm> ui_;
     SentencePictures pictures_;
 };

@@ -1,7 +1,5 @@
 #include "ui/TTessarinMF.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHideEvent>
@@ -12,32 +10,21 @@
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QToolButton>
-#include <chrono>
-#include <ctime>
 #include <map>
 #include <optional>
-#include <thread>
 
 #include "Version.h"
 #include "core/AppState.h"
 #include "core/BusyWait.h"
-#include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/LearningStep.h"
-#include "core/Random.h"
 #include "core/Restart.h"
-#include "core/Scheduling.h"
 #include "core/Score.h"
-#include "core/StartupPolicy.h"
 #include "core/Words.h"
-#include "core/WriteReports.h"
 #include "pages/Dictionary.h"
-#include "platform/DateTime.h"
-#include "platform/IniFile.h"
 #include "platform/SoundPlayer.h"
 #include "platform/Tick.h"
 #include "sound/LoadSoundThread.h"
-#include "sound/SoundBuilder.h"
 #include "ui/AboutPage.h"
 #include "ui/EditPage.h"
 #include "ui/GraphsPage.h"
@@ -59,18 +46,6 @@
 
 namespace lq {
 
-// The services the caller did not provide.
-struct TTessarinMF::Owned {
-    ProgramEnv env;
-    LearnState state;
-    CommonSettings settings;
-    Database db;
-    CurrentRow row;
-    std::unique_ptr<IniFile> ini;
-    SystemClock clock;
-    std::unique_ptr<StdRandom> rng;
-};
-
 // ---------------------------------------------------------------------------------------------
 // The pages and windows of the other parts. ConnectOtherParts is the one place where they are
 // created on their tabs and hooked to the main window.
@@ -83,7 +58,6 @@ struct TTessarinMF::OtherParts {
     std::unique_ptr<ModulePanel> modules;  // goes before its page
     std::unique_ptr<StatisticsPage> statistics;
     std::unique_ptr<AboutPage> about;
-    DictionaryLibrary dictionaryLibrary;
     DesktopDictionaryPorts dictionaryPorts;
     std::unique_ptr<DictionaryLookup> dictionary;
     std::map<QWidget*, Page*> pages;  // tab -> page
@@ -95,7 +69,7 @@ public:
     void ShowAnswerCount(int n) override { w_.learnPage_->Form().AnswerCountLbl->setText(QString::number(n)); }
     void StopSound() override { w_.StopSound(); }
     void QueueAnsweredWord(const std::string& word) override {
-        if (w_.sound_) w_.sound_->QueueAnsweredWord(word);
+        if (TLoadSound* sound = w_.Sound()) sound->QueueAnsweredWord(word);
     }
     void PrepareCurrentItem() override { w_.learnPage_->PrepareCurrentItem(); }
     void ShowScoreLabels(const ScoreLabelTexts& texts) override {
@@ -104,7 +78,7 @@ public:
     void ResetLastPlayTick() override { w_.scheduler_.Reset(); }
     void DisableNext() override { w_.learnPage_->DisableNext(); }
     void SwapSoundBuffers() override {
-        if (w_.sound_) w_.sound_->SwapBuffers(w_.ctx_.state->CurrentItemId, w_.ctx_.state->NextItemId);
+        if (TLoadSound* sound = w_.Sound()) sound->SwapBuffers(w_.ctx_.state->CurrentItemId, w_.ctx_.state->NextItemId);
     }
     void LoadPictures() override { w_.LoadPictures(); }
     void ShowStepTime(const std::string& caption) override { w_.setWindowTitle(QString::fromStdString(caption)); }
@@ -117,7 +91,7 @@ void TTessarinMF::ConnectOtherParts() {
     OtherParts& p = *parts_;
     Ui::TabSheet1& learn = learnPage_->Form();
     p.scoreLabels = std::make_unique<ScoreLabels>(learn.ScoreLbl, learn.Score2Lbl, learn.DaysLeftLbl);
-    p.edit = std::make_unique<EditPage>(ui_->TabSheet2, ctx_, board_);
+    p.edit = std::make_unique<EditPage>(ui_->TabSheet2, ctx_, Board());
     p.list = std::make_unique<ListPage>(ui_->TabSheet3, ctx_);
     p.graphs = std::make_unique<GraphsPage>(ui_->TabSheet4, ctx_);
     p.setting = std::make_unique<SettingPage>(ui_->TabSheet5, ctx_);
@@ -127,9 +101,8 @@ void TTessarinMF::ConnectOtherParts() {
                {ui_->TabSheet4, p.graphs.get()},   {ui_->TabSheet5, p.setting.get()},
                {ui_->TabSheet7, p.statistics.get()}, {ui_->TabSheet6, p.about.get()}};
 
-    // The learning step.
+    // The learning step's hooks.
     stepHooks_ = std::make_unique<StepHooks>(*this);
-    step_ = std::make_unique<LearningStep>(ctx_, board_, *stepHooks_);
     LearnPageHooks& hooks = learnPage_->Hooks();
     hooks.NextStep = [this] { NextBtnClick(); };
 
@@ -146,12 +119,12 @@ void TTessarinMF::ConnectOtherParts() {
     // The module list and the module buttons of the Setting page.
     p.modules = std::make_unique<ModulePanel>(*p.setting, ctx_);
 
-    // The dictionary (its library is loaded at the end of the start-up).
-    p.dictionary = std::make_unique<DictionaryLookup>(p.dictionaryPorts.Ports(), p.dictionaryLibrary,
+    // The dictionary (the session loads its library at the end of the start-up).
+    p.dictionary = std::make_unique<DictionaryLookup>(p.dictionaryPorts.Ports(), session_.Dictionary(),
                                                       [](std::string_view w) { return NormalizeWord(w); });
     hooks.HideTranslation = [this] { parts_->dictionary->LearnPageHidden(); };
     hooks.LookUpSelectedWord = [this] {
-        parts_->dictionary->Lookup(board_, learnPage_->Board().SelectedTile, ctx_.settings->Translater,
+        parts_->dictionary->Lookup(Board(), learnPage_->Board().SelectedTile, ctx_.settings->Translater,
                                    learnPage_->Form().WorkPlace->mapToGlobal(QPoint(0, 0)),
                                    static_cast<uintptr_t>(winId()), *ctx_.state, TickCountMs());
     };
@@ -210,29 +183,66 @@ private:
     TTessarinMF& w_;
 };
 
-TTessarinMF::TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowServices services, QWidget* parent)
+// The window's side of the session's start-up and shut-down.
+class TTessarinMF::SessionView final : public StartupView, public ShutdownView {
+public:
+    explicit SessionView(TTessarinMF& w) : w_(w) {}
+
+    void OpenWelcome() override {
+        if (!w_.services_.welcomeWindow) return;
+        w_.welcome_ = TWlcmScrnFrm::Open();
+        w_.welcome_->SetVersionText(QString::fromStdString(FileVersionText()));
+    }
+    void StatusLine(const char* line, bool paint) override { w_.StatusLine(line, paint); }
+    void PrepareDrawing() override {
+        w_.learnPage_->SetTextColors();
+        w_.learnPage_->CreateWorkBitmap();
+    }
+    void ShowGraphScales() override {
+        if (w_.parts_->graphs) w_.parts_->graphs->InitScales();
+    }
+    void ShowSettings(const CommonSettings& settings, int left, int top) override {
+        PlaceOnScreen(w_, {left, top, w_.height(), w_.width()});
+        w_.learnPage_->ShowPlayDelay(settings.PlayDelay);
+        if (w_.parts_->setting) w_.parts_->setting->ShowStartupSettings();
+    }
+    void ShowWordStatCount() override {
+        if (w_.parts_->statistics) w_.parts_->statistics->UpdateRowCount();
+    }
+    void ParkTypingEdits() override { w_.learnPage_->ParkTypingEdits(); }
+    void LoadPictures() override { w_.LoadPictures(); }
+    void ShowLearnPage() override { w_.ui_->Pages->setCurrentWidget(w_.ui_->TabSheet1); }
+    void CloseWelcome() override {
+        if (!w_.welcome_) return;
+        w_.welcome_->Finish();
+        w_.welcome_.reset();
+    }
+
+    void CollectGeometry(WindowsToSave& windows) override {
+        windows.MainLeft = w_.x();
+        windows.MainTop = w_.y();
+        if (w_.picturesWindow_) windows.Pictures = w_.picturesWindow_->Geometry();
+        if (w_.commentsWindow_) windows.Comments = w_.commentsWindow_->Geometry();
+        if (w_.recorder_) {
+            w_.recorder_->done(QDialog::Rejected);  // a recording under way ends first
+            windows.Recorder = w_.recorder_->GeometryToSave();
+        }
+        if (w_.CollectGeometry) w_.CollectGeometry(windows);
+    }
+    void StopPlaying() override { w_.player_->Stop(); }
+
+private:
+    TTessarinMF& w_;
+};
+
+TTessarinMF::TTessarinMF(Session& session, MainWindowServices services, QWidget* parent)
     : QMainWindow(parent),
-      owned_(std::make_unique<Owned>()),
-      ctx_(ctx),
-      dbFile_(std::move(dbFile)),
+      session_(session),
+      ctx_(session.Context()),
       services_(std::move(services)),
       ui_(std::make_unique<Ui::TessarinMF>()),
+      view_(std::make_unique<SessionView>(*this)),
       parts_(std::make_unique<OtherParts>()) {
-    if (!ctx_.env) ctx_.env = &owned_->env;
-    if (!ctx_.state) ctx_.state = &owned_->state;
-    if (!ctx_.settings) ctx_.settings = &owned_->settings;
-    if (!ctx_.db) ctx_.db = &owned_->db;
-    if (!ctx_.row) ctx_.row = &owned_->row;
-    if (!ctx_.ini) {
-        owned_->ini = std::make_unique<IniFile>(DefaultIniPath());
-        ctx_.ini = owned_->ini.get();
-    }
-    if (!ctx_.clock) ctx_.clock = &owned_->clock;
-    if (!ctx_.rng) {
-        // Seeded from the time of the start-up.
-        owned_->rng = std::make_unique<StdRandom>(static_cast<uint32_t>(std::time(nullptr)));
-        ctx_.rng = owned_->rng.get();
-    }
     player_ = services_.player ? services_.player : &AppSoundPlayer();
 
     ui_->setupUi(this);
@@ -242,12 +252,12 @@ TTessarinMF::TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowSe
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    learnPage_ = std::make_unique<LearnPage>(ui_->TabSheet1, ctx_, board_);
+    learnPage_ = std::make_unique<LearnPage>(ui_->TabSheet1, ctx_, Board());
     currentPage_ = ui_->Pages->currentIndex();
     connect(ui_->Pages, &QTabWidget::currentChanged, this, [this](int index) { PagesChanged(index); });
     ConnectOtherParts();
 
-    FormCreate();
+    session_.Start(*view_);
 
     shortcuts_ = std::make_unique<ShortcutFilter>(*this);
     qApp->installEventFilter(shortcuts_.get());
@@ -264,8 +274,6 @@ TTessarinMF::TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowSe
 TTessarinMF::~TTessarinMF() {
     SetMainWindowCloser(nullptr);
     if (shortcuts_) qApp->removeEventFilter(shortcuts_.get());
-    // Without a close (a test, an exception) the thread still ends before the database.
-    if (sound_) sound_->Shutdown();
 }
 
 TRecFrm& TTessarinMF::Recorder() {
@@ -284,8 +292,8 @@ void TTessarinMF::OpenRecorder() {
     StopSound();
     learnPage_->SetSoundOn(false);
     TRecFrm& recorder = Recorder();
-    if (sound_)
-        recorder.SetSentence(sound_->CurrentSoundBuffer().Data(), SoundBuffer::Capacity(), sound_->CurrentSoundDuration());
+    if (const TLoadSound* sound = Sound())
+        recorder.SetSentence(sound->CurrentSoundBuffer().Data(), SoundBuffer::Capacity(), sound->CurrentSoundDuration());
     else
         recorder.SetSentence(nullptr, 0, 0.0f);
     recorder.exec();
@@ -304,106 +312,11 @@ void TTessarinMF::StatusLine(const char* line, bool paint) {
     }
 }
 
-void TTessarinMF::Pause() const {
-    if (services_.startupPauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(services_.startupPauseMs));
-}
-
-void TTessarinMF::FormCreate() {
-    LearnState& state = *ctx_.state;
-    CommonSettings& settings = *ctx_.settings;
-    Database& db = *ctx_.db;
-    CurrentRow& row = *ctx_.row;
-    const std::string& programDir = ctx_.env->ProgramDir;
-
-    // 1-2. The welcome window with the version and the first status line.
-    if (services_.welcomeWindow) {
-        welcome_ = TWlcmScrnFrm::Open();
-        welcome_->SetVersionText(QString::fromStdString(FileVersionText()));
-    }
-    // 3-4.
-    state.NowText = DateText(ctx_.clock->Now());
-    if (!programDir.empty() && chdir(programDir.c_str()) != 0)
-        qCWarning(lcUi, "Cannot enter the program folder %s", programDir.c_str());
-    // 5-6. The options were read by the entry; the database, with its schema when new.
-    OpenAtStartup(db, dbFile_, programDir);
-    // 7-8.
-    StatusLine(kStatusReadingSentences, false);
-    StatusLine(kStatusReadingAnswers);
-    OpenDatabaseAndTotals(db, programDir, state, row);
-    // A database that cannot be written is told once, before the learner starts to practise.
-    ReportUnwritableDatabase(db, state);
-    // 9-11.
-    state.LastNextTime = ctx_.clock->Now();
-    learnPage_->SetTextColors();
-    learnPage_->CreateWorkBitmap();
-    // 12: the random source was seeded when it was made. 13.
-    state.AnswerHistoryCount = PruneAnswerHistory(db, row);
-    // 14-15. The graph scales, from the history's scores as numbers.
-    if (parts_->graphs) parts_->graphs->InitScales();
-    // 16. The settings, shown in the controls.
-    if (!ctx_.ini->Load()) qCWarning(lcUi, "Cannot read the settings file %s", ctx_.ini->Path().c_str());
-    int left = 10, top = 10;
-    ReadCommonSettings(*ctx_.ini, settings, state.ItemCount, left, top);
-    PlaceOnScreen(*this, {left, top, height(), width()});
-    learnPage_->ShowPlayDelay(settings.PlayDelay);
-    if (parts_->setting) parts_->setting->ShowStartupSettings();
-    // 17. The current and the following sentence.
-    state.CurrentItemId = SelectNextItem(db, row, *ctx_.clock, -1);
-    state.NextItemId = SelectNextItem(db, row, *ctx_.clock, state.CurrentItemId);
-    // 18-20. The sound thread, then the first sound here and the following one on the thread.
-    StatusLine(kStatusPreparingSound);
-    ItemWaveBuilder* builder = services_.soundBuilder;
-    if (!builder) {
-        ownBuilder_ = std::make_unique<SoundBuilder>(db, settings.AddTimeSnd, programDir);
-        builder = ownBuilder_.get();
-    }
-    sound_ = std::make_unique<TLoadSound>(*builder, db);
-    Pause();
-    if (state.ItemCount != 0) sound_->PrepareFirstSounds(state.CurrentItemId, state.NextItemId);
-    // 21-23. The statistics grid's rows (its column widths are the page's own).
-    StatusLine(kStatusReadingStatistics);
-    state.WordStatCount = CountWordStats(db, row);
-    if (parts_->statistics) parts_->statistics->UpdateRowCount();
-    // 24.
-    learnPage_->ParkTypingEdits();
-    // 25. The pictures (when the pictures window is there; it is attached after the start-up).
-    LoadPictures();
-    // 26. The Learn page; it lays the sentence out when the window is first shown.
-    ui_->Pages->setCurrentWidget(ui_->TabSheet1);
-    // 27. The dictionary library from the program folder, when it is there.
-    if (parts_->dictionary) parts_->dictionaryLibrary.Load(programDir);
-    // 28.
-    if (welcome_) {
-        welcome_->Finish();
-        welcome_.reset();
-    }
-}
-
 void TTessarinMF::FormClose() {
     if (closed_) return;
     closed_ = true;
     timer1_.stop();
-    if (parts_->dictionary) parts_->dictionary->MainWindowClosing();
-    WindowsToSave windows;
-    windows.MainLeft = x();
-    windows.MainTop = y();
-    if (picturesWindow_) windows.Pictures = picturesWindow_->Geometry();
-    if (commentsWindow_) windows.Comments = commentsWindow_->Geometry();
-    if (recorder_) {
-        recorder_->done(QDialog::Rejected);  // a recording under way ends first
-        windows.Recorder = recorder_->GeometryToSave();
-    }
-    if (CollectGeometry) CollectGeometry(windows);
-    WriteCommonSettings(*ctx_.ini, *ctx_.settings, windows);
-    if (!ctx_.ini->Save()) qCWarning(lcUi, "Cannot write the settings file %s", ctx_.ini->Path().c_str());
-    // The thread ends (and its last words are counted) before the connection goes; a count
-    // that could not be stored is still told.
-    if (sound_) {
-        sound_->Shutdown();
-        ReportWordCountFailure(*sound_, *ctx_.state);
-    }
-    player_->Stop();
-    ctx_.db->Close();
+    session_.Shut(*view_);
 }
 
 void TTessarinMF::closeEvent(QCloseEvent* event) {
@@ -452,41 +365,42 @@ void TTessarinMF::hideEvent(QHideEvent* event) {
     if (Page* page = PageOf(ui_->Pages->widget(currentPage_))) page->OnHide();
 }
 
-void TTessarinMF::NextBtnClick() {
-    if (step_) step_->Run();
-}
+void TTessarinMF::NextBtnClick() { session_.RunStep(*stepHooks_); }
 
 void TTessarinMF::StopSound() { player_->Stop(); }
 
 void TTessarinMF::PlayCurrentSound() {
-    if (!sound_) return;
-    const SoundBuffer& buffer = sound_->CurrentSoundBuffer();
+    const TLoadSound* sound = Sound();
+    if (!sound) return;
+    const SoundBuffer& buffer = sound->CurrentSoundBuffer();
     player_->Play(buffer.Data(), buffer.ImageBytes(), PlayMode::NoStop);
 }
 
 void TTessarinMF::Timer1Timer() {
-    if (!sound_ || closed_) return;
-    ReportWordCountFailure(*sound_, *ctx_.state);
+    TLoadSound* sound = Sound();
+    if (!sound || closed_) return;
+    ReportWordCountFailure(*sound, *ctx_.state);
     const std::function<int64_t()> now = services_.monotonicMs ? services_.monotonicMs : std::function<int64_t()>(MonotonicMs);
     // A sound another program's lock kept out is built again now and then, and played at once.
     if (learnPage_->LearnPageVisible() && learnPage_->SoundOn() &&
-        sound_->RetryMissingSound(ctx_.state->CurrentItemId, now()))
+        sound->RetryMissingSound(ctx_.state->CurrentItemId, now()))
         scheduler_.Reset();
     scheduler_.Tick(learnPage_->LearnPageVisible(), learnPage_->SoundOn(), ctx_.settings->PlayDelay,
-                    sound_->CurrentSoundDuration(), now, [this] { PlayCurrentSound(); });
+                    sound->CurrentSoundDuration(), now, [this] { PlayCurrentSound(); });
 }
 
 void TTessarinMF::SpeedButton5Click(QPlainTextEdit* memo) {
     memo->clear();
     const std::vector<std::string> lines =
-        sound_ ? sound_->DiagnosticLines() : std::vector<std::string>{"Handle 1 - Error", "Handle 2 - Error"};
+        Sound() ? Sound()->DiagnosticLines() : std::vector<std::string>{"Handle 1 - Error", "Handle 2 - Error"};
     for (const std::string& line : lines) memo->appendPlainText(QString::fromStdString(line));
 }
 
 void TTessarinMF::SpeedButton2Click(QPlainTextEdit* memo) {
-    if (!sound_) return;
+    TLoadSound* sound = Sound();
+    if (!sound) return;
     StopSound();
-    const int r = sound_->RebuildCurrent(ctx_.state->CurrentItemId);
+    const int r = sound->RebuildCurrent(ctx_.state->CurrentItemId);
     PlayCurrentSound();
     memo->appendPlainText(QStringLiteral("Sound 1"));
     memo->appendPlainText(QStringLiteral("MakeSound: %1").arg(r));
@@ -494,10 +408,11 @@ void TTessarinMF::SpeedButton2Click(QPlainTextEdit* memo) {
 }
 
 void TTessarinMF::SpeedButton4Click(QPlainTextEdit* memo) {
-    if (!sound_) return;
+    TLoadSound* sound = Sound();
+    if (!sound) return;
     StopSound();
-    const int r = sound_->RebuildPending(ctx_.state->NextItemId);
-    const SoundBuffer& pending = sound_->PendingSoundBuffer();
+    const int r = sound->RebuildPending(ctx_.state->NextItemId);
+    const SoundBuffer& pending = sound->PendingSoundBuffer();
     player_->Play(pending.Data(), pending.ImageBytes(), PlayMode::NoStop);
     memo->appendPlainText(QStringLiteral("Sound 2"));
     memo->appendPlainText(QStringLiteral("MakeSound: %1").arg(r));

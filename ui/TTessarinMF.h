@@ -1,9 +1,10 @@
 #pragma once
-// The main window: its creation is the program's start-up (welcome window, database, settings,
-// the first two sentences, the sound thread and the first sound, the pages), its closing the
-// shut-down (settings written, sound thread ended and waited for, database closed). It holds the
-// page control with its seven pages, plays the current sentence from its 200 ms timer, and owns
-// the learning step's hooks into the windows and the sound engine.
+// The main window: the program's view of its session. Its creation runs the session's start-up
+// (Session::Start: welcome window, database, settings, the first two sentences, the sound thread
+// and the first sound, the pages), its closing the shut-down (Session::Shut: settings written,
+// sound thread ended and waited for, database closed). It holds the page control with its seven
+// pages, plays the current sentence from its 200 ms timer, and gives the learning step its hooks
+// into the windows and the sound engine.
 #include <QMainWindow>
 #include <QTimer>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "core/SentenceBoard.h"
 #include "core/Settings.h"
 #include "learn/PlayScheduler.h"
+#include "session/Session.h"
 
 namespace Ui {
 class TessarinMF;
@@ -25,9 +27,7 @@ class QPlainTextEdit;
 
 namespace lq {
 
-class ItemWaveBuilder;
 class LearnPage;
-class LearningStep;
 class Page;
 class SoundPlayer;
 class AudioCapture;
@@ -39,17 +39,12 @@ class TLoadSound;
 class TWlcmScrnFrm;
 struct LearnPageHooks;
 
-// What the main window needs besides the services bundle; every member may be left empty.
+// What the main window needs besides its session; every member may be left empty.
 struct MainWindowServices {
-    // Builds the sentence sounds; when empty the window builds them with a SoundBuilder from the
-    // module files in ProgramDir/Data.
-    ItemWaveBuilder* soundBuilder = nullptr;
-    // Plays them; when empty, the process-wide player.
+    // Plays the sentence sounds; when empty, the process-wide player.
     SoundPlayer* player = nullptr;
     // A monotonic millisecond clock for the play timer; when empty, steady_clock.
     std::function<int64_t()> monotonicMs;
-    // The pauses of the start-up around the sound thread's start (milliseconds).
-    int startupPauseMs = 100;
     // Whether the start-up shows the welcome window.
     bool welcomeWindow = true;
     // Records the learner's voice in the recorder; when empty, the recorder's SDL capture.
@@ -59,23 +54,20 @@ struct MainWindowServices {
 class TTessarinMF : public QMainWindow {
     Q_OBJECT
 public:
-    // Runs the whole start-up. `ctx.env` must be set (ProgramDir, DebugMode); the other members
-    // of `ctx` may be null, and the window then provides its own (the settings file at
-    // DefaultIniPath(), the system clock, a generator seeded from the time). `dbFile` is the
-    // database file name ("QV_01.db", or the "-dbfile" argument), relative to ProgramDir.
-    TTessarinMF(const AppContext& ctx, std::string dbFile, MainWindowServices services = {},
-                QWidget* parent = nullptr);
+    // Runs the session's start-up with this window as its view. `session` must outlive the
+    // window and every window made after it.
+    explicit TTessarinMF(Session& session, MainWindowServices services = {}, QWidget* parent = nullptr);
     ~TTessarinMF() override;
 
-    // The services of the run (every member set), for the windows created after this one.
-    AppContext& Context() { return ctx_; }
-    SentenceBoard& Board() { return board_; }
+    // The session's services (every member set).
+    const AppContext& Context() const { return ctx_; }
+    SentenceBoard& Board() { return session_.Board(); }
     Ui::TessarinMF& Form() { return *ui_; }
     LearnPage& Learn() { return *learnPage_; }
-    TLoadSound* Sound() { return sound_.get(); }
+    TLoadSound* Sound() { return session_.Sound(); }
     PlayScheduler& Scheduler() { return scheduler_; }
 
-    // The windows the entry creates after this one (they live as long as this one).
+    // The windows the entry creates after this one (Qt deletes them after this one's members).
     // The pictures window: its toggle, the current sentence's pictures now and after each step,
     // its geometry at the shut-down.
     void AttachPicturesWindow(TImagesFrm& window);
@@ -114,31 +106,25 @@ protected:
 private:
     class StepHooks;
     class ShortcutFilter;
+    class SessionView;
 
-    void FormCreate();
     void FormClose();
     void StatusLine(const char* line, bool paint = true);
-    void Pause() const;
     void ConnectOtherParts();
     void PagesChanged(int index);
     void PlayCurrentSound();
     void LoadPictures();
 
-    struct Owned;
-    std::unique_ptr<Owned> owned_;  // the services the caller left to the window
-    AppContext ctx_;
-    std::string dbFile_;
+    Session& session_;
+    AppContext ctx_;  // the session's
     MainWindowServices services_;
     std::unique_ptr<Ui::TessarinMF> ui_;
-    SentenceBoard board_;
     std::unique_ptr<LearnPage> learnPage_;
-    std::unique_ptr<ItemWaveBuilder> ownBuilder_;
-    std::unique_ptr<TLoadSound> sound_;
     SoundPlayer* player_ = nullptr;
     PlayScheduler scheduler_;
     QTimer timer1_;
     std::unique_ptr<StepHooks> stepHooks_;
-    std::unique_ptr<LearningStep> step_;
+    std::unique_ptr<SessionView> view_;
     std::unique_ptr<ShortcutFilter> shortcuts_;
     std::unique_ptr<TWlcmScrnFrm> welcome_;
 

@@ -5,18 +5,13 @@
 #include <QString>
 #include <memory>
 
+#include "session/Startup.h"  // the status lines
+
 namespace Ui {
 class WlcmScrnFrm;
 }
 
 namespace lq {
-
-// The status lines of the start-up, in their order.
-inline constexpr const char* kStatusOpeningFiles = "Opening files...";
-inline constexpr const char* kStatusReadingSentences = "Reading sentences & indexes...";
-inline constexpr const char* kStatusReadingAnswers = "Reading answers & sounds...";
-inline constexpr const char* kStatusPreparingSound = "Preparing first sound...";
-inline constexpr const char* kStatusReadingStatistics = "Reading statistics...";
 
 // The program's version, "%d.%d.%d.%d" (major, minor, patch, tweak of the project version).
 QString ProgramVersionText();

@@ -12,6 +12,7 @@
 #include "modules/ModuleManager.h"
 #include "modules/OldDataImport.h"
 #include "platform/Cp1251.h"
+#include "session/ImportRoad.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/modules/OldDataWriter.h"
 #include "tests/support/RecordingPrompter.h"

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "modules/ImportModule.h"
+#include "session/ImportRoad.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
 #include "tests/support/Unprivileged.h"

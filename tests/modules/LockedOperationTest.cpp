@@ -20,6 +20,7 @@
 #include "modules/ImportModule.h"
 #include "modules/ModuleManager.h"
 #include "modules/OldDataImport.h"
+#include "session/ImportRoad.h"
 #include "tests/modules/ModuleTestSupport.h"
 #include "tests/modules/OldDataWriter.h"
 #include "tests/support/RawConnection.h"

@@ -16,6 +16,7 @@
 #include "platform/Log.h"
 #include "platform/SoundPlayer.h"
 #include "recorder/Log.h"
+#include "session/Log.h"
 #include "sound/Log.h"
 #include "ui/Log.h"
 
@@ -81,7 +82,8 @@ struct Area {
 const Area kAreas[] = {
     {lcPlatform, "lq.platform"}, {lcCore, "lq.core"},       {lcLearn, "lq.learn"},
     {lcPages, "lq.pages"},       {lcSound, "lq.sound"},     {lcModules, "lq.modules"},
-    {lcRecorder, "lq.recorder"}, {lcUi, "lq.ui"},           {lcApp, "lq.app"},
+    {lcRecorder, "lq.recorder"}, {lcSession, "lq.session"}, {lcUi, "lq.ui"},
+    {lcApp, "lq.app"},
 };
 
 TEST_F(LogCategories, EachAreaIsTurnedOnAndOffByItsOwnRule) {

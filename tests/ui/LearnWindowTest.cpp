@@ -21,7 +21,6 @@
 
 #include "LearnTestSupport.h"
 #include "Version.h"
-#include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/CurrentRow.h"
 #include "core/Score.h"
@@ -30,6 +29,7 @@
 #include "core/SqlText.h"
 #include "learn/SentenceLayout.h"
 #include "platform/Cp1251.h"
+#include "session/Session.h"
 #include "tests/support/SoundPlayerFake.h"
 #include "sound/LoadSoundThread.h"
 #include "tests/support/RecordingPrompter.h"
@@ -68,20 +68,23 @@ struct Run {
         lessons = std::make_unique<test::LessonDb>(dir.File("QV_01.db"));
         lessons->AddModule();
     }
-    ~Run() { window.reset(); }
+    ~Run() {
+        window.reset();
+        session.reset();
+    }
 
     void Start() {
         lessons->db.Close();
         env.ProgramDir = programDir;
-        AppContext ctx;
-        ctx.env = &env;
+        SessionServices ss;
+        ss.soundBuilder = &builder;
+        ss.startupPauseMs = 0;
+        session = std::make_unique<Session>(env, "QV_01.db", ss);
         MainWindowServices s;
-        s.soundBuilder = &builder;
         s.player = otherPlayer ? otherPlayer : &player;
         s.monotonicMs = [this] { return now; };
-        s.startupPauseMs = 0;
         s.welcomeWindow = false;
-        window = std::make_unique<TTessarinMF>(ctx, "QV_01.db", s);
+        window = std::make_unique<TTessarinMF>(*session, s);
         window->show();
     }
     TTessarinMF& W() { return *window; }
@@ -140,6 +143,7 @@ struct Run {
     SoundPlayer* otherPlayer = nullptr;  // set before Start to play through another player
     int64_t now = 1000;
     ProgramEnv env;
+    std::unique_ptr<Session> session;
     std::unique_ptr<TTessarinMF> window;
 };
 

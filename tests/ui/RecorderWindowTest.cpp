@@ -9,13 +9,13 @@
 #include <QToolButton>
 #include <memory>
 
-#include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
 #include "tests/support/AudioCaptureFake.h"
 #include "platform/IniFile.h"
 #include "tests/support/SoundPlayerFake.h"
 #include "recorder/DrawWave.h"
+#include "session/Session.h"
 #include "tests/ui/LearnTestSupport.h"
 #include "tests/recorder/RecorderTestSupport.h"
 #include "tests/support/RecordingPrompter.h"
@@ -315,18 +315,18 @@ void RecorderWindowTest::learnPageOpensItAndTheSettingsHoldAllKeys() {
     }
     ProgramEnv env;
     env.ProgramDir = dir.Path();
-    AppContext ctx;
-    ctx.env = &env;
     test::TaggingBuilder builder;
+    SessionServices ss;
+    ss.soundBuilder = &builder;
+    ss.startupPauseMs = 0;
+    Session session(env, "QV_01.db", ss);
     FakeSoundPlayer player;
     FakeAudioCapture capture;
     MainWindowServices s;
-    s.soundBuilder = &builder;
     s.player = &player;
-    s.startupPauseMs = 0;
     s.welcomeWindow = false;
     s.capture = &capture;
-    auto window = std::make_unique<TTessarinMF>(ctx, "QV_01.db", s);
+    auto window = std::make_unique<TTessarinMF>(session, s);
     TImagesFrm pictures(window->Context(), window.get());
     TComentFrm comments(window->Context(), window.get());
     window->AttachPicturesWindow(pictures);

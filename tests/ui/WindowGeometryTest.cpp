@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
+#include "session/Session.h"
 #include "tests/support/AudioCaptureFake.h"
 #include "platform/IniFile.h"
 #include "tests/support/SoundPlayerFake.h"
@@ -99,14 +99,14 @@ struct Windows {
         qputenv("LINDQUEST_INI_DIR", QByteArray::fromStdString(dir.Path()));
         dir.Write("Tessarin.ini", ini);
         env.ProgramDir = dir.Path();
-        AppContext ctx;
-        ctx.env = &env;
+        SessionServices ss;
+        ss.startupPauseMs = 0;
+        session = std::make_unique<Session>(env, "QV_01.db", ss);
         MainWindowServices s;
         s.player = &player;
         s.capture = &capture;
-        s.startupPauseMs = 0;
         s.welcomeWindow = false;
-        main = std::make_unique<TTessarinMF>(ctx, "QV_01.db", s);
+        main = std::make_unique<TTessarinMF>(*session, s);
         pictures = std::make_unique<TImagesFrm>(main->Context(), main.get());
         comments = std::make_unique<TComentFrm>(main->Context(), main.get());
         main->AttachPicturesWindow(*pictures);
@@ -136,6 +136,7 @@ struct Windows {
     ProgramEnv env;
     FakeSoundPlayer player;
     FakeAudioCapture capture;
+    std::unique_ptr<Session> session;  // outlives the windows
     std::unique_ptr<TTessarinMF> main;
     std::unique_ptr<TImagesFrm> pictures;
     std::unique_ptr<TComentFrm> comments;
