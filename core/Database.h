@@ -122,8 +122,8 @@ public:
     ~Database();
 
     // Opens (creating when missing) in serialized mode with a 5 s busy timeout, checks that the
-    // file really is a database, and ensures the schema. On failure returns false with the
-    // engine's code and text and leaves no connection.
+    // file really is a database, and ensures the schema. On failure returns the engine's code and
+    // text (a SqlResult that is not ok()) and leaves no connection.
     SqlResult Open(const std::string& path);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
