@@ -568,19 +568,25 @@ TEST(SoundThread, SoundCheckBuildsTheBufferItNames) {
     EXPECT_EQ(builder.Started(), (std::vector<int>{1, 2, 1, 2, 3}));
 }
 
-// The real builder on the thread, while the user-interface thread keeps using the connection:
-// each sentence becomes current with the image a direct build gives.
-TEST(SoundThread, RealBuildsOnTheSharedConnection) {
-    test::TempDir dir;
+// A program folder with one module of six 6000-sample sentences, 2000 samples apart.
+void MakeSixSentences(const test::TempDir& dir, Database& db) {
     std::filesystem::create_directories(dir.Path() + "/Data");
     std::filesystem::copy_file(test::SoundFixture("mpeg2_mono_22k.mp3"), dir.Path() + "/Data/m.mp3");
-    Database db;
     ASSERT_TRUE(db.Open(dir.File("QV_01.db")).ok());
     ASSERT_TRUE(db.Exec("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (1, 1, 0, 'm.mp3');").ok());
     for (int i = 1; i <= 6; ++i)
         ASSERT_TRUE(db.Exec(Sql("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (%i, 1, %i, %i);", i,
                                 i * 2000, i * 2000 + 6000))
                         .ok());
+}
+
+// The real builder on the thread, while the user-interface thread keeps using the connection:
+// each sentence becomes current with the image a direct build gives.
+TEST(SoundThread, RealBuildsOnTheSharedConnection) {
+    test::TempDir dir;
+    Database db;
+    MakeSixSentences(dir, db);
+    if (HasFatalFailure()) return;
     db.Exec("INSERT INTO wrdstt (icount, ianswr, istate, twordd) VALUES (1, 0, 0, 'word');");
     std::atomic<float> addTime{0.3f};
     SoundBuilder builder(db, addTime, dir.Path());
@@ -619,15 +625,9 @@ TEST(SoundThread, RealBuildsOnTheSharedConnection) {
 // thread only briefly. A sentence or module that is not there is no failure.
 TEST(SoundThread, ASoundALockKeptOutComesBack) {
     test::TempDir dir;
-    std::filesystem::create_directories(dir.Path() + "/Data");
-    std::filesystem::copy_file(test::SoundFixture("mpeg2_mono_22k.mp3"), dir.Path() + "/Data/m.mp3");
     Database db;
-    ASSERT_TRUE(db.Open(dir.File("QV_01.db")).ok());
-    ASSERT_TRUE(db.Exec("INSERT INTO sounds (ididnt, isigns, icodes, sfname) VALUES (1, 1, 0, 'm.mp3');").ok());
-    for (int i = 1; i <= 6; ++i)
-        ASSERT_TRUE(db.Exec(Sql("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (%i, 1, %i, %i);", i,
-                                i * 2000, i * 2000 + 6000))
-                        .ok());
+    MakeSixSentences(dir, db);
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(db.Exec("INSERT INTO items2 (ididnt, isound, isndbg, isndfn) VALUES (7, 9, 0, 6000);").ok());
     std::atomic<float> addTime{0.3f};
     SoundBuilder builder(db, addTime, dir.Path());
