@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/Database.h"
+#include "core/ScopeChain.h"
 
 namespace lq {
 namespace {
@@ -39,18 +40,7 @@ OperationWait::OperationWait(const Database& db, BusyBudget& budget)
     tInnermostWait = this;
 }
 
-OperationWait::~OperationWait() {
-    if (tInnermostWait == this) {
-        tInnermostWait = outer_;
-        return;
-    }
-    for (OperationWait* w = tInnermostWait; w; w = w->outer_) {
-        if (w->outer_ == this) {
-            w->outer_ = outer_;
-            return;
-        }
-    }
-}
+OperationWait::~OperationWait() { UnlinkFromChain(tInnermostWait, this, &OperationWait::outer_); }
 
 int DatabaseBusyHandler(void* database, int count) {
     const Database* db = static_cast<const Database*>(database);

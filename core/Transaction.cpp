@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include "core/Log.h"
+#include "core/ScopeChain.h"
 
 namespace lq {
 namespace {
@@ -16,19 +17,7 @@ SqlResult TransactionEndedByEngine() { return {SQLITE_ABORT, "the database rolle
 
 FailureWatch::FailureWatch(const Database& db) : db_(db), outer_(tInnermostWatch) { tInnermostWatch = this; }
 
-FailureWatch::~FailureWatch() {
-    // Normally the innermost one goes first; one kept in a container may go out of turn.
-    if (tInnermostWatch == this) {
-        tInnermostWatch = outer_;
-        return;
-    }
-    for (FailureWatch* w = tInnermostWatch; w; w = w->outer_) {
-        if (w->outer_ == this) {
-            w->outer_ = outer_;
-            return;
-        }
-    }
-}
+FailureWatch::~FailureWatch() { UnlinkFromChain(tInnermostWatch, this, &FailureWatch::outer_); }
 
 void Database::NoteFailure(const SqlResult& r) const {
     qCWarning(lcCore, "SQL error: %s", r.message.c_str());
