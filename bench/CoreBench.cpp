@@ -32,6 +32,7 @@
 #include <string>
 #include <tuple>
 
+#include "bench/Sizes.h"
 #include "core/AppContext.h"
 #include "core/AppState.h"
 #include "core/CurrentRow.h"
@@ -264,13 +265,7 @@ void BM_LearningStep(benchmark::State& st) {
     }
     RunSteps(st, f);
 }
-BENCHMARK(BM_LearningStep)
-    ->Arg(10000)
-    ->Arg(50000)
-    ->Arg(200000)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_LearningStep)->Apply(lq::bench::AtThreeSizes);
 
 // The median of five timings of `run`, in milliseconds.
 template <typename Run>
@@ -311,13 +306,7 @@ void BM_LearningStepDeselectedFront(benchmark::State& st) {
     st.counters["statements_ms"] = ChoiceStatementsMs(f.db, f.now);
     RunSteps(st, f);
 }
-BENCHMARK(BM_LearningStepDeselectedFront)
-    ->Arg(10000)
-    ->Arg(50000)
-    ->Arg(200000)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_LearningStepDeselectedFront)->Apply(lq::bench::AtThreeSizes);
 
 // What start-up asks of the learning core on a fresh connection to a database of N sentences over
 // 10 modules (second argument 1: in the deselected-front state): the current and the following
@@ -422,15 +411,7 @@ void BM_DeleteModule(benchmark::State& st) {
     }
     std::filesystem::remove(copy);
 }
-BENCHMARK(BM_DeleteModule)
-    ->Arg(10000)
-    ->Arg(50000)
-    ->Arg(200000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->UseRealTime();
+BENCHMARK(BM_DeleteModule)->Apply(lq::bench::AtThreeSizes)->Iterations(1)->UseRealTime();
 
 void BM_LearningStepWorst(benchmark::State& st) {
     Fixture& f = Data(static_cast<int>(st.range(0)));

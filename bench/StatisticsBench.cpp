@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Sizes.h"
 #include "bench/OffscreenApp.h"
 #include "core/AppContext.h"
 #include "core/AppState.h"
@@ -129,15 +130,7 @@ void BM_RebuildStatisticsButton(benchmark::State& st) {
     st.counters["words"] = state.WordStatCount;
     st.counters["repaints"] = static_cast<double>(counter.paints) / static_cast<double>(st.iterations());
 }
-BENCHMARK(BM_RebuildStatisticsButton)
-    ->Arg(10000)
-    ->Arg(50000)
-    ->Arg(200000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->UseRealTime();
+BENCHMARK(BM_RebuildStatisticsButton)->Apply(lq::bench::AtThreeSizes)->Iterations(1)->UseRealTime();
 
 }  // namespace
 
