@@ -14,6 +14,7 @@
 
 #include "core/AppContext.h"
 #include "core/AppState.h"
+#include "core/BusyWait.h"
 #include "core/CurrentRow.h"
 #include "core/Database.h"
 #include "core/Score.h"
@@ -136,8 +137,13 @@ void LearnPage::OnHide() {
 }
 
 std::string LearnPage::RereadSentence() {
-    ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {ctx_.state->CurrentItemId}, *ctx_.row);
-    return ctx_.row->stract;
+    // Read again after every placed tile: while another program holds the file the board goes
+    // on at once with the sentence it laid out, rather than holding the window for each tile.
+    BusyBudget budget(kRereadWaitMs);
+    const OperationWait wait(*ctx_.db, budget);
+    const SqlResult read =
+        ctx_.db->QueryCached("SELECT * FROM items2 WHERE ididnt=?;", {ctx_.state->CurrentItemId}, *ctx_.row);
+    return read.ok() ? ctx_.row->stract : board_.SentenceText;
 }
 
 void LearnPage::PrepareCurrentItem() {

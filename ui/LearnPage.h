@@ -95,7 +95,11 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // The longest a placed tile waits for another program's lock on the sentence's row.
+    static constexpr int kRereadWaitMs = 100;
+
 private:
+    // The current sentence's text, read again (the laid-out one when the row cannot be read).
     std::string RereadSentence();
     void SetSolved(bool solved);
     void ColourTypingEdits(int active);

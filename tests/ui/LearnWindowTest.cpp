@@ -184,6 +184,7 @@ private slots:
     void readOnlyProgramFolderIsToldOnceAndStoresNothing();
     void lockedDatabaseKeepsTheSentenceUntilTheStepIsStored();
     void pageSwitchWaitsOnceForALock();
+    void placedTilesWaitBrieflyForALock();
 };
 
 void LearnWindowTest::fileVersionIsTheProjectVersion() {
@@ -1075,6 +1076,26 @@ void LearnWindowTest::pageSwitchWaitsOnceForALock() {
         QVERIFY2(timer.elapsed() < 5 * kWaitMs, qPrintable(page->objectName() + QStringLiteral(": %1 ms").arg(timer.elapsed())));
     }
     QCOMPARE(run.Board().SentenceText, sentence);
+    QVERIFY(other.Exec("ROLLBACK;").ok());
+}
+
+// Each placed tile reads its sentence again; while another program holds the file the board goes
+// on at once with the sentence it laid out, rather than waiting a busy timeout for every tile.
+void LearnWindowTest::placedTilesWaitBrieflyForALock() {
+    Run run;
+    test::AddSentence(*run.lessons, {"alpha beta gamma delta epsilon zeta"});
+    run.Start();
+    Database other;
+    QVERIFY(other.Open(run.dir.File("QV_01.db")).ok());
+    QVERIFY(other.Exec("BEGIN EXCLUSIVE;").ok());
+    constexpr int kWaitMs = 1500;
+    run.W().Context().db->SetBusyTimeout(kWaitMs);
+    QElapsedTimer timer;
+    timer.start();
+    run.SolveByDragging();
+    QVERIFY2(timer.elapsed() < kWaitMs, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(run.State().SentenceSolved);
+    QVERIFY(run.F().NextBtn->isEnabled());
     QVERIFY(other.Exec("ROLLBACK;").ok());
 }
 
