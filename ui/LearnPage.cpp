@@ -137,8 +137,8 @@ void LearnPage::OnHide() {
 }
 
 std::string LearnPage::RereadSentence() {
-    // Read again after every placed tile: while another program holds the file the board goes
-    // on at once with the sentence it laid out, rather than holding the window for each tile.
+    // Read again at every keystroke and placed tile: while another program holds the file the
+    // board goes on at once with the sentence it laid out, rather than holding the window.
     BusyBudget budget(kRereadWaitMs);
     const OperationWait wait(*ctx_.db, budget);
     const SqlResult read =

@@ -95,8 +95,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // The longest a placed tile waits for another program's lock on the sentence's row.
-    static constexpr int kRereadWaitMs = 100;
+    // How long the reread of the sentence (at every keystroke in the word box and every placed
+    // tile) waits for another program's lock: not at all, the laid-out sentence serves.
+    static constexpr int kRereadWaitMs = 0;
 
 private:
     // The current sentence's text, read again (the laid-out one when the row cannot be read).
